@@ -1,0 +1,36 @@
+#pragma once
+// The source list: the main window's edit box seen as CR LF separated byte
+// lines with a modified flag, whatever the widget does by itself.
+#include <QPlainTextEdit>
+#include <string>
+#include <vector>
+
+namespace pelumir {
+
+class TSourceListBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TSourceListBox(QWidget* parent = nullptr);
+
+    // Lines of the text, not counting a final empty line.
+    int LineCount() const;
+    // Line i without its break, cut to its first 4,096 bytes.
+    std::string GetLine(int i) const;
+    // Every line as GetLine gives it, read in one pass.
+    std::vector<std::string> Lines() const;
+    // Adds s as the new last line and sets the modified flag.
+    void AppendLine(const std::string& s);
+    // Appends many lines with one repaint at the end.
+    void AppendLines(const std::vector<std::string>& lines);
+    // Normalises the line breaks; an equal text changes nothing, otherwise
+    // the text is replaced, the caret goes to the start, the flag is cleared.
+    void ReplaceText(const std::string& bytes);
+    void ClearText();
+    // The whole text, byte for byte, lines separated by CR LF.
+    std::string Text() const;
+
+    bool Modified() const;
+    void SetModified(bool modified);
+};
+
+}  // namespace pelumir

@@ -1,0 +1,26 @@
+// pelumir-bench [filter]: runs every registered figure whose name contains
+// the filter. Inputs are generated in a temporary folder.
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <cstring>
+
+#include "bench/Bench.h"
+
+namespace {
+QTemporaryDir* g_dir = nullptr;
+}
+
+std::string bench::WorkDir() { return g_dir->path().toStdString(); }
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    g_dir = &dir;
+    const char* filter = argc > 1 ? argv[1] : "";
+    for (const auto& figure : bench::Registry()) {
+        if (std::strstr(figure.name.c_str(), filter) == nullptr) continue;
+        figure.run();
+    }
+    return 0;
+}

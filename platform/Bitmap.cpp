@@ -1,0 +1,110 @@
+#include "platform/Bitmap.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "platform/Exception.h"
+
+namespace pelumir {
+
+Bitmap::Bitmap(const Bitmap& other)
+    : width_(0), height_(0), bitsPerPixel_(other.bitsPerPixel_), device_(other.device_),
+      masks_(other.masks_), palette_(other.palette_) {
+    Allocate(other.width_, other.height_, other.bitsPerPixel_, Init::Uninitialised);
+    if (ByteSize() != 0) std::memcpy(data_, other.data_, ByteSize());
+}
+
+Bitmap& Bitmap::operator=(const Bitmap& other) {
+    if (this == &other) return *this;
+    Allocate(other.width_, other.height_, other.bitsPerPixel_, Init::Uninitialised);
+    if (ByteSize() != 0) std::memcpy(data_, other.data_, ByteSize());
+    device_ = other.device_;
+    masks_ = other.masks_;
+    palette_ = other.palette_;
+    return *this;
+}
+
+Bitmap::Bitmap(Bitmap&& other) noexcept { *this = std::move(other); }
+
+Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
+    if (this == &other) return *this;
+    std::free(data_);
+    data_ = std::exchange(other.data_, nullptr);
+    capacity_ = std::exchange(other.capacity_, 0);
+    width_ = std::exchange(other.width_, 0);
+    height_ = std::exchange(other.height_, 0);
+    bitsPerPixel_ = other.bitsPerPixel_;
+    stride_ = std::exchange(other.stride_, 0);
+    device_ = other.device_;
+    masks_ = other.masks_;
+    palette_ = std::move(other.palette_);
+    other.palette_.clear();
+    return *this;
+}
+
+Bitmap::~Bitmap() { std::free(data_); }
+
+size_t Bitmap::StrideFor(int width, int bitsPerPixel) {
+    return size_t((uint64_t(width) * uint64_t(bitsPerPixel) + 31) / 32 * 4);
+}
+
+void Bitmap::Allocate(int width, int height, int bitsPerPixel, Init init) {
+    if (width < 0 || height < 0 || bitsPerPixel <= 0 || bitsPerPixel > 64) throw EInvalidGraphic();
+    const uint64_t stride = (uint64_t(width) * uint64_t(bitsPerPixel) + 31) / 32 * 4;
+    const uint64_t bytes = stride * uint64_t(height);
+    if (bytes > kMaxBitmapBytes) throw EOutOfResources();
+    Reserve(size_t(bytes), init);
+    width_ = width;
+    height_ = height;
+    bitsPerPixel_ = bitsPerPixel;
+    stride_ = size_t(stride);
+}
+
+void Bitmap::Reserve(size_t bytes, Init init) {
+    // Reuse a buffer that holds the image and is not far too large for it.
+    if (bytes <= capacity_ && bytes >= capacity_ / 4) {
+        if (init == Init::Zero) std::memset(data_, 0, bytes);
+        return;
+    }
+    std::free(data_);
+    data_ = nullptr;
+    capacity_ = 0;
+    if (bytes == 0) return;
+    // calloc of a large block maps fresh zero pages without touching them.
+    void* p = init == Init::Zero ? std::calloc(bytes, 1) : std::malloc(bytes);
+    if (p == nullptr) throw EOutOfResources();
+    data_ = static_cast<uint8_t*>(p);
+    capacity_ = bytes;
+}
+
+void Bitmap::Clear() {
+    width_ = 0;
+    height_ = 0;
+    stride_ = 0;
+}
+
+void Bitmap::Release() {
+    Clear();
+    std::free(data_);
+    data_ = nullptr;
+    capacity_ = 0;
+}
+
+PixelFormat Bitmap::Format() const {
+    if (device_) return PixelFormat::Device;
+    const bool noMasks = masks_ == ColorMasks{};
+    switch (bitsPerPixel_) {
+    case 1: return PixelFormat::Bit1;
+    case 4: return PixelFormat::Bit4;
+    case 8: return PixelFormat::Bit8;
+    case 16:
+        if (noMasks) return PixelFormat::Bit15;
+        return masks_.green == 0x07E0 ? PixelFormat::Bit16 : PixelFormat::Custom;
+    case 24: return PixelFormat::Bit24;
+    case 32: return noMasks ? PixelFormat::Bit32 : PixelFormat::Custom;
+    default: return PixelFormat::Custom;
+    }
+}
+
+}  // namespace pelumir

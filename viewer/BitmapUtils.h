@@ -1,0 +1,26 @@
+#pragma once
+// Rotation and layout conversion of our bitmaps.
+#include <string>
+
+#include "platform/Bitmap.h"
+#include "platform/Exception.h"
+
+namespace pelumir {
+
+class ERotateError : public Exception {
+public:
+    explicit ERotateError(const std::string& message) : Exception(message) {}
+};
+
+// A new bitmap: `source` turned 90 degrees clockwise, raw pixel values moved,
+// palette copied. A device-form source is first converted in place.
+// Throws ERotateError("Bitmap Size Error") for an empty source,
+// EInvalidGraphic for a custom layout, ERotateError("Illegal Bitmap") for a
+// layout the copy does not know.
+Bitmap RotateBitmapRight(Bitmap& source);
+
+// Converts any layout in place to 32 bits per pixel (B, G, R, 0 bytes).
+// Does nothing when the bitmap already has that layout.
+void ConvertToBit32(Bitmap& bitmap);
+
+}  // namespace pelumir
