@@ -7,6 +7,8 @@ namespace pelumir {
 
 namespace {
 
+// Byte searches for "/" are safe here: it is never part of a multi-byte
+// character in UTF-8 or Shift-JIS.
 std::vector<std::string_view> Components(std::string_view dir) {
     std::vector<std::string_view> parts;
     size_t start = 0;
