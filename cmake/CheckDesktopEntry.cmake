@@ -2,6 +2,10 @@
 # name needs every kind of quoting. Fails on any error or warning.
 # In: VALIDATOR, DESKTOP_SOURCE, WORK_DIR.
 
+if(NOT VALIDATOR OR NOT EXISTS "${VALIDATOR}")
+  message(FATAL_ERROR "desktop-file-validate not found: install the package desktop-file-utils")
+endif()
+
 set(awkward "${WORK_DIR}/Pelumir 画像 $HOME `x` \"q\" 100% back\\slash")
 set(installed "${WORK_DIR}/installed.desktop")
 set(DESKTOP_PREFIX "${awkward}")
