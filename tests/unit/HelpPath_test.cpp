@@ -13,8 +13,8 @@ TEST(HelpPath, ExtensionIsReplacedOrAppended) {
 }
 
 TEST(HelpPath, DotsInFolderNamesAreNoExtension) {
-    EXPECT_EQ(HelpFileForExecutable("/home/u/v1.2/pelumir"), "/home/u/v1.2/pelumir.hlp");
-    EXPECT_EQ(HelpFileForExecutable("/home/u/.local/opt/pelumir/pelumir"), "/home/u/.local/opt/pelumir/pelumir.hlp");
+    EXPECT_EQ(HelpFileForExecutable("/srv/u/v1.2/pelumir"), "/srv/u/v1.2/pelumir.hlp");
+    EXPECT_EQ(HelpFileForExecutable("/srv/u/.local/opt/pelumir/pelumir"), "/srv/u/.local/opt/pelumir/pelumir.hlp");
     EXPECT_EQ(HelpFileForExecutable("./pelumir"), "./pelumir.hlp");
     EXPECT_EQ(HelpFileForExecutable("/a.b/c.d.exe"), "/a.b/c.d.hlp");
 }
