@@ -71,6 +71,27 @@ void TfrmMain::SetWindows(TfrmAbout* about, TfrmConfig* config, TfrmGrpView* vie
     frmGrpView_ = viewer;
 }
 
+void TfrmMain::CreateWindows() {
+    if (frmAbout_ == nullptr) frmAbout_ = new TfrmAbout(this);
+    if (frmConfig_ == nullptr) frmConfig_ = new TfrmConfig(this);
+    if (frmGrpView_ == nullptr) frmGrpView_ = new TfrmGrpView(this);
+}
+
+TfrmAbout& TfrmMain::frmAbout() {
+    CreateWindows();
+    return *frmAbout_;
+}
+
+TfrmConfig& TfrmMain::frmConfig() {
+    CreateWindows();
+    return *frmConfig_;
+}
+
+TfrmGrpView& TfrmMain::frmGrpView() {
+    CreateWindows();
+    return *frmGrpView_;
+}
+
 void TfrmMain::BuildMenus() {
     struct Item {
         const char* caption;
@@ -182,13 +203,14 @@ void TfrmMain::ReadListFile(const std::string& path) { memSrcFList_->ReplaceText
 void TfrmMain::WriteListFile(const std::string& path) { pelumir::WriteListFile(path, memSrcFList_->Text()); }
 
 void TfrmMain::btnOpenViewClick() {
-    frmGrpView_->SourceImages = CollectImages(memSrcFList_->Lines(), UserCollator());
-    frmGrpView_->ApplySettings(Config_);
-    if (frmGrpView_->SourceImages.empty()) {
+    TfrmGrpView& viewer = frmGrpView();
+    viewer.SourceImages = CollectImages(memSrcFList_->Lines(), UserCollator());
+    viewer.ApplySettings(Config_);
+    if (viewer.SourceImages.empty()) {
         ShowMessage(this, "画像ファイルが見つかりません。", MsgType::Error, {MsgButton::OK});
         return;
     }
-    frmGrpView_->ShowModal();
+    viewer.ShowModal();
 }
 
 void TfrmMain::btnClearFileListClick() { ClearSourceFList(); }
@@ -205,7 +227,7 @@ void TfrmMain::ClearSourceFList() {
 void TfrmMain::AppClose() { close(); }
 
 void TfrmMain::AppAbout() {
-    if (frmAbout_ != nullptr) frmAbout_->exec();
+    frmAbout().exec();
 }
 
 void TfrmMain::mnuHelpIndexClick() { ShowHelpContents(this, FromBytes(HelpFile_)); }
@@ -213,7 +235,7 @@ void TfrmMain::mnuHelpIndexClick() { ShowHelpContents(this, FromBytes(HelpFile_)
 void TfrmMain::mnuHelpTopicClick() { ShowHelpKeywordSearch(this, FromBytes(HelpFile_), QString()); }
 
 void TfrmMain::mnuConfigClick() {
-    if (frmConfig_ != nullptr && ExecuteConfigDialog(*frmConfig_, Config_)) SaveSettings();
+    if (ExecuteConfigDialog(frmConfig(), Config_)) SaveSettings();
 }
 
 void TfrmMain::SelectFile() {

@@ -30,8 +30,15 @@ public:
     explicit TfrmMain(const StartupInput& input, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
-    // The other windows, made once after the main window (set by the entry).
+    // The other three windows, made once and kept to the end. The entry makes
+    // them right after the main window is first painted, which keeps them off
+    // the launch; whichever is asked for earlier is made then.
+    void CreateWindows();
+    // Tests give their own; null ones are made by CreateWindows.
     void SetWindows(TfrmAbout* about, TfrmConfig* config, TfrmGrpView* viewer);
+    TfrmAbout& frmAbout();
+    TfrmConfig& frmConfig();
+    TfrmGrpView& frmGrpView();
 
     // Creation sequence and destruction.
     void FormCreate(const StartupInput& input);

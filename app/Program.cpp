@@ -1,0 +1,56 @@
+#include "app/Program.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QTimer>
+
+#include "about/AppIcon.h"
+#include "app/MainForm.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/Fonts.h"
+
+namespace pelumir {
+
+namespace {
+
+// Calls back after the first paint of the watched window, once.
+class FirstPaintWatcher : public QObject {
+public:
+    explicit FirstPaintWatcher(std::function<void()> onShown) : onShown_(std::move(onShown)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && onShown_) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, qApp, std::exchange(onShown_, {}));
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> onShown_;
+};
+
+}  // namespace
+
+int RunProgram(int argc, char** argv, const std::function<void()>& onShown) {
+    TApplication app(argc, argv);
+    InstallUiFont();
+    QApplication::setWindowIcon(AppIcon());
+
+    StartupInput input;
+    // Arguments as the bytes they are: a file name need not be valid UTF-8.
+    for (int i = 1; i < argc; ++i) input.arguments.emplace_back(argv[i]);
+    input.executablePath = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+
+    TfrmMain main(input);
+    FirstPaintWatcher watcher([&main, onShown] {
+        if (onShown) onShown();
+        main.CreateWindows();
+    });
+    main.installEventFilter(&watcher);
+    main.show();
+    const int rc = app.exec();
+    main.FormDestroy();
+    return rc;
+}
+
+}  // namespace pelumir
