@@ -1,0 +1,77 @@
+#include <QTemporaryDir>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
+
+#include "app/MainForm.h"
+#include "app/SourceListBox.h"
+#include "platform/ErrorDisplay.h"
+
+using namespace pelumir;
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class MainFormSettings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetErrorDisplayHook([this](const std::string& m) { errors.push_back(m); });
+        base = app.path().toStdString() + "/";
+        input.executablePath = base + "pelumir";
+    }
+    void TearDown() override { SetErrorDisplayHook(nullptr); }
+    QTemporaryDir app;
+    std::string base;
+    StartupInput input;
+    std::vector<std::string> errors;
+};
+
+}  // namespace
+
+TEST_F(MainFormSettings, SettingsAndTheListSurviveARestart) {
+    {
+        TfrmMain first(input);
+        first.Config().ImageSortType = 2;
+        first.Config().LoopMode = false;
+        first.memSrcFList()->AppendLine("/pics/a.jpg");
+        ASSERT_TRUE(first.FormCloseQuery());  // the default list is saved silently
+        first.FormDestroy();
+    }
+    EXPECT_EQ(Slurp(base + "default.txt"), "/pics/a.jpg\r\n");
+    const std::string ini = Slurp(base + "plm.ini");
+    EXPECT_NE(ini.find("DefaultFileName=\"default.txt\""), std::string::npos);
+    EXPECT_NE(ini.find("LoopMode=0"), std::string::npos);
+
+    const std::string extra = base + "extra.jpg";
+    std::ofstream(extra) << "x";
+    input.arguments = {extra};
+    TfrmMain second(input);
+    EXPECT_EQ(second.Config().ImageSortType, 2);
+    EXPECT_FALSE(second.Config().LoopMode);
+    EXPECT_EQ(second.ConfigVersion(), 2);
+    // Command-line files follow the lines of the default list.
+    EXPECT_EQ(second.memSrcFList()->Lines(), (std::vector<std::string>{"/pics/a.jpg", extra}));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainFormSettings, AnUnreadableListEndsTheStartupButTheWindowOpens) {
+    // Larger than any list the edit box takes: reading it fails.
+    { std::ofstream(base + "default.txt") << ""; }
+    ASSERT_EQ(::truncate((base + "default.txt").c_str(), off_t(300) << 20), 0);
+    const std::string extra = base + "extra.jpg";
+    std::ofstream(extra) << "x";
+    input.arguments = {extra};
+    TfrmMain w(input);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "文字列の大きさが メモ の制限を越えました.");
+    EXPECT_EQ(w.memSrcFList()->LineCount(), 0);  // the command line was not reached
+    EXPECT_FALSE(w.acceptDrops());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("PelumirVersion 1.02"));
+}
