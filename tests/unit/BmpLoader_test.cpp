@@ -7,6 +7,8 @@
 #include <fstream>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "tests/unit/PeakMemory.h"
 
 namespace pelumir {
@@ -199,6 +201,8 @@ TEST(BmpLoader, LoadsFilesByTheBytesOfTheirName) {
     EXPECT_FALSE(LoadBmpFile(dir + "/missing.bmp", out));
     EXPECT_TRUE(out.Empty());
     EXPECT_FALSE(LoadBmpFile(dir, out));
+    ASSERT_EQ(mkfifo((dir + "/fifo.bmp").c_str(), 0600), 0);
+    EXPECT_FALSE(LoadBmpFile(dir + "/fifo.bmp", out));  // opening it must not wait for a writer
     std::filesystem::remove_all(dir);
 }
 

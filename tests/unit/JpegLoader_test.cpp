@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <sys/stat.h>
 
 #include "tests/unit/PeakMemory.h"
 
@@ -206,7 +207,7 @@ TEST(JpegLoader, FailuresLeaveTheBitmapEmpty) {
     bmp[1] = 'M';
     const std::string bmpNamedJpg = dir.filePath("bmp-named-jpg.jpg").toStdString();
     std::ofstream(bmpNamedJpg, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), 4096);
-    const std::string goodFile = dir.filePath("good.jpg").toStdString();
+    const std::string goodFile = dir.filePath("jpeg-named-bmp.bmp").toStdString();  // names do not matter
     std::ofstream(goodFile, std::ios::binary).write(reinterpret_cast<const char*>(good.data()), std::streamsize(good.size()));
 
     Bitmap out;
@@ -215,7 +216,9 @@ TEST(JpegLoader, FailuresLeaveTheBitmapEmpty) {
         EXPECT_FALSE(Decode(bytes, out)) << &bytes - broken;
         EXPECT_TRUE(out.Empty());
     }
-    for (const std::string& path : {bmpNamedJpg, dir.filePath("missing.jpg").toStdString(), dir.path().toStdString()}) {
+    const std::string fifo = dir.filePath("fifo.jpg").toStdString();  // opening it must not wait for a writer
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {bmpNamedJpg, fifo, dir.filePath("missing.jpg").toStdString(), dir.path().toStdString()}) {
         ASSERT_TRUE(LoadJpegFile(goodFile, out));
         EXPECT_FALSE(LoadJpegFile(path, out)) << path;
         EXPECT_TRUE(out.Empty());
