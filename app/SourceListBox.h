@@ -29,8 +29,19 @@ public:
     // The whole text, byte for byte, lines separated by CR LF.
     std::string Text() const;
 
+    // Set by every edit (typing, paste, cut, delete, undo) and by AppendLine;
+    // cleared by ReplaceText and ClearText. Not the document's own flag,
+    // which an undo back to the loaded text would clear.
     bool Modified() const;
     void SetModified(bool modified);
+
+protected:
+    // Copies the selection as it stands: the document's plain-text view
+    // would turn no-break spaces into blanks.
+    QMimeData* createMimeDataFromSelection() const override;
+
+private:
+    bool modified_ = false;
 };
 
 }  // namespace pelumir

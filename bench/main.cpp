@@ -1,6 +1,6 @@
 // pelumir-bench [filter]: runs every registered figure whose name contains
 // the filter. Inputs are generated in a temporary folder.
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTemporaryDir>
 #include <cstring>
 
@@ -14,7 +14,8 @@ std::string bench::WorkDir() { return g_dir->path().toStdString(); }
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // Widgets need the full application object; it is a QGuiApplication too.
+    QApplication app(argc, argv);
     QTemporaryDir dir;
     g_dir = &dir;
     const char* filter = argc > 1 ? argv[1] : "";

@@ -82,7 +82,8 @@ void Bitmap::Allocate(int width, int height, int bitsPerPixel, Init init) {
 void Bitmap::Reserve(size_t bytes, Init init) {
     // Reuse a buffer that holds the image and is not far too large for it.
     if (bytes <= capacity_ && bytes >= capacity_ / 4) {
-        if (init == Init::Zero) std::memset(data_, 0, bytes);
+        // An empty bitmap may have no buffer at all: memset of null is undefined.
+        if (init == Init::Zero && bytes != 0) std::memset(data_, 0, bytes);
         return;
     }
     std::free(data_);

@@ -20,7 +20,8 @@ public:
 Bitmap RotateBitmapRight(Bitmap& source);
 
 // Converts any layout in place to 32 bits per pixel (B, G, R, 0 bytes).
-// Does nothing when the bitmap already has that layout.
+// Does nothing when the bitmap already has that layout. Throws
+// EInvalidGraphic for a custom layout; an index past the palette is black.
 void ConvertToBit32(Bitmap& bitmap);
 
 }  // namespace pelumir

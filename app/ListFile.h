@@ -1,0 +1,30 @@
+#pragma once
+// List files: one source-list line per line, plain bytes in the locale's
+// encoding, no header and no conversion. Failures throw pelumir::Exception
+// with the text the user sees.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pelumir {
+
+// The largest list we read. A list is paths, a line each: 256 MiB holds
+// millions of them. Anything bigger is not a list (a video picked by
+// mistake), and the edit box would need several times its size in memory.
+inline constexpr std::uint64_t kMaxListFileBytes = std::uint64_t(256) << 20;
+
+// The whole file as bytes, line breaks as they are in the file.
+// Throws "ファイル %s は開けません" when it cannot be opened or read (also
+// when it is a folder or not a regular file), and
+// "文字列の大きさが メモ の制限を越えました" past kMaxListFileBytes.
+std::string ReadListFile(const std::string& path);
+
+// Writes bytes to path exactly, creating or replacing the file. Throws
+// "ファイル %s を作成できません" when the file cannot be created or opened for
+// writing and "ストリームへの書き込みエラー" when not every byte reaches it.
+// An existing file is replaced only once the new text is complete beside it,
+// so a full disk leaves the old list intact; see ListFile.cpp for when the
+// file is rewritten in place instead.
+void WriteListFile(const std::string& path, std::string_view bytes);
+
+}  // namespace pelumir

@@ -1,0 +1,326 @@
+#include "app/MainForm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+#include "about/AboutUnt.h"
+#include "about/AppInfo.h"
+#include "app/ImageCollection.h"
+#include "app/ListFile.h"
+#include "app/SourceListBox.h"
+#include "platform/Collation.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/HelpWindow.h"
+#include "platform/MessageBox.h"
+#include "settings/ConfigFrm.h"
+#include "settings/Settings.h"
+#include "viewer/PlayOrder.h"
+#include "viewer/grpform.h"
+
+namespace pelumir {
+
+namespace {
+
+std::string ToBytes(const QString& s) { return QFile::encodeName(s).toStdString(); }
+QString FromBytes(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
+
+// A dropped file URL's path exactly as its bytes stand, so names that are
+// not valid UTF-8 arrive unchanged.
+std::string LocalPathBytes(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+const QString kListFilter = QStringLiteral("テキスト文書 (*.txt);;全てのファイル (*.*)");
+
+}  // namespace
+
+TfrmMain::TfrmMain(const StartupInput& input, QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("frmMain"));
+    memSrcFList_ = new TSourceListBox(this);
+    memSrcFList_->setObjectName(QStringLiteral("memSrcFList"));
+    setCentralWidget(memSrcFList_);
+    BuildMenus();
+    BuildToolBar();
+    auto* status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("StatusBar1"));
+    status->setFixedHeight(19);
+    setStatusBar(status);
+    move(191, 108);
+    resize(544, 378);
+    FormCreate(input);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::SetWindows(TfrmAbout* about, TfrmConfig* config, TfrmGrpView* viewer) {
+    frmAbout_ = about;
+    frmConfig_ = config;
+    frmGrpView_ = viewer;
+}
+
+void TfrmMain::BuildMenus() {
+    struct Item {
+        const char* caption;
+        void (TfrmMain::*handler)();
+    };
+    auto addMenu = [this](const char* title, std::initializer_list<Item> items) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(title));
+        for (const Item& item : items) {
+            if (item.caption == nullptr) {
+                menu->addSeparator();
+                continue;
+            }
+            // Access keys only: no item has a keyboard shortcut.
+            QAction* action = menu->addAction(QString::fromUtf8(item.caption));
+            const auto handler = item.handler;
+            connect(action, &QAction::triggered, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+        }
+    };
+    addMenu("ファイル(&F)", {{"ファイルリストを開く(&O)...", &TfrmMain::O1Click},
+                            {"ファイルリストを保存(&S)", &TfrmMain::S1Click},
+                            {"ファイルリストに名前を付けて保存(&A)...", &TfrmMain::A1Click},
+                            {nullptr, nullptr},
+                            {"ファイルの選択(&F)...", &TfrmMain::SelectFile},
+                            {"フォルダの選択(&D)...", &TfrmMain::SelectPath},
+                            {"ファイル・フォルダ一覧を消去(&C)", &TfrmMain::ClearSourceFList},
+                            {nullptr, nullptr},
+                            {"終了(&X)", &TfrmMain::AppClose}});
+    addMenu("編集(&E)", {{"切り取り(&T)", &TfrmMain::mnuCutClick},
+                         {"ｺﾋﾟｰ(&C)", &TfrmMain::mnuCopyClick},
+                         {"貼り付け(&P)", &TfrmMain::mnuPasteClick},
+                         {"削除(D)", &TfrmMain::mnuDeleteClick},
+                         {nullptr, nullptr},
+                         {"全て選択(&A)", &TfrmMain::mnuSelectAllClick}});
+    addMenu("その他(&O)", {{"環境設定(&C)", &TfrmMain::mnuConfigClick}});
+    addMenu("ヘルプ(&H)", {{"目次(&C)", &TfrmMain::mnuHelpIndexClick},
+                           {"トピックの検索(&S)...", &TfrmMain::mnuHelpTopicClick},
+                           {nullptr, nullptr},
+                           {"バージョン情報(&A)...", &TfrmMain::AppAbout}});
+}
+
+void TfrmMain::BuildToolBar() {
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setFixedHeight(33);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    bar->setStyleSheet(QStringLiteral("QToolBar { border-top: 1px solid palette(mid);"
+                                      " border-bottom: 1px solid palette(mid); spacing: 0px; }"));
+    auto* holder = new QWidget(bar);
+    auto* row = new QHBoxLayout(holder);
+    row->setContentsMargins(2, 0, 0, 0);
+    row->setSpacing(8);
+    btnOpenView_ = new QPushButton(QStringLiteral("画像の表示"), holder);
+    btnOpenView_->setObjectName(QStringLiteral("btnOpenView"));
+    btnOpenView_->setFixedSize(81, 24);
+    btnClearFileList_ = new QPushButton(QStringLiteral("一覧の消去"), holder);
+    btnClearFileList_->setObjectName(QStringLiteral("btnClearFileList"));
+    btnClearFileList_->setFixedSize(75, 24);
+    row->addWidget(btnOpenView_);
+    row->addWidget(btnClearFileList_);
+    row->addStretch(1);
+    bar->addWidget(holder);
+    addToolBar(Qt::TopToolBarArea, bar);
+    connect(btnOpenView_, &QPushButton::clicked, this, [this] { Guarded([this] { btnOpenViewClick(); }); });
+    connect(btnClearFileList_, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnClearFileListClick(); }); });
+}
+
+void TfrmMain::FormCreate(const StartupInput& input) {
+    // An error ends the sequence; the window still opens.
+    try {
+        SetApplicationTitle(AppTitle);
+        setWindowTitle(QString::fromUtf8(AppTitle) + QString::fromStdString(GetVersionString()));
+        BaseDir_ = ExtractFilePath(input.executablePath);
+        HelpFile_ = ChangeFileExt(input.executablePath, ".hlp");
+        SeedRandom();
+        LoadSettings();
+        AddCommandLineFiles(input.arguments);
+        setAcceptDrops(true);
+    } catch (const std::exception& e) {
+        ShowErrorBox(e.what());
+    }
+}
+
+void TfrmMain::FormDestroy() { Guarded([this] { SaveSettings(); }); }
+
+void TfrmMain::AddCommandLineFiles(const std::vector<std::string>& arguments) {
+    for (const std::string& arg : arguments)
+        if (FileExists(arg)) memSrcFList_->AppendLine(GetTrueFileName(arg));
+}
+
+void TfrmMain::LoadSettings() {
+    StoredSettings stored = pelumir::LoadSettings(BaseDir_);
+    Config_ = stored.config;
+    ConfigVersion_ = stored.configVersion;
+    ListFileName_ = stored.listFileName;
+    if (FileExists(ListFileName_)) ReadListFile(ListFileName_);
+}
+
+void TfrmMain::SaveSettings() {
+    StoredSettings stored{Config_, ConfigVersion_, ListFileName_};
+    pelumir::SaveSettings(BaseDir_, stored);
+    ConfigVersion_ = stored.configVersion;
+}
+
+void TfrmMain::ReadListFile(const std::string& path) { memSrcFList_->ReplaceText(pelumir::ReadListFile(path)); }
+
+void TfrmMain::WriteListFile(const std::string& path) { pelumir::WriteListFile(path, memSrcFList_->Text()); }
+
+void TfrmMain::btnOpenViewClick() {
+    frmGrpView_->SourceImages = CollectImages(memSrcFList_->Lines(), UserCollator());
+    frmGrpView_->ApplySettings(Config_);
+    if (frmGrpView_->SourceImages.empty()) {
+        ShowMessage(this, "画像ファイルが見つかりません。", MsgType::Error, {MsgButton::OK});
+        return;
+    }
+    frmGrpView_->ShowModal();
+}
+
+void TfrmMain::btnClearFileListClick() { ClearSourceFList(); }
+
+void TfrmMain::ClearSourceFList() {
+    if (memSrcFList_->LineCount() == 0) return;
+    if (ShowMessage(this, "一覧の内容を消去しますか？", MsgType::Warning, {MsgButton::OK, MsgButton::Cancel}) !=
+        MsgButton::OK)
+        return;
+    memSrcFList_->ClearText();
+    memSrcFList_->setFocus();
+}
+
+void TfrmMain::AppClose() { close(); }
+
+void TfrmMain::AppAbout() {
+    if (frmAbout_ != nullptr) frmAbout_->exec();
+}
+
+void TfrmMain::mnuHelpIndexClick() { ShowHelpContents(this, FromBytes(HelpFile_)); }
+
+void TfrmMain::mnuHelpTopicClick() { ShowHelpKeywordSearch(this, FromBytes(HelpFile_), QString()); }
+
+void TfrmMain::mnuConfigClick() {
+    if (frmConfig_ != nullptr && ExecuteConfigDialog(*frmConfig_, Config_)) SaveSettings();
+}
+
+void TfrmMain::SelectFile() {
+    const QStringList files = QFileDialog::getOpenFileNames(this, QString(), QString(),
+                                                            QStringLiteral("全てのファイル (*.*)"));
+    if (files.isEmpty()) return;
+    std::vector<std::string> names;
+    names.reserve(size_t(files.size()));
+    for (const QString& f : files) names.push_back(ToBytes(f));
+    memSrcFList_->AppendLines(names);
+    memSrcFList_->setFocus();
+}
+
+void TfrmMain::SelectPath() {
+    const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("フォルダを選択してください。"));
+    if (dir.isEmpty()) return;
+    std::string path = ToBytes(dir);
+    if (path.empty() || path.back() != '/') path += '/';
+    memSrcFList_->AppendLine(path);
+    memSrcFList_->setFocus();
+}
+
+void TfrmMain::mnuCutClick() {
+    mnuCopyClick();
+    mnuDeleteClick();
+}
+
+void TfrmMain::mnuCopyClick() { memSrcFList_->copy(); }
+void TfrmMain::mnuPasteClick() { memSrcFList_->paste(); }
+void TfrmMain::mnuDeleteClick() { memSrcFList_->textCursor().removeSelectedText(); }
+void TfrmMain::mnuSelectAllClick() { memSrcFList_->selectAll(); }
+
+void TfrmMain::O1Click() {
+    QFileDialog dialog(this, QString(), QString(), kListFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);  // a name that does not exist yet is accepted
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (!lastOpenedListFile_.empty()) dialog.selectFile(FromBytes(lastOpenedListFile_));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    lastOpenedListFile_ = ToBytes(dialog.selectedFiles().front());
+    // The name becomes current before the read, so a later save creates it.
+    ListFileName_ = lastOpenedListFile_;
+    ReadListFile(ListFileName_);
+}
+
+void TfrmMain::S1Click() { WriteListFile(ListFileName_); }
+
+void TfrmMain::A1Click() {
+    QFileDialog dialog(this, QString(), QString(), kListFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.selectFile(FromBytes(ListFileName_));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    ListFileName_ = ToBytes(dialog.selectedFiles().front());
+    WriteListFile(ListFileName_);
+}
+
+void TfrmMain::FormDropFiles(const std::vector<std::string>& names) { memSrcFList_->AppendLines(names); }
+
+bool TfrmMain::FormCloseQuery() {
+    // A list that cannot be saved keeps the window open: closing would lose it.
+    try {
+        if (ListFileName_ == BaseDir_ + "default.txt") {
+            WriteListFile(ListFileName_);
+            return true;
+        }
+        if (!memSrcFList_->Modified()) return true;
+        const MsgButton answer =
+            ShowMessage(this, "ファイル・フォルダリストは変更されています。このまま保存しますか？", MsgType::Warning,
+                        {MsgButton::Yes, MsgButton::No, MsgButton::Cancel});
+        if (answer == MsgButton::Cancel) return false;
+        if (answer == MsgButton::Yes) WriteListFile(ListFileName_);
+        return true;
+    } catch (const std::exception& e) {
+        ShowErrorBox(e.what());
+        return false;
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (FormCloseQuery()) event->accept();
+    else event->ignore();
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TfrmMain::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+    std::vector<std::string> names;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) names.push_back(LocalPathBytes(url));
+    Guarded([&] { FormDropFiles(names); });
+    event->acceptProposedAction();
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The designed size is the outer size; once the frame is known, take it off.
+    if (framed_) return;
+    framed_ = true;
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (!frame.isEmpty()) resize(QSize(544, 378) - frame);
+}
+
+}  // namespace pelumir

@@ -1,0 +1,105 @@
+#pragma once
+// The main window: the source list, its menus and tool bar, and the road
+// from "画像の表示" to the viewer.
+#include <QMainWindow>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "settings/ViewerConfig.h"
+
+class QPushButton;
+class QAction;
+
+namespace pelumir {
+
+class TSourceListBox;
+class TfrmGrpView;
+class TfrmAbout;
+class TfrmConfig;
+
+// Everything the creation sequence takes from outside, so tests can give it.
+struct StartupInput {
+    std::vector<std::string> arguments;  // after the program's own name, as bytes
+    std::string executablePath;          // full path of the executable
+};
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmMain(const StartupInput& input, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The other windows, made once after the main window (set by the entry).
+    void SetWindows(TfrmAbout* about, TfrmConfig* config, TfrmGrpView* viewer);
+
+    // Creation sequence and destruction.
+    void FormCreate(const StartupInput& input);
+    void FormDestroy();
+    void AddCommandLineFiles(const std::vector<std::string>& arguments);
+
+    // Commands.
+    void btnOpenViewClick();
+    void btnClearFileListClick();
+    void ClearSourceFList();
+    void AppClose();
+    void AppAbout();
+    void mnuHelpIndexClick();
+    void mnuHelpTopicClick();
+    void mnuConfigClick();
+    void SelectFile();
+    void SelectPath();
+    void mnuCutClick();
+    void mnuCopyClick();
+    void mnuPasteClick();
+    void mnuDeleteClick();
+    void mnuSelectAllClick();
+    void O1Click();
+    void S1Click();
+    void A1Click();
+    void FormDropFiles(const std::vector<std::string>& names);
+    // The close query: true allows the close.
+    bool FormCloseQuery();
+
+    TSourceListBox* memSrcFList() const { return memSrcFList_; }
+    const std::string& BaseDir() const { return BaseDir_; }
+    const std::string& HelpFile() const { return HelpFile_; }
+    const std::string& ListFileName() const { return ListFileName_; }
+    void SetListFileName(const std::string& name) { ListFileName_ = name; }
+    TViewerConfig& Config() { return Config_; }
+    int ConfigVersion() const { return ConfigVersion_; }
+    QPushButton* btnOpenView() const { return btnOpenView_; }
+    QPushButton* btnClearFileList() const { return btnClearFileList_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar();
+    void LoadSettings();
+    void SaveSettings();
+    void WriteListFile(const std::string& path);
+    void ReadListFile(const std::string& path);
+
+    TSourceListBox* memSrcFList_ = nullptr;
+    QPushButton* btnOpenView_ = nullptr;
+    QPushButton* btnClearFileList_ = nullptr;
+    TfrmAbout* frmAbout_ = nullptr;
+    TfrmConfig* frmConfig_ = nullptr;
+    TfrmGrpView* frmGrpView_ = nullptr;
+
+    std::string BaseDir_;
+    std::string HelpFile_;
+    std::string ListFileName_;
+    TViewerConfig Config_;
+    int ConfigVersion_ = 1;
+    std::string lastOpenedListFile_;
+    bool framed_ = false;
+};
+
+}  // namespace pelumir

@@ -1,0 +1,95 @@
+#include "app/SourceListBox.h"
+
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "app/ListText.h"
+#include "platform/TextCodec.h"
+
+namespace pelumir {
+
+namespace {
+
+// The document keeps an empty block after a final line break, so the text
+// "ends with CR LF" (or is empty) exactly when its last block is empty.
+bool LastBlockEmpty(const QTextDocument* doc) { return doc->lastBlock().length() <= 1; }
+
+}  // namespace
+
+TSourceListBox::TSourceListBox(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Dropped files belong to the main window, which appends them as lines;
+    // the box itself would insert their URLs as text.
+    setAcceptDrops(false);
+    viewport()->setAcceptDrops(false);
+    setToolTip(QStringLiteral("ここにファイル・フォルダをドラッグアンドドロップしてください。"));
+    // The document reports a change of its own flag after an edit, and also
+    // after an undo that returns to the loaded text: both are edits to us.
+    connect(document(), &QTextDocument::modificationChanged, this, [this] { modified_ = true; });
+}
+
+int TSourceListBox::LineCount() const {
+    const QTextDocument* doc = document();
+    return doc->blockCount() - (LastBlockEmpty(doc) ? 1 : 0);
+}
+
+std::string TSourceListBox::GetLine(int i) const {
+    if (i < 0 || i >= LineCount()) return {};
+    std::string line = ListTextToBytes(document()->findBlockByNumber(i).text());
+    if (line.size() > kMaxLineBytes) line.resize(kMaxLineBytes);
+    return line;
+}
+
+std::vector<std::string> TSourceListBox::Lines() const { return pelumir::Lines(Text()); }
+
+void TSourceListBox::AppendLine(const std::string& s) { AppendLines({s}); }
+
+void TSourceListBox::AppendLines(const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    // One insertion for the whole batch: one layout pass and one repaint,
+    // however many names were dropped.
+    const QString added = ListBytesToText(AppendedText(!LastBlockEmpty(document()), lines));
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(added);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    modified_ = true;
+}
+
+void TSourceListBox::ReplaceText(const std::string& bytes) {
+    const std::string text = NormaliseLineBreaks(bytes);
+    if (text == Text()) return;
+    setPlainText(ListBytesToText(text));
+    moveCursor(QTextCursor::Start);
+    SetModified(false);
+}
+
+void TSourceListBox::ClearText() {
+    setPlainText(QString());
+    SetModified(false);
+}
+
+std::string TSourceListBox::Text() const { return ListTextToBytes(document()->toRawText()); }
+
+bool TSourceListBox::Modified() const { return modified_; }
+
+void TSourceListBox::SetModified(bool modified) {
+    // The document's signal would set our flag again; ours is set last.
+    document()->setModified(modified);
+    modified_ = modified;
+}
+
+QMimeData* TSourceListBox::createMimeDataFromSelection() const {
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    auto* mime = new QMimeData;
+    mime->setText(text);
+    return mime;
+}
+
+}  // namespace pelumir

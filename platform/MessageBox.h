@@ -1,0 +1,14 @@
+#pragma once
+// The program's own message box: buttons in a fixed order whatever the
+// desktop style does, the default and Escape results of our rules.
+#include <string>
+
+#include "platform/MessageRules.h"
+
+class QWidget;
+
+namespace pelumir {
+
+MsgButton ShowMessage(QWidget* parent, const std::string& text, MsgType type, const MsgButtons& buttons);
+
+}  // namespace pelumir

@@ -1,0 +1,42 @@
+#pragma once
+// A small INI store with the value rules of the Windows profile functions:
+// sections and keys match in any letter case, values lose surrounding blanks
+// and one pair of matching quotes, and are read up to 2,047 bytes. Every
+// write goes to the file at once and touches nothing but its own line.
+// Bytes are kept as they are: no encoding is assumed.
+#include <cstdint>
+#include <string>
+
+namespace pelumir {
+
+class TIniFileEx {
+public:
+    // The longest value a read returns, in bytes.
+    static constexpr size_t MaxValueLength = 2047;
+
+    explicit TIniFileEx(std::string fileName);
+
+    const std::string& FileName() const { return fileName_; }
+
+    // A missing file, section or key (or a file that cannot be read) gives def.
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
+    // An integer; non-zero is true.
+    bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+
+    // Replaces the key's value where it stands, or appends the key to its
+    // section, or appends the section; creates the file when missing.
+    // Throws Exception("<file> に書き込めません") when the file cannot be
+    // written; the file then keeps its previous contents.
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // The value wrapped in double quotes, so blanks at its ends survive a read.
+    void WriteQuotedString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& key, int32_t value);
+    // Written as "1" or "0".
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+
+private:
+    std::string fileName_;
+};
+
+}  // namespace pelumir

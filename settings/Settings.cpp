@@ -1,0 +1,100 @@
+#include "settings/Settings.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "settings/IniFileX.h"
+#include "settings/RelativePath.h"
+
+namespace pelumir {
+
+namespace {
+
+constexpr char kIniName[] = "plm.ini";
+constexpr char kBackupName[] = "plm.bak";
+constexpr char kDefaultListName[] = "default.txt";
+constexpr int kLayoutVersion = 2;
+
+// The first section has always been spelt this way; files in use depend on it.
+constexpr char kGlobal[] = "Grobal";
+constexpr char kAutoSlide[] = "AutoSlide";
+constexpr char kImageInfo[] = "ImageInfo";
+
+constexpr char kConfigVersion[] = "ConfigVersion";
+constexpr char kDefaultFileName[] = "DefaultFileName";
+constexpr char kLoopMode[] = "LoopMode";
+constexpr char kImageSortType[] = "ImageSortType";
+constexpr char kRightClickMode[] = "RightClickMode";
+constexpr char kEnabled[] = "Enabled";
+constexpr char kTime[] = "Time";
+constexpr char kType[] = "Type";
+constexpr char kFontSize[] = "FontSize";
+// Layout 1 kept the information settings in the first section.
+constexpr char kV1ImageInfoShow[] = "ImageInfoShow";
+constexpr char kV1ImageInfoTime[] = "ImageInfoTime";
+constexpr char kV1ImageInfoType[] = "ImageInfoType";
+
+// Moves plm.ini aside as plm.bak, never over an existing backup: the first
+// backup of an old layout is the one worth keeping. Failure is harmless: the
+// old file is then updated in place.
+void BackUpOldLayout(const std::string& iniPath, const std::string& backupPath) {
+    if (::renameat2(AT_FDCWD, iniPath.c_str(), AT_FDCWD, backupPath.c_str(), RENAME_NOREPLACE) == 0) return;
+    if (errno != EINVAL && errno != ENOSYS) return;
+    // File systems without the no-replace rename: check first instead.
+    struct stat st {};
+    if (::lstat(backupPath.c_str(), &st) != 0 && errno == ENOENT) (void)std::rename(iniPath.c_str(), backupPath.c_str());
+}
+
+}  // namespace
+
+StoredSettings LoadSettings(const std::string& baseDir) {
+    const TIniFileEx ini(baseDir + kIniName);
+    StoredSettings s;
+    TViewerConfig& c = s.config;
+
+    s.configVersion = ini.ReadInteger(kGlobal, kConfigVersion, 1);
+    s.listFileName = ResolvePath(baseDir, ini.ReadString(kGlobal, kDefaultFileName, baseDir + kDefaultListName));
+    c.LoopMode = ini.ReadBool(kGlobal, kLoopMode, true);
+    c.ImageSortType = ini.ReadInteger(kGlobal, kImageSortType, 0);
+    c.RightClickMode = ini.ReadInteger(kGlobal, kRightClickMode, 0);
+    c.AutoSlideEnabled = ini.ReadBool(kAutoSlide, kEnabled, false);
+    c.AutoSlideTime = ini.ReadInteger(kAutoSlide, kTime, 3);
+    if (s.configVersion == 1) {
+        c.ImageInfoShow = ini.ReadInteger(kGlobal, kV1ImageInfoShow, 1);
+        c.ImageInfoTime = ini.ReadInteger(kGlobal, kV1ImageInfoTime, 1);
+        c.ImageInfoType = ini.ReadInteger(kGlobal, kV1ImageInfoType, 0);
+        c.ImageInfoFontSize = 9;
+    } else {
+        // Without these keys a later layout has always read zero for each
+        // (information shown all the time); the file's own font size or 9.
+        c.ImageInfoShow = ini.ReadInteger(kImageInfo, kEnabled, 0);
+        c.ImageInfoTime = ini.ReadInteger(kImageInfo, kTime, 0);
+        c.ImageInfoType = ini.ReadInteger(kImageInfo, kType, 0);
+        c.ImageInfoFontSize = ini.ReadInteger(kImageInfo, kFontSize, 9);
+    }
+    return s;
+}
+
+void SaveSettings(const std::string& baseDir, StoredSettings& settings) {
+    const std::string iniPath = baseDir + kIniName;
+    if (settings.configVersion < kLayoutVersion) BackUpOldLayout(iniPath, baseDir + kBackupName);
+
+    TIniFileEx ini(iniPath);
+    const TViewerConfig& c = settings.config;
+    ini.WriteInteger(kGlobal, kConfigVersion, kLayoutVersion);
+    ini.WriteQuotedString(kGlobal, kDefaultFileName, RelativePath(baseDir, settings.listFileName));
+    ini.WriteBool(kGlobal, kLoopMode, c.LoopMode);
+    ini.WriteInteger(kGlobal, kImageSortType, c.ImageSortType);
+    ini.WriteInteger(kGlobal, kRightClickMode, c.RightClickMode);
+    ini.WriteBool(kAutoSlide, kEnabled, c.AutoSlideEnabled);
+    ini.WriteInteger(kAutoSlide, kTime, c.AutoSlideTime);
+    ini.WriteInteger(kImageInfo, kEnabled, c.ImageInfoShow);
+    ini.WriteInteger(kImageInfo, kTime, c.ImageInfoTime);
+    ini.WriteInteger(kImageInfo, kType, c.ImageInfoType);
+    ini.WriteInteger(kImageInfo, kFontSize, c.ImageInfoFontSize);
+    settings.configVersion = kLayoutVersion;
+}
+
+}  // namespace pelumir

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Starts Pelumir with two images on its command line, clicks "画像の表示",
+# checks that the first image sits centred on black over the whole screen,
+# advances with a click and leaves with Escape.
+set -euo pipefail
+PROGRAM=$1
+source "$(dirname "$0")/x11_session.sh"
+start_x
+
+# The program keeps its settings beside itself: run a private copy.
+APPDIR="$E2E_TMP/app"
+mkdir -p "$APPDIR" "$E2E_TMP/pics"
+cp "$PROGRAM" "$APPDIR/pelumir"
+convert -size 800x600 xc:'#ff0000' "$E2E_TMP/pics/first.jpg"
+convert -size 640x480 xc:'#00ff00' "$E2E_TMP/pics/second.jpg"
+
+cd "$E2E_TMP/pics"
+"$APPDIR/pelumir" first.jpg second.jpg >"$E2E_TMP/app.log" 2>&1 &
+APP=$!
+E2E_PIDS+=($APP)
+wait_until 30 xdotool search --onlyvisible --name '^PelumirVersion 1\.02$' || fail "main window did not appear"
+MAIN=$(xdotool search --onlyvisible --name '^PelumirVersion 1\.02$' | head -n1)
+sleep 0.5
+
+# "画像の表示" is the first button of the tool bar under the menu bar.
+xdotool mousemove 5 5
+xdotool mousemove --window "$MAIN" --sync 40 38 click 1
+sleep 1.5   # past the one-second information box
+shot
+# 800 x 600 in 1024 x 768: unscaled at (112, 84)-(912, 684).
+expect_colour 1023 767 0 0 0
+expect_colour 0 767 0 0 0
+expect_colour 111 300 0 0 0
+expect_colour 112 300 255 0 0
+expect_colour 911 300 255 0 0
+expect_colour 912 300 0 0 0
+expect_colour 500 83 0 0 0
+expect_colour 500 84 255 0 0
+expect_colour 500 683 255 0 0
+expect_colour 500 684 0 0 0
+
+# A left click shows the second image: 640 x 480 at (192, 144)-(832, 624).
+xdotool click 1
+sleep 1.5
+shot
+expect_colour 191 300 0 0 0
+expect_colour 192 300 0 255 0
+expect_colour 831 300 0 255 0
+expect_colour 832 300 0 0 0
+expect_colour 500 143 0 0 0
+expect_colour 500 144 0 255 0
+expect_colour 500 623 0 255 0
+expect_colour 500 624 0 0 0
+
+# Escape leaves: the main window with its white list is visible again.
+xdotool key Escape
+sleep 1
+shot
+expect_colour 400 300 255 255 255 40
+
+# Closing saves the default list beside the program and ends it.
+xdotool windowactivate --sync "$MAIN" key --clearmodifiers alt+F4 || true
+wait_until 20 sh -c "! kill -0 $APP" || fail "program did not exit"
+grep -q 'first.jpg' "$APPDIR/default.txt" || fail "default.txt was not written"
+[ -f "$APPDIR/plm.ini" ] || fail "plm.ini was not written"
+echo "e2e passed"

@@ -1,0 +1,133 @@
+#include "app/SourceListBox.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/ListText.h"
+
+using namespace pelumir;
+using namespace std::string_literals;
+
+namespace {
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// The box's line operations give what the byte model gives for its text.
+void ExpectLinesMatchTheText(const TSourceListBox& box) {
+    const std::string text = box.Text();
+    ASSERT_EQ(box.LineCount(), LineCount(text));
+    ASSERT_EQ(box.Lines(), Lines(text));
+    for (int i = 0; i <= box.LineCount(); ++i) EXPECT_EQ(box.GetLine(i), GetLine(text, i)) << i;
+}
+
+bool CaretAtEnd(const TSourceListBox& box) {
+    return box.textCursor().position() == box.document()->characterCount() - 1;
+}
+
+}  // namespace
+
+TEST(SourceListBox, FollowsTheCrLfTextModel) {
+    TSourceListBox box;
+    EXPECT_FALSE(box.acceptDrops() || box.viewport()->acceptDrops());  // the main window takes drops
+    EXPECT_EQ(box.LineCount(), 0);
+    box.AppendLine("/pics/a.jpg");
+    box.AppendLines({"/pics/", "b.bmp"});
+    EXPECT_EQ(box.Text(), "/pics/a.jpg\r\n/pics/\r\nb.bmp\r\n");
+    ExpectLinesMatchTheText(box);
+
+    // A last line typed without Enter gets the break before the new line.
+    box.ClearText();
+    QTest::keyClicks(&box, "typed");
+    box.AppendLine("c");
+    EXPECT_EQ(box.Text(), "typed\r\nc");
+    EXPECT_TRUE(CaretAtEnd(box));
+
+    box.ReplaceText("a\nb\rc\r\nd\n\r" + std::string(5000, 'x') + "\0after NUL"s);
+    EXPECT_EQ(box.Text(), "a\r\nb\r\nc\r\nd\r\n\r\n" + std::string(5000, 'x'));
+    EXPECT_EQ(box.textCursor().position(), 0);
+    ExpectLinesMatchTheText(box);
+}
+
+TEST(SourceListBox, ModifiedFlagRules) {
+    TSourceListBox box;
+    EXPECT_FALSE(box.Modified());
+    box.AppendLine("a");
+    EXPECT_TRUE(box.Modified());
+    box.ReplaceText("x\r\ny");
+    EXPECT_FALSE(box.Modified());
+
+    // An equal text changes nothing, whichever state the flag is in.
+    box.AppendLine("z");
+    box.ReplaceText("x\ny\r\nz");
+    EXPECT_TRUE(box.Modified());
+    box.SetModified(false);
+    box.ReplaceText("x\ry\nz");
+    EXPECT_FALSE(box.Modified());
+
+    QTest::keyClick(&box, Qt::Key_End);
+    QTest::keyClicks(&box, "w");
+    EXPECT_TRUE(box.Modified());
+    // Undoing back to the loaded text is still an edit.
+    box.undo();
+    EXPECT_EQ(box.Text(), "x\r\ny\r\nz");
+    EXPECT_TRUE(box.Modified());
+
+    box.ClearText();
+    EXPECT_FALSE(box.Modified());
+}
+
+TEST(SourceListBox, BytesThatAreNotUtf8SurviveEditsAndTheClipboard) {
+    // A Shift-JIS path, a Latin-1 name, a no-break space (which Qt's own
+    // copy turns into a blank) and a character the box would show as a break.
+    const std::string sjis = "C:\\\x89\xE6\x91\x9C\\\x95\x5C.jpg";
+    const std::string list = sjis + "\r\ncaf\xE9.bmp\r\nnb\xC2\xA0sp\r\nls\xE2\x80\xA8.jpg\r\nplain\r\n";
+    TSourceListBox box;
+    box.ReplaceText(list);
+    EXPECT_EQ(box.Text(), list);
+    EXPECT_EQ(box.GetLine(0), sjis);
+    ExpectLinesMatchTheText(box);
+
+    // Type on the last line, copy the first four lines, paste them at the end.
+    box.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&box, "more");
+    QTextCursor cursor(box.document());
+    cursor.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 4);
+    box.setTextCursor(cursor);
+    box.copy();
+    box.moveCursor(QTextCursor::End);
+    box.paste();
+    EXPECT_EQ(box.Text(), list + "more" + list.substr(0, list.find("plain")));
+}
+
+TEST(SourceListBox, ADropOfTenThousandNamesPaintsOnce) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 10000; ++i) names.push_back("/pics/" + std::to_string(i) + ".jpg");
+    TSourceListBox box;
+    box.resize(300, 200);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    box.ReplaceText("typed");
+    QApplication::processEvents();
+
+    PaintCounter counter;
+    box.viewport()->installEventFilter(&counter);
+    box.AppendLines(names);
+    QApplication::processEvents();
+    EXPECT_LE(counter.paints, 2);
+
+    std::string expected = "typed";
+    for (const auto& name : names) AppendLine(expected, name);
+    EXPECT_EQ(box.Text(), expected);
+    EXPECT_TRUE(CaretAtEnd(box));
+    EXPECT_TRUE(box.viewport()->rect().contains(box.cursorRect()));  // scrolled into view
+}

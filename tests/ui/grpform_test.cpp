@@ -1,0 +1,247 @@
+#include <QKeyEvent>
+#include <QTest>
+
+#include "ViewerFixture.h"
+#include "viewer/PlayOrder.h"
+
+using namespace pelumir;
+using testutil::Click;
+using testutil::FramePixel;
+using testutil::Near;
+
+namespace {
+
+class Viewer : public testutil::ViewerTest {
+protected:
+    void ThreeImages(TViewerConfig config = {}) {
+        a = testutil::WriteImage(dir, "a.jpg", 800, 600, 0xFF0000);
+        b = testutil::WriteImage(dir, "b.jpg", 640, 480, 0x00FF00);
+        c = testutil::WriteImage(dir, "c.jpg", 2000, 1000, 0x0000FF);
+        Show({a, b, c}, config);
+    }
+    uint32_t Centre() const { return FramePixel(view.BackBuffer(), 512, 384); }
+    std::string a, b, c;
+};
+
+}  // namespace
+
+TEST_F(Viewer, FirstImageIsFittedAndCentredOnBlack) {
+    ThreeImages();
+    ASSERT_TRUE(view.isVisible());
+    EXPECT_EQ(view.CurrentIndex(), 0);
+    const Bitmap& f = view.BackBuffer();
+    ASSERT_EQ(f.Width(), 1024);
+    ASSERT_EQ(f.Height(), 768);
+    // 800 x 600 unscaled at (112, 84)-(912, 684).
+    EXPECT_EQ(FramePixel(f, 111, 300), 0u);
+    EXPECT_TRUE(Near(FramePixel(f, 112, 300), 0xFF0000));
+    EXPECT_TRUE(Near(FramePixel(f, 911, 683), 0xFF0000));
+    EXPECT_EQ(FramePixel(f, 912, 300), 0u);
+    EXPECT_EQ(FramePixel(f, 500, 83), 0u);
+    EXPECT_EQ(FramePixel(f, 500, 684), 0u);
+    EXPECT_EQ(view.SourceBitmap().Width(), 800);
+}
+
+TEST_F(Viewer, ClicksMoveThroughTheListAndPastTheEndClose) {
+    ThreeImages();
+    Click(&view, Qt::LeftButton);
+    EXPECT_EQ(view.CurrentIndex(), 1);
+    EXPECT_TRUE(Near(Centre(), 0x00FF00));
+    Click(&view, Qt::LeftButton);
+    EXPECT_EQ(view.CurrentIndex(), 2);
+    // 2000 x 1000 shrinks to 1024 x 512 at (0, 128)-(1024, 640).
+    EXPECT_EQ(FramePixel(view.BackBuffer(), 500, 127), 0u);
+    EXPECT_TRUE(Near(FramePixel(view.BackBuffer(), 0, 128), 0x0000FF));
+    EXPECT_TRUE(Near(FramePixel(view.BackBuffer(), 1023, 639), 0x0000FF));
+    EXPECT_EQ(FramePixel(view.BackBuffer(), 500, 640), 0u);
+    Click(&view, Qt::LeftButton);
+    EXPECT_FALSE(view.isVisible());
+    EXPECT_EQ(view.CurrentIndex(), 3);
+    // A hidden viewer resized after its show ended does nothing.
+    const int decodes = view.DecodeCount();
+    view.ShowCurrentImage();
+    EXPECT_EQ(view.DecodeCount(), decodes);
+}
+
+TEST_F(Viewer, RightClickGoesBackAndWrapsToTheLast) {
+    for (bool loop : {false, true}) {
+        TViewerConfig config;
+        config.LoopMode = loop;
+        ThreeImages(config);
+        Click(&view, Qt::RightButton);
+        EXPECT_EQ(view.CurrentIndex(), 2);
+        Click(&view, Qt::RightButton);
+        EXPECT_EQ(view.CurrentIndex(), 1);
+        view.hide();
+    }
+}
+
+TEST_F(Viewer, LoopModeStartsOverWithAFreshOrder) {
+    TViewerConfig config;
+    config.LoopMode = true;
+    config.ImageSortType = 2;
+    RandomSeed = 99;
+    ThreeImages(config);
+    const uint32_t seedAfterFirstOrder = RandomSeed;
+    Click(&view, Qt::LeftButton);
+    Click(&view, Qt::LeftButton);
+    Click(&view, Qt::LeftButton);
+    EXPECT_TRUE(view.isVisible());
+    EXPECT_EQ(view.CurrentIndex(), 0);
+    EXPECT_NE(RandomSeed, seedAfterFirstOrder);  // a new shuffle was drawn
+    EXPECT_EQ(view.PlayList().size(), 3u);
+}
+
+TEST_F(Viewer, DoubleClickCountsAsTwoPresses) {
+    ThreeImages();
+    testutil::SendMouse(&view, QEvent::MouseButtonPress, Qt::LeftButton);
+    testutil::SendMouse(&view, QEvent::MouseButtonRelease, Qt::LeftButton);
+    testutil::SendMouse(&view, QEvent::MouseButtonDblClick, Qt::LeftButton);
+    testutil::SendMouse(&view, QEvent::MouseButtonRelease, Qt::LeftButton);
+    EXPECT_EQ(view.CurrentIndex(), 2);
+}
+
+TEST_F(Viewer, MiddleClickPausesTheAutomaticAdvanceUntilTheNextImage) {
+    TViewerConfig config;
+    config.AutoSlideEnabled = true;
+    config.AutoSlideTime = 600;
+    ThreeImages(config);
+    EXPECT_TRUE(view.tmrAutoSlide().Enabled());
+    Click(&view, Qt::MiddleButton);
+    EXPECT_FALSE(view.tmrAutoSlide().Enabled());
+    EXPECT_EQ(view.CurrentIndex(), 0);
+    Click(&view, Qt::LeftButton);
+    EXPECT_TRUE(view.tmrAutoSlide().Enabled());
+}
+
+TEST_F(Viewer, TicksAdvanceAndEscapeStopsThem) {
+    TViewerConfig config;
+    config.AutoSlideEnabled = true;
+    config.AutoSlideTime = 600;
+    ThreeImages(config);
+    view.tmrAutoSlideTimer();
+    EXPECT_EQ(view.CurrentIndex(), 1);
+    EXPECT_TRUE(view.tmrAutoSlide().Enabled());
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&view, &other);
+    EXPECT_TRUE(view.isVisible());
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&view, &esc);
+    EXPECT_FALSE(view.isVisible());
+    EXPECT_FALSE(view.tmrAutoSlide().Enabled());
+    // The next show starts at its first image.
+    view.show();
+    EXPECT_EQ(view.CurrentIndex(), 0);
+}
+
+TEST_F(Viewer, ZeroSecondAdvanceNeverTicks) {
+    TViewerConfig config;
+    config.AutoSlideEnabled = true;
+    config.AutoSlideTime = 0;
+    ThreeImages(config);
+    EXPECT_EQ(view.tmrAutoSlide().RemainingMs(), -1);
+}
+
+TEST_F(Viewer, AnUndecodableFileGivesABlackFrameAndTheShowGoesOn) {
+    a = testutil::WriteImage(dir, "a.jpg", 800, 600, 0xFF0000);
+    const std::string broken = dir.filePath("broken.jpg").toStdString();
+    { std::FILE* f = std::fopen(broken.c_str(), "wb"); std::fputs("not an image", f); std::fclose(f); }
+    const std::string bmpAsJpg = testutil::WriteImage(dir, "bitmap.jpg", 100, 100, 0xFFFFFF, "BMP");
+    const std::string jpgAsBmp = testutil::WriteImage(dir, "jpeg.bmp", 100, 100, 0xFFFFFF, "JPG");
+    TViewerConfig config;
+    config.AutoSlideEnabled = true;
+    config.AutoSlideTime = 600;
+    Show({a, broken, bmpAsJpg, jpgAsBmp}, config);
+    view.tmrAutoSlideTimer();
+    EXPECT_EQ(view.CurrentIndex(), 1);
+    EXPECT_EQ(Centre(), 0u);
+    EXPECT_TRUE(view.InfoVisible());
+    EXPECT_TRUE(view.tmrAutoSlide().Enabled());
+    view.tmrAutoSlideTimer();  // bitmap data in a ".jpg": black as well
+    EXPECT_EQ(Centre(), 0u);
+    view.tmrAutoSlideTimer();  // JPEG data in a ".bmp" is shown
+    EXPECT_TRUE(Near(Centre(), 0xFFFFFF));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Viewer, EachImageIsDecodedOncePerShowingUntilTheSizeChanges) {
+    ThreeImages();
+    EXPECT_EQ(view.DecodeCount(), 1);
+    view.resize(1024, 768);
+    QApplication::processEvents();
+    EXPECT_EQ(view.DecodeCount(), 1);
+    view.resize(800, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(view.DecodeCount(), 2);
+    EXPECT_EQ(view.BackBuffer().Width(), 800);
+    EXPECT_TRUE(Near(FramePixel(view.BackBuffer(), 0, 0), 0xFF0000));  // 800 x 600 fills it
+}
+
+TEST_F(Viewer, InformationTextIsPositionOrPath) {
+    std::vector<std::string> twelve;
+    for (int i = 0; i < 12; ++i) twelve.push_back(testutil::WriteImage(dir, std::to_string(i) + ".jpg", 8, 8, 0x808080));
+    TViewerConfig config;
+    config.ImageInfoShow = 0;
+    Show(twelve, config);
+    const QImage first = view.InfoBitmap();
+    Click(&view, Qt::LeftButton);
+    Click(&view, Qt::LeftButton);
+    EXPECT_EQ(view.CurrentIndex(), 2);
+    EXPECT_NE(view.InfoBitmap(), first);
+    view.hide();
+    config.ImageInfoType = 1;
+    Show(twelve, config);
+    EXPECT_GT(view.InfoBitmap().width(), first.width() * 3);  // the whole path on one line
+}
+
+TEST_F(Viewer, RightClickRotatesInRotateMode) {
+    TViewerConfig config;
+    config.RightClickMode = 1;
+    config.AutoSlideEnabled = true;
+    config.AutoSlideTime = 600;
+    // A 640 x 480 image whose top-left quarter is red, the rest green.
+    QImage img(640, 480, QImage::Format_RGB32);
+    img.fill(0x00FF00);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) img.setPixel(x, y, 0xFFFF0000);
+    const QString path = dir.filePath("q.bmp");
+    ASSERT_TRUE(img.save(path, "BMP"));
+    Show({path.toStdString(), a = testutil::WriteImage(dir, "a.jpg", 64, 48, 0x0000FF)}, config);
+    const Bitmap upright = view.SourceBitmap();
+    QTest::qWait(300);
+    Click(&view, Qt::RightButton);
+    EXPECT_GT(view.tmrAutoSlide().RemainingMs(), 599'800);  // the countdown starts afresh
+    EXPECT_EQ(view.CurrentIndex(), 0);
+    EXPECT_EQ(view.SourceBitmap().Width(), 480);
+    EXPECT_EQ(view.SourceBitmap().Height(), 640);
+    // 480 x 640 turned clockwise: native size at (272, 64), red now top-right.
+    const Bitmap& f = view.BackBuffer();
+    EXPECT_EQ(FramePixel(f, 271, 100), 0u);
+    EXPECT_EQ(FramePixel(f, 272 + 479, 64), 0xFF0000u);
+    EXPECT_EQ(FramePixel(f, 272, 64), 0x00FF00u);
+    EXPECT_EQ(FramePixel(f, 752, 100), 0u);
+    EXPECT_EQ(FramePixel(f, 300, 63), 0u);
+    for (int i = 0; i < 3; ++i) Click(&view, Qt::RightButton);
+    ASSERT_EQ(view.SourceBitmap().Width(), 640);
+    for (int y = 0; y < 480; y += 37)
+        for (int x = 0; x < 640; x += 41)
+            ASSERT_EQ(FramePixel(view.SourceBitmap(), x, y), FramePixel(upright, x, y) & 0xFFFFFF);
+    // A size change reloads the file upright.
+    Click(&view, Qt::RightButton);
+    view.resize(1000, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(view.SourceBitmap().Width(), 640);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Viewer, RotatingNothingReportsASizeErrorAndStaysOpen) {
+    TViewerConfig config;
+    config.RightClickMode = 1;
+    const std::string broken = dir.filePath("broken.jpg").toStdString();
+    { std::FILE* f = std::fopen(broken.c_str(), "wb"); std::fputs("garbage", f); std::fclose(f); }
+    Show({broken}, config);
+    Click(&view, Qt::RightButton);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Bitmap Size Error.");
+    EXPECT_TRUE(view.isVisible());
+}

@@ -1,0 +1,137 @@
+#include "settings/Settings.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Exception.h"
+#include "settings/RelativePath.h"
+#include "tests/unit/TestFiles.h"
+
+namespace pelumir {
+namespace {
+
+using test::Slurp;
+using test::Spit;
+
+struct Base {
+    QTemporaryDir dir;
+    std::string path = dir.path().toStdString() + "/";
+    std::string ini = path + "plm.ini";
+    std::string bak = path + "plm.bak";
+};
+
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+std::string SaveError(const std::string& baseDir, StoredSettings& s) {
+    try {
+        SaveSettings(baseDir, s);
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "saved";
+}
+
+const char kV1File[] = "[Grobal]\r\nLoopMode=0\r\nImageInfoShow=2\r\nImageInfoTime=5\r\nImageInfoType=1\r\n";
+
+TEST(Settings, FirstStartWritesTheElevenKeysInOrder) {
+    Base b;
+    StoredSettings s = LoadSettings(b.path);
+    EXPECT_EQ(s.config, TViewerConfig{});
+    EXPECT_EQ(s.configVersion, 1);
+    EXPECT_EQ(s.listFileName, b.path + "default.txt");
+    SaveSettings(b.path, s);
+    EXPECT_EQ(s.configVersion, 2);
+    EXPECT_FALSE(Exists(b.bak));
+    EXPECT_EQ(Slurp(b.ini), "[Grobal]\r\nConfigVersion=2\r\nDefaultFileName=\"default.txt\"\r\nLoopMode=1\r\n"
+                            "ImageSortType=0\r\nRightClickMode=0\r\n[AutoSlide]\r\nEnabled=0\r\nTime=3\r\n"
+                            "[ImageInfo]\r\nEnabled=1\r\nTime=1\r\nType=0\r\nFontSize=9\r\n");
+}
+
+TEST(Settings, Version1IsMigratedOnceWithABackupNeverOverwritten) {
+    for (const bool oldBackup : {false, true}) {
+        Base b;
+        Spit(b.ini, kV1File);
+        if (oldBackup) Spit(b.bak, "older backup");
+        StoredSettings s = LoadSettings(b.path);
+        const TViewerConfig& c = s.config;
+        EXPECT_TRUE(!c.LoopMode && c.ImageInfoShow == 2 && c.ImageInfoTime == 5 && c.ImageInfoType == 1);
+        EXPECT_EQ(c.ImageInfoFontSize, 9);
+        SaveSettings(b.path, s);
+        EXPECT_EQ(Slurp(b.bak), oldBackup ? "older backup" : kV1File);
+        // Without a fresh backup the old file is updated in place, old keys and all.
+        EXPECT_EQ(Slurp(b.ini).find("ImageInfoShow=2") != std::string::npos, oldBackup);
+        EXPECT_EQ(LoadSettings(b.path).config, c);
+        Spit(b.bak, "kept");  // later saves of the run make no backup
+        SaveSettings(b.path, s);
+        EXPECT_EQ(Slurp(b.bak), "kept");
+    }
+}
+
+TEST(Settings, LaterVersionsAndOddValues) {
+    Base b;
+    Spit(b.ini, "[Grobal]\nConfigVersion=2\nLoopMode=5\n[AutoSlide]\nTime=0x0A\n");
+    StoredSettings s = LoadSettings(b.path);
+    EXPECT_TRUE(s.config.LoopMode);
+    EXPECT_EQ(s.config.AutoSlideTime, 10);
+    // Without their section the information settings read as zero, font size 9.
+    const TViewerConfig& c = s.config;
+    EXPECT_TRUE(c.ImageInfoShow == 0 && c.ImageInfoTime == 0 && c.ImageInfoType == 0 && c.ImageInfoFontSize == 9);
+    SaveSettings(b.path, s);
+    EXPECT_NE(Slurp(b.ini).find("\nLoopMode=1\n"), std::string::npos);
+
+    Spit(b.ini, "; mine\n[grobal]\nconfigversion=3\nExtra=keep\n[AutoSlide]\nTime=abc\n[ImageInfo]\nEnabled=2\n"
+                "[Unknown]\nA=b\n");
+    s = LoadSettings(b.path);
+    EXPECT_EQ(s.config.AutoSlideTime, 3);
+    EXPECT_EQ(s.config.ImageInfoShow, 2);
+    SaveSettings(b.path, s);
+    EXPECT_FALSE(Exists(b.bak));
+    const std::string now = Slurp(b.ini);
+    EXPECT_TRUE(now.starts_with("; mine\n[grobal]\nconfigversion=2\nExtra=keep\nDefaultFileName=")) << now;
+    EXPECT_NE(now.find("[Unknown]\nA=b\n"), std::string::npos);
+}
+
+TEST(Settings, ListFileIsStoredRelativeToTheProgramFolder) {
+    EXPECT_EQ(RelativePath("/app/", "/app/default.txt"), "default.txt");
+    EXPECT_EQ(RelativePath("/app/", "/app/lists/a.txt"), "lists/a.txt");
+    EXPECT_EQ(RelativePath("/app/", "/data/a.txt"), "../data/a.txt");
+    EXPECT_EQ(RelativePath("/opt/u/app/", "/opt/App/x.txt"), "../../App/x.txt");
+    EXPECT_EQ(ResolvePath("/app/", "./lists/../../x.txt"), "/x.txt");
+    EXPECT_EQ(ResolvePath("/app/", "/../..//a//b"), "/a/b");
+
+    Base b;
+    Spit(b.ini, "[Grobal]\nConfigVersion=2\nDefaultFileName=  \"  a b.txt  \"  \n");
+    EXPECT_EQ(LoadSettings(b.path).listFileName, b.path + "  a b.txt  ");
+    StoredSettings s;
+    s.listFileName = ResolvePath(b.path, "../elsewhere/list.txt");
+    SaveSettings(b.path, s);
+    EXPECT_NE(Slurp(b.ini).find("\nDefaultFileName=\"../elsewhere/list.txt\"\r\n"), std::string::npos);
+    EXPECT_EQ(LoadSettings(b.path).listFileName, s.listFileName);
+}
+
+// A read-only folder stops a normal user; the file-size limit, as on a full
+// disk, stops root too. The existing backup keeps plm.ini where it is.
+TEST(Settings, FailedSaveLeavesTheOldSettingsReadable) {
+    Base b;
+    Spit(b.ini, kV1File);
+    Spit(b.bak, "older backup");
+    StoredSettings s = LoadSettings(b.path);
+    const TViewerConfig before = s.config;
+    s.config.AutoSlideTime = 42;
+    chmod(b.path.c_str(), 0555);
+    {
+        test::FileSizeLimit full(16);
+        ASSERT_TRUE(full.active);
+        EXPECT_EQ(SaveError(b.path, s), b.ini + " に書き込めません");
+    }
+    chmod(b.path.c_str(), 0755);
+    EXPECT_EQ(s.configVersion, 1);
+    EXPECT_EQ(Slurp(b.ini), kV1File);
+    EXPECT_EQ(Slurp(b.bak), "older backup");
+    EXPECT_EQ(LoadSettings(b.path).config, before);
+}
+
+}  // namespace
+}  // namespace pelumir

@@ -1,0 +1,253 @@
+#include "viewer/grpform.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <cstring>
+
+#include "platform/ErrorDisplay.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "viewer/BitmapUtils.h"
+#include "viewer/BmpLoader.h"
+#include "viewer/InfoOverlay.h"
+#include "viewer/JpegLoader.h"
+#include "viewer/PlayOrder.h"
+#include "viewer/StretchDraw.h"
+
+namespace pelumir {
+
+namespace {
+
+// No image file we can show is larger; a bigger one is not read at all.
+constexpr uint64_t kMaxImageFileBytes = uint64_t(1) << 30;
+
+// The product is formed in signed 32-bit arithmetic and taken as unsigned.
+uint32_t PeriodMs(int seconds) { return uint32_t(int64_t(seconds) * 1000); }
+
+// Wraps the pixels without copying; a writable buffer keeps QImage from
+// detaching (and copying the whole frame) when its ratio is set.
+QImage ViewOf(Bitmap& bitmap) {
+    return QImage(bitmap.Bits(), bitmap.Width(), bitmap.Height(), qsizetype(bitmap.Stride()),
+                  QImage::Format_RGB32);
+}
+
+}  // namespace
+
+TfrmGrpView::TfrmGrpView(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), tmrImgInfo_(1000, this), tmrAutoSlide_(3000, this) {
+    setObjectName(QStringLiteral("frmGrpView"));
+    setModal(true);
+    // BackBuffer covers every pixel: no background erase, no flicker.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    setCursor(Qt::ArrowCursor);
+    tmrAutoSlide_.OnTimer = [this] { Guarded([this] { tmrAutoSlideTimer(); }); };
+    tmrImgInfo_.OnTimer = [this] { Guarded([this] { tmrImgInfoTimer(); }); };
+}
+
+void TfrmGrpView::ApplySettings(const TViewerConfig& config) {
+    Config_ = config;
+    try {
+        tmrImgInfo_.SetInterval(PeriodMs(Config_.ImageInfoTime));
+    } catch (const Exception&) {
+        Config_.ImageInfoTime = 1;
+        tmrImgInfo_.SetInterval(1000);
+    }
+    try {
+        tmrAutoSlide_.SetInterval(PeriodMs(Config_.AutoSlideTime));
+    } catch (const Exception&) {
+        Config_.AutoSlideTime = 3;
+        tmrAutoSlide_.SetInterval(3000);
+    }
+}
+
+void TfrmGrpView::ShowModal() {
+    QScreen* s = parentWidget() != nullptr ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    // Geometry first, then the state: without a window manager the state
+    // alone is ignored, with one the geometry alone may be cut by panels.
+    setGeometry(s->geometry());
+    setWindowState(Qt::WindowFullScreen);
+    exec();
+}
+
+int TfrmGrpView::ViewWidth() const { return qRound(width() * devicePixelRatioF()); }
+int TfrmGrpView::ViewHeight() const { return qRound(height() * devicePixelRatioF()); }
+
+bool TfrmGrpView::IndexValid() const {
+    return CurrentIndex_ >= 0 && size_t(CurrentIndex_) < PlayList_.size();
+}
+
+void TfrmGrpView::FormShow() {
+    CurrentIndex_ = 0;
+    InfoVisible_ = false;
+    BuildPlayOrder();
+    ShowCurrentImage();
+}
+
+void TfrmGrpView::FormResize() { ShowCurrentImage(); }
+
+void TfrmGrpView::BuildPlayOrder() { PlayList_ = pelumir::BuildPlayOrder(SourceImages, Config_.ImageSortType); }
+
+void TfrmGrpView::ShowCurrentImage() {
+    if (!IndexValid()) return;
+    const int w = ViewWidth(), h = ViewHeight();
+    BackBuffer_.Allocate(w, h, 32, Bitmap::Init::Uninitialised);
+    const std::string path = PlayList_[size_t(CurrentIndex_)];
+    ++decodeCount_;
+    if (!LoadAsJpeg(path) && !LoadAsPicture(path)) {
+        if (BackBuffer_.ByteSize() != 0) std::memset(BackBuffer_.Bits(), 0, BackBuffer_.ByteSize());
+    }
+    RefreshView();
+}
+
+bool TfrmGrpView::LoadAsJpeg(const std::string& path) {
+    // The file is read once per image; LoadAsPicture reuses these bytes.
+    if (!ReadFileBytes(path, fileBytes_, kMaxImageFileBytes)) {
+        SourceBitmap_.Clear();
+        return false;
+    }
+    if (!DecodeJpeg(fileBytes_.data(), fileBytes_.size(), SourceBitmap_)) return false;
+    return DrawFitted(SourceBitmap_, BackBuffer_, BackBuffer_.Width(), BackBuffer_.Height());
+}
+
+bool TfrmGrpView::LoadAsPicture(const std::string& path) {
+    // The reader is chosen by the extension; a ".jpg" that failed as a JPEG
+    // would only fail the same way again.
+    if (LowerAscii(ExtractFileExt(path)) != ".bmp" || fileBytes_.empty()) return false;
+    if (!DecodeBmp(fileBytes_.data(), fileBytes_.size(), SourceBitmap_)) return false;
+    return DrawFitted(SourceBitmap_, BackBuffer_, BackBuffer_.Width(), BackBuffer_.Height());
+}
+
+void TfrmGrpView::RefreshView() {
+    const std::string text = Config_.ImageInfoType == 1
+                                 ? PlayList_[size_t(CurrentIndex_)]
+                                 : PositionText(CurrentIndex_ + 1, int(SourceImages.size()));
+    if (unsigned(Config_.ImageInfoShow) <= 1u) ShowInfoOverlay(text);
+    if (Config_.AutoSlideEnabled) tmrAutoSlide_.Start();
+    repaint();
+}
+
+void TfrmGrpView::ShowInfoOverlay(const std::string& text) {
+    const double dpi = (screen() != nullptr ? screen()->logicalDotsPerInch() : 96.0) * devicePixelRatioF();
+    InfoBitmap_ = ComposeInfoBox(text, Config_.ImageInfoFontSize, dpi);
+    InfoBitmap_.setDevicePixelRatio(devicePixelRatioF());
+    InfoVisible_ = true;
+    if (Config_.ImageInfoShow == 1) tmrImgInfo_.Start();
+}
+
+void TfrmGrpView::HideInfoOverlay() {
+    InfoVisible_ = false;
+    repaint();
+}
+
+void TfrmGrpView::tmrImgInfoTimer() {
+    tmrImgInfo_.Stop();
+    HideInfoOverlay();
+}
+
+bool TfrmGrpView::AdvanceIndex() {
+    ++CurrentIndex_;
+    if (size_t(CurrentIndex_) < PlayList_.size()) return true;
+    if (Config_.LoopMode) {
+        CurrentIndex_ = 0;
+        BuildPlayOrder();
+        return true;
+    }
+    return false;
+}
+
+void TfrmGrpView::tmrAutoSlideTimer() {
+    tmrAutoSlide_.Stop();
+    if (AdvanceIndex()) ShowCurrentImage();
+    else CloseViewer();
+}
+
+void TfrmGrpView::FormMouseDown(Qt::MouseButton button) {
+    tmrAutoSlide_.Stop();
+    if (PlayList_.empty()) return;
+    if (button == Qt::LeftButton) {
+        if (AdvanceIndex()) ShowCurrentImage();
+        else CloseViewer();
+    } else if (button == Qt::RightButton) {
+        if (Config_.RightClickMode == 0) {
+            if (--CurrentIndex_ < 0) CurrentIndex_ = int(PlayList_.size()) - 1;
+            ShowCurrentImage();
+        } else if (Config_.RightClickMode == 1) {
+            RotateCurrentImage();
+        }
+    }
+}
+
+void TfrmGrpView::RotateCurrentImage() {
+    ConvertToBit32(SourceBitmap_);
+    Bitmap rotated = RotateBitmapRight(SourceBitmap_);
+    SourceBitmap_ = std::move(rotated);
+    const int w = ViewWidth(), h = ViewHeight();
+    if (BackBuffer_.Width() != w || BackBuffer_.Height() != h)
+        BackBuffer_.Allocate(w, h, 32, Bitmap::Init::Uninitialised);
+    DrawFitted(SourceBitmap_, BackBuffer_, w, h);
+    RefreshView();
+}
+
+void TfrmGrpView::FormKeyDown(int key) {
+    if (key == Qt::Key_Escape) CloseViewer();
+}
+
+void TfrmGrpView::CloseViewer() {
+    tmrAutoSlide_.Stop();
+    done(QDialog::Accepted);
+}
+
+void TfrmGrpView::done(int result) {
+    // However the viewer closes, a hidden viewer never advances.
+    tmrAutoSlide_.Stop();
+    QDialog::done(result);
+}
+
+void TfrmGrpView::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) Guarded([this] { FormShow(); });
+}
+
+void TfrmGrpView::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // Only a real change of the shown window's size draws again: the show
+    // has already composed the first image at this size.
+    if (!isVisible() || (ViewWidth() == BackBuffer_.Width() && ViewHeight() == BackBuffer_.Height())) return;
+    Guarded([this] { FormResize(); });
+}
+
+void TfrmGrpView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const qreal dpr = devicePixelRatioF();
+    if (BackBuffer_.Width() < ViewWidth() || BackBuffer_.Height() < ViewHeight())
+        p.fillRect(rect(), Qt::black);
+    if (!BackBuffer_.Empty()) {
+        QImage frame = ViewOf(BackBuffer_);
+        frame.setDevicePixelRatio(dpr);
+        p.drawImage(0, 0, frame);
+    }
+    if (InfoVisible_ && !InfoBitmap_.isNull()) p.drawImage(0, 0, InfoBitmap_);
+}
+
+void TfrmGrpView::mousePressEvent(QMouseEvent* event) {
+    Guarded([&] { FormMouseDown(event->button()); });
+}
+
+void TfrmGrpView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Qt reports the second press of a double click as a double-click
+    // event; it still counts as a press.
+    Guarded([&] { FormMouseDown(event->button()); });
+}
+
+void TfrmGrpView::keyPressEvent(QKeyEvent* event) {
+    Guarded([&] { FormKeyDown(event->key()); });
+}
+
+}  // namespace pelumir

@@ -1,0 +1,86 @@
+#pragma once
+// The full-screen viewer: one image at a time, shrunk to fit and centred on
+// black, moved through by clicks, Escape and the automatic advance.
+#include <QDialog>
+#include <QImage>
+#include <string>
+#include <vector>
+
+#include "platform/Bitmap.h"
+#include "platform/Timer.h"
+#include "settings/ViewerConfig.h"
+
+namespace pelumir {
+
+class TfrmGrpView : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmGrpView(QWidget* parent = nullptr);
+
+    // Filled by the image collection before every show.
+    std::vector<std::string> SourceImages;
+
+    // Takes a copy of the settings and sets both timers' periods.
+    void ApplySettings(const TViewerConfig& config);
+    // Opens the show, covering the screen, and returns when it ends.
+    void ShowModal();
+
+    // The viewer's operations, each also reachable from a test.
+    void FormShow();
+    void FormResize();
+    void FormMouseDown(Qt::MouseButton button);
+    void FormKeyDown(int key);
+    void tmrAutoSlideTimer();
+    void tmrImgInfoTimer();
+    void ShowCurrentImage();
+    bool AdvanceIndex();
+    void RefreshView();
+    void BuildPlayOrder();
+    void ShowInfoOverlay(const std::string& text);
+    void HideInfoOverlay();
+    void RotateCurrentImage();
+
+    const std::vector<std::string>& PlayList() const { return PlayList_; }
+    int CurrentIndex() const { return CurrentIndex_; }
+    const Bitmap& SourceBitmap() const { return SourceBitmap_; }
+    const Bitmap& BackBuffer() const { return BackBuffer_; }
+    const QImage& InfoBitmap() const { return InfoBitmap_; }
+    bool InfoVisible() const { return InfoVisible_; }
+    const TViewerConfig& Config() const { return Config_; }
+    Timer& tmrAutoSlide() { return tmrAutoSlide_; }
+    Timer& tmrImgInfo() { return tmrImgInfo_; }
+    // The window size in device pixels.
+    int ViewWidth() const;
+    int ViewHeight() const;
+    // How many files were decoded since start: a show decodes each once.
+    int DecodeCount() const { return decodeCount_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void done(int result) override;
+
+private:
+    bool LoadAsJpeg(const std::string& path);
+    bool LoadAsPicture(const std::string& path);
+    void CloseViewer();
+    bool IndexValid() const;
+
+    Timer tmrImgInfo_;
+    Timer tmrAutoSlide_;
+    std::vector<std::string> PlayList_;
+    Bitmap SourceBitmap_;
+    Bitmap BackBuffer_;
+    QImage InfoBitmap_;
+    bool InfoVisible_ = false;
+    TViewerConfig Config_;
+    int CurrentIndex_ = 0;
+    std::vector<uint8_t> fileBytes_;  // the current file, reused between images
+    int decodeCount_ = 0;
+};
+
+}  // namespace pelumir
