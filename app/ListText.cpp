@@ -27,10 +27,6 @@ std::string Cut(std::string_view line) {
     return std::string(line.substr(0, std::min(line.size(), kMaxLineBytes)));
 }
 
-bool IsShiftJisLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 }  // namespace
 
 int LineCount(std::string_view text) {
@@ -92,25 +88,23 @@ void AppendLine(std::string& text, std::string_view s) {
     }
 }
 
-std::string NormaliseLineBreaks(std::string_view bytes, ListEncoding encoding) {
+std::string NormaliseLineBreaks(std::string_view bytes, CodePage cp) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
     const std::size_t n = bytes.size();
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n;) {
         const char c = bytes[i];
         if (c == '\0') break;
-        if (c == '\r') {
-            if (i + 1 < n && bytes[i + 1] == '\n') ++i;
+        if (c == '\r' || c == '\n') {
+            i += (c == '\r' && i + 1 < n && bytes[i + 1] == '\n') ? 2 : 1;
             out += kBreak;
-        } else if (c == '\n') {
-            out += kBreak;
-        } else {
-            out += c;
-            if (encoding == ListEncoding::ShiftJis && IsShiftJisLeadByte(static_cast<unsigned char>(c)) &&
-                i + 1 < n && bytes[i + 1] != '\0') {
-                out += bytes[++i];
-            }
+            continue;
         }
+        std::size_t len = CharLength(bytes, i, cp);
+        // A NUL ends the text even where it would be a lead byte's partner.
+        if (len > 1 && bytes.substr(i, len).find('\0') != std::string_view::npos) len = 1;
+        out.append(bytes.substr(i, len));
+        i += len;
     }
     return out;
 }

@@ -6,12 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace pelumir {
+#include "platform/Path.h"
 
-// Which bytes start a double-byte character when a list is scanned for line
-// breaks. In UTF-8 no byte of a multi-byte character can look like CR or LF;
-// in Shift-JIS a lead byte's partner is never a break, whatever its value.
-enum class ListEncoding { Utf8, ShiftJis };
+namespace pelumir {
 
 // GetLine hands out at most this many bytes of a line.
 inline constexpr std::size_t kMaxLineBytes = 4096;
@@ -39,7 +36,9 @@ void AppendLine(std::string& text, std::string_view s);
 
 // The text of a list file as the list holds it: CR LF, lone CR and lone LF
 // each become CR LF (so LF CR is two breaks) and a NUL byte ends the text.
-std::string NormaliseLineBreaks(std::string_view bytes,
-                                ListEncoding encoding = ListEncoding::Utf8);
+// The second byte of a double-byte character is never a break: in UTF-8 no
+// such byte can look like CR or LF, in Shift-JIS a lead byte takes the next
+// byte whatever its value.
+std::string NormaliseLineBreaks(std::string_view bytes, CodePage cp = ActiveCodePage());
 
 }  // namespace pelumir

@@ -21,6 +21,7 @@
 #include "platform/Collation.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/FileSystem.h"
+#include "platform/HelpPath.h"
 #include "platform/Path.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageBox.h"
@@ -145,7 +146,7 @@ void TfrmMain::FormCreate(const StartupInput& input) {
         SetApplicationTitle(AppTitle);
         setWindowTitle(QString::fromUtf8(AppTitle) + QString::fromStdString(GetVersionString()));
         BaseDir_ = ExtractFilePath(input.executablePath);
-        HelpFile_ = ChangeFileExt(input.executablePath, ".hlp");
+        HelpFile_ = HelpFileForExecutable(input.executablePath);
         SeedRandom();
         LoadSettings();
         AddCommandLineFiles(input.arguments);

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "about/AboutUnt.h"
+#include "about/AppIcon.h"
 #include "app/MainForm.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Fonts.h"
@@ -12,6 +13,7 @@
 int main(int argc, char** argv) {
     pelumir::TApplication app(argc, argv);
     pelumir::InstallUiFont();
+    QApplication::setWindowIcon(pelumir::AppIcon());
 
     pelumir::StartupInput input;
     // Arguments as the bytes they are: a file name need not be valid UTF-8.

@@ -25,10 +25,14 @@ sleep 0.5
 # "画像の表示" is the first button of the tool bar under the menu bar.
 xdotool mousemove 5 5
 xdotool mousemove --window "$MAIN" --sync 40 38 click 1
-sleep 1.5   # past the one-second information box
-shot
+wait_screen 30 500 300 255 0 0
+# The information box shows for a second at the top-left corner, then goes.
+wait_screen 10 1 1 0 0 0
 # 800 x 600 in 1024 x 768: unscaled at (112, 84)-(912, 684).
 expect_colour 1023 767 0 0 0
+geometry=$(xdotool getactivewindow getwindowgeometry)
+grep -q 'Position: 0,0' <<<"$geometry" && grep -q 'Geometry: 1024x768' <<<"$geometry" \
+  || fail "the viewer does not cover the screen: $geometry"
 expect_colour 0 767 0 0 0
 expect_colour 111 300 0 0 0
 expect_colour 112 300 255 0 0
@@ -41,8 +45,7 @@ expect_colour 500 684 0 0 0
 
 # A left click shows the second image: 640 x 480 at (192, 144)-(832, 624).
 xdotool click 1
-sleep 1.5
-shot
+wait_screen 30 500 300 0 255 0
 expect_colour 191 300 0 0 0
 expect_colour 192 300 0 255 0
 expect_colour 831 300 0 255 0
@@ -54,9 +57,7 @@ expect_colour 500 624 0 0 0
 
 # Escape leaves: the main window with its white list is visible again.
 xdotool key Escape
-sleep 1
-shot
-expect_colour 400 300 255 255 255 40
+wait_screen 30 400 300 255 255 255 40
 
 # Closing saves the default list beside the program and ends it.
 xdotool windowactivate --sync "$MAIN" key --clearmodifiers alt+F4 || true

@@ -45,12 +45,28 @@ pixel() {
   convert "$E2E_TMP/shot.png" -format "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]" info:
 }
 
-# expect_colour <x> <y> <r> <g> <b> [tolerance]
-expect_colour() {
+# colour_is <x> <y> <r> <g> <b> [tolerance]: checks the last screenshot
+colour_is() {
   local got tol=${6:-24}
   got=$(pixel "$1" "$2")
   IFS=, read -r r g b <<<"$got"
   local dr=$(( r - $3 )) dg=$(( g - $4 )) db=$(( b - $5 ))
-  [ ${dr#-} -le "$tol" ] && [ ${dg#-} -le "$tol" ] && [ ${db#-} -le "$tol" ] \
-    || fail "pixel ($1,$2) is $got, expected $3,$4,$5"
+  [ ${dr#-} -le "$tol" ] && [ ${dg#-} -le "$tol" ] && [ ${db#-} -le "$tol" ]
+}
+
+# expect_colour <x> <y> <r> <g> <b> [tolerance]
+expect_colour() {
+  colour_is "$@" || fail "pixel ($1,$2) is $(pixel "$1" "$2"), expected $3,$4,$5"
+}
+
+# wait_screen <seconds> <x> <y> <r> <g> <b>: screenshots until the pixel shows
+# the colour, so a slow machine only makes the test slower.
+wait_screen() {
+  local limit=$(( $1 * 4 )); shift
+  for ((i = 0; i < limit; i++)); do
+    shot
+    colour_is "$@" && return 0
+    sleep 0.25
+  done
+  fail "pixel ($1,$2) stayed $(pixel "$1" "$2"), expected $3,$4,$5"
 }

@@ -46,7 +46,7 @@ TEST(InfoOverlay, JapanesePathsRenderAsGlyphsNotBoxes) {
     const QFont font = InfoFont(9, 96);
     const QFontMetrics m(font);
     for (QChar ch : QStringLiteral("写真フォルダ"))
-        EXPECT_TRUE(m.inFontUcs4(ch.unicode())) << "no glyph for U+" << std::hex << ch.unicode();
+        EXPECT_TRUE(m.inFontUcs4(ch.unicode())) << "no glyph for U+" << std::hex << unsigned(ch.unicode());
 }
 
 using InfoBox = testutil::ViewerTest;

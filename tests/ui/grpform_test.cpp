@@ -43,7 +43,9 @@ TEST_F(Viewer, FirstImageIsFittedAndCentredOnBlack) {
 }
 
 TEST_F(Viewer, ClicksMoveThroughTheListAndPastTheEndClose) {
-    ThreeImages();
+    TViewerConfig config;
+    config.LoopMode = false;
+    ThreeImages(config);
     Click(&view, Qt::LeftButton);
     EXPECT_EQ(view.CurrentIndex(), 1);
     EXPECT_TRUE(Near(Centre(), 0x00FF00));

@@ -57,9 +57,9 @@ TEST(ListText, ReadingTurnsEveryBreakIntoCrLfAndStopsAtNul) {
 TEST(ListText, ShiftJisTrailBytesAreNeverBreaks) {
     // "画像" (89 E6 91 9C) and "表" (95 5C) in Shift-JIS, with an LF break.
     const std::string sjis = "C:\\\x89\xE6\x91\x9C\\\x95\x5C.jpg\nD:\\x";
-    EXPECT_EQ(NormaliseLineBreaks(sjis, ListEncoding::ShiftJis), "C:\\\x89\xE6\x91\x9C\\\x95\x5C.jpg\r\nD:\\x");
+    EXPECT_EQ(NormaliseLineBreaks(sjis, CodePage::ShiftJis), "C:\\\x89\xE6\x91\x9C\\\x95\x5C.jpg\r\nD:\\x");
     // A lead byte takes the next byte whatever it is; UTF-8 has no such pairs.
-    EXPECT_EQ(NormaliseLineBreaks("\x81\nx\x81", ListEncoding::ShiftJis), "\x81\nx\x81");
-    EXPECT_EQ(NormaliseLineBreaks("\x81\nx", ListEncoding::Utf8), "\x81\r\nx");
-    EXPECT_EQ(NormaliseLineBreaks("\x81\0x"s, ListEncoding::ShiftJis), "\x81");
+    EXPECT_EQ(NormaliseLineBreaks("\x81\nx\x81", CodePage::ShiftJis), "\x81\nx\x81");
+    EXPECT_EQ(NormaliseLineBreaks("\x81\nx", CodePage::Utf8), "\x81\r\nx");
+    EXPECT_EQ(NormaliseLineBreaks("\x81\0x"s, CodePage::ShiftJis), "\x81");
 }
