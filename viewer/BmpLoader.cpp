@@ -92,9 +92,12 @@ void CopyColourTable(const QImage& image, Bitmap& out) {
 }
 
 // Qt decoded into an image of its own (it does when the file turns out to
-// need a layout other than the one we predicted): copy it across.
+// need a layout other than the one we predicted): copy it across. A file
+// with an alpha channel keeps its colours as stored; the alpha is dropped.
 bool CopyFromQtImage(QImage image, const BmpLayout& layout, Bitmap& out) {
-    if (image.format() != layout.TargetFormat()) image = image.convertToFormat(layout.TargetFormat());
+    const bool raw32 = layout.TargetBits() == 32 &&
+                       (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32);
+    if (!raw32 && image.format() != layout.TargetFormat()) image = image.convertToFormat(layout.TargetFormat());
     if (image.isNull() || image.width() != out.Width() || image.height() != out.Height()) return false;
     const size_t rowBytes = std::min(out.Stride(), size_t(image.bytesPerLine()));
     for (int y = 0; y < out.Height(); ++y) std::memcpy(out.Row(y), image.constScanLine(y), rowBytes);
@@ -102,7 +105,8 @@ bool CopyFromQtImage(QImage image, const BmpLayout& layout, Bitmap& out) {
 }
 
 bool ReadPixels(QIODevice& device, const BmpLayout& layout, Bitmap& out) {
-    // RLE files may skip pixels; those stay black rather than showing old memory.
+    // Run-length files may skip pixels; those get index 0 rather than
+    // whatever the memory held before.
     const auto init = layout.Compressed() ? Bitmap::Init::Zero : Bitmap::Init::Uninitialised;
     out.Allocate(int(layout.width), int(layout.height < 0 ? -layout.height : layout.height), layout.TargetBits(), init);
     out.SetDevice(false);
@@ -116,6 +120,9 @@ bool ReadPixels(QIODevice& device, const BmpLayout& layout, Bitmap& out) {
     QImage image(out.Bits(), out.Width(), out.Height(), qsizetype(out.Stride()), layout.TargetFormat());
     if (!reader.read(&image)) return false;
     if (image.constBits() != out.Bits() && !CopyFromQtImage(image, layout, out)) return false;
+    // 32-bit pixels keep Qt's opaque alpha in their reserved fourth byte:
+    // the drawing ignores it, and clearing it would cost another pass over
+    // the whole image.
     if (layout.TargetBits() <= 8) CopyColourTable(image, out);
     return true;
 }
@@ -150,7 +157,9 @@ bool DecodeBmp(const uint8_t* data, size_t size, Bitmap& out) {
 bool LoadBmpFile(const std::string& path, Bitmap& out) {
     // The path is a byte string; opening it ourselves keeps bytes that are not
     // valid in the locale's encoding intact.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO with an image's name must not hang the show; only
+    // regular files get past the check below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st;
     uint8_t header[kHeaderBytes];
     ssize_t got = -1;

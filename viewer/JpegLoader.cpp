@@ -172,16 +172,13 @@ struct FdCloser {
     }
 };
 
-// Reads the whole of a regular file; false when it cannot be read.
-bool ReadWholeFile(int fd, std::unique_ptr<uint8_t[]>& buffer, size_t& size) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
-    if (uint64_t(st.st_size) > kMaxBitmapBytes) return false;
-    const size_t expected = size_t(st.st_size);
-    buffer = std::make_unique_for_overwrite<uint8_t[]>(expected);
+// Reads the whole file, `expected` bytes as its size said a moment ago.
+bool ReadWholeFile(int fd, uint64_t expected, std::unique_ptr<uint8_t[]>& buffer, size_t& size) {
+    if (expected == 0 || expected > kMaxBitmapBytes) return false;
+    buffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(expected));
     size = 0;
     while (size < expected) {
-        const ssize_t n = ::read(fd, buffer.get() + size, expected - size);
+        const ssize_t n = ::pread(fd, buffer.get() + size, size_t(expected) - size, off_t(size));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) break;  // the file shrank meanwhile: decode what is there
@@ -217,18 +214,17 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out) {
 }
 
 bool LoadJpegFile(const std::string& path, Bitmap& out) {
-    FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // O_NONBLOCK: a FIFO with an image's name must not hang the show.
+    FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    struct stat st;
     // Every image is offered to this decoder first. A file that does not
     // open with the start-of-image marker fails at the header anyway, so
     // look at two bytes before reading a large BMP whole for nothing.
     uint8_t soi[2];
-    if (file.fd < 0 || ::pread(file.fd, soi, 2, 0) != 2 || soi[0] != 0xFF || soi[1] != 0xD8) {
-        out.Clear();
-        return false;
-    }
     std::unique_ptr<uint8_t[]> buffer;
     size_t size = 0;
-    if (!ReadWholeFile(file.fd, buffer, size)) {
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || ::pread(file.fd, soi, 2, 0) != 2 ||
+        soi[0] != 0xFF || soi[1] != 0xD8 || !ReadWholeFile(file.fd, uint64_t(st.st_size), buffer, size)) {
         out.Clear();
         return false;
     }

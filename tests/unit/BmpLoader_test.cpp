@@ -3,290 +3,206 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <vector>
+
+#include <sys/stat.h>
+
+#include "tests/unit/PeakMemory.h"
 
 namespace pelumir {
 namespace {
 
-// ---- fixtures: BMP files from hand-written headers ----
+// ---- fixtures, from hand-written headers ----
 
-void Put16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    v[at] = uint8_t(x);
-    v[at + 1] = uint8_t(x >> 8);
-}
-void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
-}
+using Rows = std::vector<std::vector<uint8_t>>;
 
 struct BmpSpec {
-    int32_t width = 0;
-    int32_t height = 0;  // negative: rows stored top-down
-    int bitCount = 24;
+    int32_t width, height;  // a negative height stores the rows top-down
+    int bitCount;
     uint32_t compression = 0;
-    std::vector<uint32_t> palette;  // 0x00RRGGBB
-    bool coreHeader = false;        // the 12-byte OS/2 header with 3-byte palette entries
+    std::vector<uint32_t> palette = {};  // 0x00RRGGBB
+    bool coreHeader = false;             // OS/2's 12-byte header, 3-byte palette entries
 };
 
-// `rows` are the pixel rows top to bottom, each already padded to 32 bits;
-// they are stored bottom-up unless the height is negative.
-std::vector<uint8_t> MakeBmp(const BmpSpec& spec, const std::vector<std::vector<uint8_t>>& rows) {
-    const uint32_t infoSize = spec.coreHeader ? 12 : 40;
-    const uint32_t entry = spec.coreHeader ? 3 : 4;
-    const uint32_t offBits = 14 + infoSize + uint32_t(spec.palette.size()) * entry;
+// `rows` run top to bottom, each padded to 32 bits already.
+std::vector<uint8_t> MakeBmp(const BmpSpec& s, const Rows& rows) {
+    const uint32_t info = s.coreHeader ? 12 : 40, entry = s.coreHeader ? 3 : 4;
+    const uint32_t offBits = 14 + info + uint32_t(s.palette.size()) * entry;
     std::vector<uint8_t> bmp(offBits, 0);
+    auto put = [&bmp](size_t at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) bmp[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
     bmp[0] = 'B';
     bmp[1] = 'M';
-    Put32(bmp, 10, offBits);
-    Put32(bmp, 14, infoSize);
-    if (spec.coreHeader) {
-        Put16(bmp, 18, uint32_t(spec.width));
-        Put16(bmp, 20, uint32_t(spec.height));
-        Put16(bmp, 22, 1);
-        Put16(bmp, 24, uint32_t(spec.bitCount));
-    } else {
-        Put32(bmp, 18, uint32_t(spec.width));
-        Put32(bmp, 22, uint32_t(spec.height));
-        Put16(bmp, 26, 1);
-        Put16(bmp, 28, uint32_t(spec.bitCount));
-        Put32(bmp, 30, spec.compression);
-        Put32(bmp, 46, uint32_t(spec.palette.size()));
+    put(10, offBits, 4);
+    put(14, info, 4);
+    const int field = s.coreHeader ? 2 : 4;
+    put(18, uint32_t(s.width), field);
+    put(18 + size_t(field), uint32_t(s.height), field);
+    put(18 + 2 * size_t(field), 1, 2);
+    put(20 + 2 * size_t(field), uint32_t(s.bitCount), 2);
+    if (!s.coreHeader) {
+        put(30, s.compression, 4);
+        put(46, uint32_t(s.palette.size()), 4);
     }
-    for (size_t i = 0; i < spec.palette.size(); ++i) {
-        const uint32_t c = spec.palette[i];
-        bmp[14 + infoSize + i * entry] = uint8_t(c);
-        bmp[14 + infoSize + i * entry + 1] = uint8_t(c >> 8);
-        bmp[14 + infoSize + i * entry + 2] = uint8_t(c >> 16);
-    }
-    const bool topDown = spec.height < 0;
+    for (size_t i = 0; i < s.palette.size(); ++i) put(14 + info + i * entry, s.palette[i], 3);
     for (size_t i = 0; i < rows.size(); ++i) {
-        const auto& row = rows[topDown ? i : rows.size() - 1 - i];
+        const auto& row = rows[s.height < 0 ? i : rows.size() - 1 - i];
         bmp.insert(bmp.end(), row.begin(), row.end());
     }
-    Put32(bmp, 2, uint32_t(bmp.size()));
+    put(2, uint32_t(bmp.size()), 4);
     return bmp;
 }
 
-// The colour a decoded pixel shows, 0xRRGGBB, whatever the layout.
+// A 3 x 2 picture, narrow enough that every depth pads its rows. Palette
+// index i is the colour at (i % 3, i / 3).
+const uint32_t kColours[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x808080};
+
+Rows IndexRows(int bits) {
+    Rows rows(2, std::vector<uint8_t>(4, 0));
+    for (int i = 0; i < 6; ++i) {
+        const int x = i % 3;
+        if (bits == 8) rows[size_t(i / 3)][size_t(x)] = uint8_t(i);
+        else rows[size_t(i / 3)][size_t(x / 2)] |= uint8_t(i << (x % 2 ? 0 : 4));  // high nibble first
+    }
+    return rows;
+}
+
+Rows TrueColourRows(int bits) {
+    Rows rows(2);
+    for (int i = 0; i < 6; ++i) {
+        const uint32_t c = kColours[i];
+        auto& row = rows[size_t(i / 3)];
+        if (bits == 16) {  // 5-5-5
+            const uint32_t v = (c >> 19 & 31) << 10 | (c >> 11 & 31) << 5 | (c >> 3 & 31);
+            row.insert(row.end(), {uint8_t(v), uint8_t(v >> 8)});
+        } else {
+            row.insert(row.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+            if (bits == 32) row.push_back(0);
+        }
+    }
+    for (auto& row : rows) row.resize((row.size() + 3) / 4 * 4, 0);
+    return rows;
+}
+
+std::vector<uint32_t> Palette(size_t entries) {
+    std::vector<uint32_t> palette(kColours, kColours + 6);
+    palette.resize(entries, 0);
+    return palette;
+}
+
+// The colour a decoded pixel shows, whatever the layout.
 uint32_t ColourAt(const Bitmap& b, int x, int y) {
     const uint8_t* row = b.Row(y);
-    auto pal = [&](unsigned i) {
-        EXPECT_LT(i, b.Palette().size());
-        return i < b.Palette().size() ? b.Palette()[i] & 0xFFFFFF : 0xDEADBEEF;
-    };
-    switch (b.BitsPerPixel()) {
-    case 1: return pal((row[x / 8] >> (7 - x % 8)) & 1);
-    case 8: return pal(row[x]);
-    case 32: return uint32_t(row[4 * x + 2]) << 16 | row[4 * x + 1] << 8 | row[4 * x];
-    }
-    ADD_FAILURE() << "unexpected layout " << b.BitsPerPixel();
-    return 0;
+    if (b.BitsPerPixel() == 32) return uint32_t(row[4 * x + 2]) << 16 | row[4 * x + 1] << 8 | row[4 * x];
+    const unsigned index = b.BitsPerPixel() == 1 ? (row[x / 8] >> (7 - x % 8)) & 1 : row[x];
+    EXPECT_LT(index, b.Palette().size());
+    return index < b.Palette().size() ? b.Palette()[index] & 0xFFFFFF : 0xDEADBEEF;
 }
-
-bool Decode(const std::vector<uint8_t>& bytes, Bitmap& out) { return DecodeBmp(bytes.data(), bytes.size(), out); }
-
-Bitmap Occupied() {
-    Bitmap b;
-    b.Allocate(16, 16, 32);
-    return b;
-}
-
-// A 3 x 2 picture, wide enough to need row padding in every depth:
-//   red   green  blue
-//   white black  grey
-const uint32_t kColours[2][3] = {{0xFF0000, 0x00FF00, 0x0000FF}, {0xFFFFFF, 0x000000, 0x808080}};
 
 void ExpectTheSixColours(const Bitmap& b) {
     ASSERT_EQ(b.Width(), 3);
     ASSERT_EQ(b.Height(), 2);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(ColourAt(b, x, y), kColours[y][x]) << x << "," << y;
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(ColourAt(b, i % 3, i / 3) & 0xF8F8F8, kColours[i] & 0xF8F8F8) << i;
 }
 
-std::vector<std::vector<uint8_t>> IndexRows(int bits) {
-    // Palette index i is kColours[i / 3][i % 3].
-    std::vector<std::vector<uint8_t>> rows(2, std::vector<uint8_t>(4, 0));
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) {
-            const int index = 3 * y + x;
-            if (bits == 8) rows[y][x] = uint8_t(index);
-            else rows[y][x / 2] |= uint8_t(index << (x % 2 ? 0 : 4));
-        }
-    return rows;
-}
+bool Decode(const std::vector<uint8_t>& bytes, Bitmap& out) { return DecodeBmp(bytes.data(), bytes.size(), out); }
 
-std::vector<uint32_t> SixColourPalette(size_t entries) {
-    std::vector<uint32_t> palette(entries, 0);
-    for (int i = 0; i < 6; ++i) palette[size_t(i)] = kColours[i / 3][i % 3];
-    return palette;
-}
+// ---- tests ----
 
-std::vector<std::vector<uint8_t>> TrueColourRows(int bits) {
-    std::vector<std::vector<uint8_t>> rows;
-    for (const auto& line : kColours) {
-        std::vector<uint8_t> row;
-        for (uint32_t c : line) {
-            const uint8_t r = uint8_t(c >> 16), g = uint8_t(c >> 8), b = uint8_t(c);
-            if (bits == 16) {  // 5-5-5
-                const uint16_t v = uint16_t((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
-                row.insert(row.end(), {uint8_t(v), uint8_t(v >> 8)});
-            } else {
-                row.insert(row.end(), {b, g, r});
-                if (bits == 32) row.push_back(0);
-            }
-        }
-        row.resize((row.size() + 3) / 4 * 4, 0);
-        rows.push_back(row);
-    }
-    return rows;
-}
-
-// ---- decoding ----
-
-TEST(BmpLoader, IndexedFilesKeepTheirPalette) {
-    for (int bits : {4, 8}) {
-        SCOPED_TRACE(bits);
+TEST(BmpLoader, EveryDepthMapsToItsLayout) {
+    const struct {
+        BmpSpec spec;
+        Rows rows;
+        PixelFormat format;
+    } cases[] = {
+        {{3, 2, 4, 0, Palette(16)}, IndexRows(4), PixelFormat::Bit8},
+        {{3, 2, 8, 0, Palette(256)}, IndexRows(8), PixelFormat::Bit8},
+        {{3, 2, 16}, TrueColourRows(16), PixelFormat::Bit32},
+        {{3, 2, 24}, TrueColourRows(24), PixelFormat::Bit32},
+        {{3, -2, 24}, TrueColourRows(24), PixelFormat::Bit32},
+        {{3, 2, 24, 0, {}, true}, TrueColourRows(24), PixelFormat::Bit32},
+        {{3, 2, 32}, TrueColourRows(32), PixelFormat::Bit32},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.spec.bitCount) + " bits, height " + std::to_string(c.spec.height));
         Bitmap out;
-        ASSERT_TRUE(Decode(MakeBmp({3, 2, bits, 0, SixColourPalette(size_t(1) << bits)}, IndexRows(bits)), out));
-        EXPECT_EQ(out.Format(), PixelFormat::Bit8);
+        ASSERT_TRUE(Decode(MakeBmp(c.spec, c.rows), out));
+        EXPECT_EQ(out.Format(), c.format);
         ExpectTheSixColours(out);
     }
-}
-
-TEST(BmpLoader, OneBitFilesStayOneBit) {
-    // 10 pixels: black, white alternating, in a row padded to 4 bytes; the
-    // palette is given white first, which Qt reorders.
-    std::vector<std::vector<uint8_t>> rows = {{0x55, 0x40, 0, 0}, {0xAA, 0x80, 0, 0}};
+    // 1 bit stays 1 bit; the palette comes white first, which Qt reorders.
     Bitmap out;
-    ASSERT_TRUE(Decode(MakeBmp({10, 2, 1, 0, {0xFFFFFF, 0x000000}}, rows), out));
+    ASSERT_TRUE(Decode(MakeBmp({10, 2, 1, 0, {0xFFFFFF, 0}}, {{0x55, 0x40, 0, 0}, {0xAA, 0x80, 0, 0}}), out));
     EXPECT_EQ(out.Format(), PixelFormat::Bit1);
-    ASSERT_EQ(out.Palette().size(), 2u);
     for (int x = 0; x < 10; ++x) {
-        EXPECT_EQ(ColourAt(out, x, 0), x % 2 ? 0x000000u : 0xFFFFFFu) << x;
-        EXPECT_EQ(ColourAt(out, x, 1), x % 2 ? 0xFFFFFFu : 0x000000u) << x;
+        EXPECT_EQ(ColourAt(out, x, 0), x % 2 ? 0u : 0xFFFFFFu) << x;
+        EXPECT_EQ(ColourAt(out, x, 1), x % 2 ? 0xFFFFFFu : 0u) << x;
     }
-}
-
-TEST(BmpLoader, TrueColourFilesBecome32Bit) {
-    for (int bits : {24, 32}) {
-        SCOPED_TRACE(bits);
-        Bitmap out;
-        ASSERT_TRUE(Decode(MakeBmp({3, 2, bits}, TrueColourRows(bits)), out));
-        EXPECT_EQ(out.Format(), PixelFormat::Bit32);
-        ExpectTheSixColours(out);
-    }
-    // 5-5-5 keeps the top five bits of each channel.
-    Bitmap out;
-    ASSERT_TRUE(Decode(MakeBmp({3, 2, 16}, TrueColourRows(16)), out));
-    EXPECT_EQ(out.Format(), PixelFormat::Bit32);
-    EXPECT_EQ(ColourAt(out, 0, 0) & 0xF8F8F8, 0xF80000u);
-    EXPECT_EQ(ColourAt(out, 2, 1) & 0xF8F8F8, 0x808080u);
-}
-
-TEST(BmpLoader, RowOrderAndHeaderVariants) {
-    Bitmap out;
-    ASSERT_TRUE(Decode(MakeBmp({3, -2, 24}, TrueColourRows(24)), out));  // top-down
-    ExpectTheSixColours(out);
-    BmpSpec core{3, 2, 24};
-    core.coreHeader = true;
-    ASSERT_TRUE(Decode(MakeBmp(core, TrueColourRows(24)), out));
-    ExpectTheSixColours(out);
-    // Run-length encoded 8-bit, stored as: three of index 2, end of line,
-    // three of index 5, end of bitmap. The first run is the bottom row.
-    const std::vector<std::vector<uint8_t>> rle = {{3, 5, 0, 1}, {3, 2, 0, 0}};
-    ASSERT_TRUE(Decode(MakeBmp({3, 2, 8, 1, SixColourPalette(256)}, rle), out));
-    EXPECT_EQ(ColourAt(out, 1, 1), kColours[0][2]);
-    EXPECT_EQ(ColourAt(out, 1, 0), kColours[1][2]);
-}
-
-TEST(BmpLoader, ReusesTheBitmapsStorageForTheNextImage) {
-    const std::vector<uint8_t> bmp = MakeBmp({3, 2, 24}, TrueColourRows(24));
-    Bitmap out;
-    ASSERT_TRUE(Decode(bmp, out));
-    const uint8_t* first = out.Bits();
-    ASSERT_TRUE(Decode(bmp, out));
-    EXPECT_EQ(out.Bits(), first);
-    ExpectTheSixColours(out);
+    // Run-length 8-bit: three of index 4, end of line, three of index 2, end.
+    ASSERT_TRUE(Decode(MakeBmp({3, 2, 8, 1, Palette(256)}, {{3, 2, 0, 1}, {3, 4, 0, 0}}), out));
+    EXPECT_EQ(ColourAt(out, 1, 1), kColours[4]);  // the first run is the bottom row
+    EXPECT_EQ(ColourAt(out, 1, 0), kColours[2]);
 }
 
 TEST(BmpLoader, WhatIsNotAWholeBmpFails) {
     const std::vector<uint8_t> good = MakeBmp({3, 2, 24}, TrueColourRows(24));
-    const std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
-    std::vector<uint8_t> truncated = good;
-    truncated.resize(good.size() - 3);  // the last row is short
-    std::vector<uint8_t> badDepth = good;
-    Put16(badDepth, 28, 7);
-    const struct {
-        const char* name;
-        std::vector<uint8_t> bytes;
-    } cases[] = {
-        {"empty", {}},
-        {"jpeg data", jpeg},
-        {"headers only", std::vector<uint8_t>(good.begin(), good.begin() + 54)},
-        {"truncated rows", truncated},
-        {"7 bits per pixel", badDepth},
-        {"zero width", MakeBmp({0, 2, 24}, {})},
-        {"zero height", MakeBmp({3, 0, 24}, {})},
+    std::vector<uint8_t> truncated = good, sevenBits = good;
+    truncated.resize(good.size() - 3);  // a short last row would show stale memory
+    sevenBits[28] = 7;
+    const std::vector<uint8_t> broken[] = {
+        {},
+        {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0},  // JPEG data
+        std::vector<uint8_t>(good.begin(), good.begin() + 54),
+        truncated,
+        sevenBits,
+        MakeBmp({0, 2, 24}, {}),
+        MakeBmp({3, 0, 24}, {}),
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Bitmap out = Occupied();
-        EXPECT_FALSE(Decode(c.bytes, out));
+    Bitmap out;
+    for (const auto& bytes : broken) {
+        ASSERT_TRUE(Decode(good, out));
+        EXPECT_FALSE(Decode(bytes, out)) << &bytes - broken;
         EXPECT_TRUE(out.Empty());
     }
 }
 
-long StatusKiB(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
-    return -1;
-}
-
-TEST(BmpLoader, AbsurdSizesFailWithoutTouchingMemory) {
-    std::ofstream refs("/proc/self/clear_refs");
-    refs << "5" << std::flush;  // resets the peak resident size
-    if (!refs) GTEST_SKIP() << "peak memory cannot be reset here";
-    const long before = StatusKiB("VmRSS:");
-    // Headers only, with a few rows of data: the sizes alone must be refused.
-    const std::vector<std::vector<uint8_t>> someRows(4, std::vector<uint8_t>(64, 0x7F));
-    const std::vector<uint32_t> palette = SixColourPalette(256);
-    // Run-length encoded files cannot be measured against the file size, so
-    // only the bitmap's limit stops those.
+TEST(BmpLoader, AbsurdSizesFailBeforeTouchingMemory) {
+    if (!probe::ResetPeak()) GTEST_SKIP() << "the peak memory cannot be reset here";
+    const long before = probe::StatusKiB("VmRSS:");
+    // Run-length files cannot be checked against the file size: only the
+    // bitmap's limit stops those.
     const BmpSpec specs[] = {
-        {65535, 65535, 24},        {1, INT32_MAX, 24},      {1, INT32_MIN, 24},
-        {INT32_MAX, 1, 32},        {65535, 65535, 8, 1, palette}, {46341, -46341, 8, 1, palette},
-        {INT32_MAX, 2, 8, 1, palette},
+        {65535, 65535, 24}, {1, INT32_MAX, 24}, {1, INT32_MIN, 24}, {INT32_MAX, 1, 32},
+        {65535, 65535, 8, 1, Palette(256)}, {46341, -46341, 8, 1, Palette(256)},
     };
     for (const BmpSpec& spec : specs) {
-        SCOPED_TRACE(std::to_string(spec.width) + " x " + std::to_string(spec.height));
-        Bitmap out = Occupied();
-        EXPECT_FALSE(Decode(MakeBmp(spec, someRows), out));
+        Bitmap out;
+        EXPECT_FALSE(Decode(MakeBmp(spec, Rows(4, std::vector<uint8_t>(64, 0x7F))), out)) << spec.width << " x " << spec.height;
         EXPECT_TRUE(out.Empty());
     }
-    EXPECT_LT(StatusKiB("VmHWM:") - before, 64 * 1024);
+    EXPECT_LT(probe::PeakRiseMiB(before), 64);
 }
 
-// ---- files ----
-
-TEST(BmpLoader, LoadsFilesByTheirBytes) {
+TEST(BmpLoader, LoadsFilesByTheBytesOfTheirName) {
     std::string dir = (std::filesystem::temp_directory_path() / "pelumir-bmp-XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    const std::string path = dir + "/\x82\xa0.bmp";  // not valid UTF-8
+    const std::string path = dir + "/\x82\xa0.bmp";  // Shift-JIS, not valid UTF-8
     const std::vector<uint8_t> bmp = MakeBmp({3, 2, 24}, TrueColourRows(24));
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
-
     Bitmap out;
     EXPECT_TRUE(LoadBmpFile(path, out));
+    const uint8_t* storage = out.Bits();
+    EXPECT_TRUE(LoadBmpFile(path, out));
+    EXPECT_EQ(out.Bits(), storage);  // the next image of this size reuses the pixels
     ExpectTheSixColours(out);
     EXPECT_FALSE(LoadBmpFile(dir + "/missing.bmp", out));
     EXPECT_TRUE(out.Empty());
-    EXPECT_FALSE(LoadBmpFile(dir, out));  // a folder
+    EXPECT_FALSE(LoadBmpFile(dir, out));
+    ASSERT_EQ(mkfifo((dir + "/fifo.bmp").c_str(), 0600), 0);
+    EXPECT_FALSE(LoadBmpFile(dir + "/fifo.bmp", out));  // opening it must not wait for a writer
     std::filesystem::remove_all(dir);
 }
 

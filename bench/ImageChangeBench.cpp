@@ -1,0 +1,339 @@
+// An image change as the viewer makes it (read the file, decode, fit into a
+// 1920 x 1080 back buffer) against a bare libjpeg-turbo decode of the same
+// file by djpeg, run interleaved so both see the same machine state.
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "bench/Bench.h"
+#include "platform/Bitmap.h"
+#include "platform/FileSystem.h"
+#include "viewer/BmpLoader.h"
+#include "viewer/JpegLoader.h"
+#include "viewer/StretchDraw.h"
+
+extern char** environ;
+
+namespace {
+
+using pelumir::Bitmap;
+
+constexpr int kScreenW = 1920, kScreenH = 1080;
+
+// ---- inputs that look like photographs to an entropy coder ----
+
+// Smooth lighting, large shapes with hard edges, a mid-frequency texture and
+// fine sensor noise: flat colour would make the decode unrealistically cheap.
+class PhotoLikeRows {
+public:
+    PhotoLikeRows(int width, int height) : width_(width), height_(height) {
+        uint32_t state = 0x2545F491;
+        auto random = [&state] {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            return state;
+        };
+        // Value noise summed over three octaves, tiled every 256 pixels.
+        for (int octave = 0, cell = 64, amplitude = 40; octave < 3; ++octave, cell /= 4, amplitude /= 2) {
+            const int n = kTile / cell + 1;
+            std::vector<int> grid(size_t(n * n));
+            for (int& g : grid) g = int(random() % uint32_t(2 * amplitude + 1)) - amplitude;
+            for (int y = 0; y < kTile; ++y)
+                for (int x = 0; x < kTile; ++x) {
+                    const int gx = x / cell, gy = y / cell, fx = x % cell, fy = y % cell;
+                    const int a = grid[size_t(gy * n + gx)], b = grid[size_t(gy * n + gx + 1)];
+                    const int c = grid[size_t((gy + 1) * n + gx)], d = grid[size_t((gy + 1) * n + gx + 1)];
+                    const int top = a * (cell - fx) + b * fx, bottom = c * (cell - fx) + d * fx;
+                    texture_[size_t(y * kTile + x)] += (top * (cell - fy) + bottom * fy) / (cell * cell);
+                }
+        }
+        noise_.resize(size_t(width) * 3 + 4096);
+        for (auto& v : noise_) v = int8_t(int(random() % 25) - 12);
+    }
+
+    void Row(int y, uint8_t* rgb) const {
+        const int shapeRow = y * 5 / height_;
+        for (int x = 0; x < width_; ++x) {
+            const int shape = ((x * 7 / width_) + shapeRow) % 4;
+            const int light = 60 + 100 * x / width_ + 40 * y / height_;
+            const int t = texture_[size_t((y % kTile) * kTile + (x % kTile))];
+            const int8_t* n = &noise_[size_t(3 * x + (y * 97) % 4096)];
+            const int base[3] = {light + kShapeTint[shape][0], light + kShapeTint[shape][1], light + kShapeTint[shape][2]};
+            for (int c = 0; c < 3; ++c) rgb[3 * x + c] = uint8_t(std::clamp(base[c] + t + n[c], 0, 255));
+        }
+    }
+
+private:
+    static constexpr int kTile = 256;
+    static constexpr int kShapeTint[4][3] = {{30, 0, -30}, {-20, 10, 40}, {0, 25, -10}, {-40, -35, -30}};
+    int width_, height_;
+    std::array<int, kTile * kTile> texture_{};
+    std::vector<int8_t> noise_;
+};
+
+void WriteJpeg(const std::string& path, int w, int h, bool progressive) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) std::abort();
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, file);
+    c.image_width = JDIMENSION(w);
+    c.image_height = JDIMENSION(h);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);  // 4:2:0, as cameras write
+    jpeg_set_quality(&c, 90, TRUE);
+    if (progressive) jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    const PhotoLikeRows rows(w, h);
+    std::vector<uint8_t> row(size_t(w) * 3);
+    while (c.next_scanline < c.image_height) {
+        rows.Row(int(c.next_scanline), row.data());
+        JSAMPROW p = row.data();
+        jpeg_write_scanlines(&c, &p, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::fclose(file);
+}
+
+void WriteBmp24(const std::string& path, int w, int h) {
+    const uint32_t stride = uint32_t(w * 3 + 3) / 4 * 4;
+    const uint32_t offBits = 54, fileSize = offBits + stride * uint32_t(h);
+    uint8_t header[54] = {'B', 'M'};
+    auto put32 = [&header](int at, uint32_t v) { std::memcpy(header + at, &v, 4); };
+    put32(2, fileSize);
+    put32(10, offBits);
+    put32(14, 40);
+    put32(18, uint32_t(w));
+    put32(22, uint32_t(h));
+    header[26] = 1;
+    header[28] = 24;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(header), sizeof header);
+    const PhotoLikeRows rows(w, h);
+    std::vector<uint8_t> rgb(size_t(w) * 3), bgr(stride, 0);
+    for (int y = h - 1; y >= 0; --y) {  // bottom-up
+        rows.Row(y, rgb.data());
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) bgr[size_t(3 * x + c)] = rgb[size_t(3 * x + 2 - c)];
+        out.write(reinterpret_cast<const char*>(bgr.data()), stride);
+    }
+}
+
+// ---- the two contenders ----
+
+// What the viewer does for one image: JPEG first, whatever the name, then
+// the BMP reader; then the fitted drawing into the back buffer.
+bool ImageChange(const std::string& path, Bitmap& source, Bitmap& backBuffer) {
+    const bool loaded = pelumir::LoadJpegFile(path, source) || pelumir::LoadBmpFile(path, source);
+    if (!loaded) std::abort();
+    return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH);
+}
+
+// The viewer window's own road: it reads each file once into a buffer kept
+// between images, offers the bytes to the JPEG decoder and, for ".bmp"
+// files, to the BMP reader.
+struct ViewerPath {
+    std::vector<uint8_t> fileBytes;
+    bool operator()(const std::string& path, Bitmap& source, Bitmap& backBuffer) {
+        if (!pelumir::ReadFileBytes(path, fileBytes, uint64_t(1) << 30)) std::abort();
+        const bool loaded = pelumir::DecodeJpeg(fileBytes.data(), fileBytes.size(), source) ||
+                            pelumir::DecodeBmp(fileBytes.data(), fileBytes.size(), source);
+        if (!loaded) std::abort();
+        return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH);
+    }
+};
+
+// Wall and processor time of one run. On a shared machine the processor
+// time is the steadier figure; the wall time is what a user waits.
+struct Timing {
+    double wallMs = NAN, cpuMs = NAN;
+};
+
+double ProcessCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+template <typename Change>
+Timing TimeChange(Change& change, const std::string& path, Bitmap& source, Bitmap& backBuffer) {
+    const double wall = bench::NowMs(), cpu = ProcessCpuMs();
+    change(path, source, backBuffer);
+    return {bench::NowMs() - wall, ProcessCpuMs() - cpu};
+}
+
+Timing TimeDjpeg(const std::string& path) {
+    const char* argv[] = {"djpeg", "-dct", "int", "-outfile", "/dev/null", path.c_str(), nullptr};
+    const double start = bench::NowMs();
+    pid_t pid;
+    if (posix_spawnp(&pid, "djpeg", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return {};
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double elapsed = bench::NowMs() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                       double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    return {elapsed, cpu};
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? NAN : v[v.size() / 2];
+}
+
+double FileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    return double(file.tellg());
+}
+
+struct Inputs {
+    std::string jpeg2, jpeg12, jpeg24, progressive12, bmp12;
+};
+
+const Inputs& MakeInputs() {
+    static const Inputs inputs = [] {
+        const std::string dir = bench::WorkDir();
+        Inputs in{dir + "/2mp.jpg", dir + "/12mp.jpg", dir + "/24mp.jpg", dir + "/12mp-progressive.jpg", dir + "/12mp.bmp"};
+        WriteJpeg(in.jpeg2, 1728, 1152, false);
+        WriteJpeg(in.jpeg12, 4000, 3000, false);
+        WriteJpeg(in.jpeg24, 6000, 4000, false);
+        WriteJpeg(in.progressive12, 4000, 3000, true);
+        WriteBmp24(in.bmp12, 4000, 3000);
+        // How much the coder has to chew on; camera photos have 2 to 4 bits per pixel.
+        bench::Print("input_12mp_baseline_bits_per_pixel", FileBytes(in.jpeg12) * 8.0 / 12e6);
+        bench::Print("input_24mp_baseline_bits_per_pixel", FileBytes(in.jpeg24) * 8.0 / 24e6);
+        return in;
+    }();
+    return inputs;
+}
+
+Bitmap NewBackBuffer() {
+    Bitmap b;
+    b.Allocate(kScreenW, kScreenH, 32);
+    return b;
+}
+
+double MedianOf(const std::vector<Timing>& runs, double Timing::*field) {
+    std::vector<double> v;
+    for (const Timing& t : runs) v.push_back(t.*field);
+    return Median(v);
+}
+
+void PrintComparison(const std::string& name, const std::vector<Timing>& ours, const std::vector<Timing>& theirs) {
+    bench::Print(name + "_change_ms", MedianOf(ours, &Timing::wallMs));
+    bench::Print(name + "_djpeg_ms", MedianOf(theirs, &Timing::wallMs));
+    bench::Print(name + "_ratio", MedianOf(ours, &Timing::wallMs) / MedianOf(theirs, &Timing::wallMs));
+    bench::Print(name + "_cpu_ratio", MedianOf(ours, &Timing::cpuMs) / MedianOf(theirs, &Timing::cpuMs));
+}
+
+// Steady state of a show: the source bitmap has held an image of this size
+// before, as it has for every photo after the first from one camera.
+template <typename Change>
+void CompareWithDjpeg(const std::string& name, Change change, const std::string& path, const std::string& djpegPath,
+                      int runs) {
+    Bitmap source, backBuffer = NewBackBuffer();
+    TimeChange(change, path, source, backBuffer);
+    TimeDjpeg(djpegPath);
+    std::vector<Timing> ours, theirs;
+    for (int i = 0; i < runs; ++i) {
+        // Alternate who goes first, so neither always finds the caches warm.
+        if (i % 2 == 0) ours.push_back(TimeChange(change, path, source, backBuffer));
+        theirs.push_back(TimeDjpeg(djpegPath));
+        if (i % 2 != 0) ours.push_back(TimeChange(change, path, source, backBuffer));
+    }
+    PrintComparison(name, ours, theirs);
+}
+
+// The first image of a show, or one larger than any before: fresh pages.
+void ColdChange(const std::string& name, const std::string& path, int runs) {
+    std::vector<Timing> ours, theirs;
+    for (int i = 0; i < runs; ++i) {
+        Bitmap source, backBuffer = NewBackBuffer();
+        ours.push_back(TimeChange(ImageChange, path, source, backBuffer));
+        theirs.push_back(TimeDjpeg(path));
+    }
+    PrintComparison(name + "_cold", ours, theirs);
+}
+
+long StatusKiB(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
+    return -1;
+}
+
+// Twenty 24 MP changes in a child of its own, so nothing this process has
+// touched before counts; reports the peak after the first and the last.
+void PeakMemory() {
+    const std::string path = MakeInputs().jpeg24;
+    bench::Print("memory_bench_process_rss_mib", StatusKiB("VmRSS:") / 1024.0);
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        std::ofstream("/proc/self/clear_refs") << "5";
+        long peaks[3] = {StatusKiB("VmRSS:"), 0, 0};
+        Bitmap source, backBuffer = NewBackBuffer();
+        for (int i = 1; i <= 20; ++i) {
+            ImageChange(path, source, backBuffer);
+            if (i == 1) peaks[1] = StatusKiB("VmHWM:");
+        }
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        peaks[2] = std::max(StatusKiB("VmHWM:"), long(usage.ru_maxrss));
+        if (write(fds[1], peaks, sizeof peaks) != sizeof peaks) _exit(1);
+        _exit(0);
+    }
+    close(fds[1]);
+    long peaks[3] = {};
+    const bool ok = read(fds[0], peaks, sizeof peaks) == sizeof peaks;
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+    if (!ok) return;
+    bench::Print("memory_before_first_change_mib", peaks[0] / 1024.0);
+    bench::Print("memory_peak_after_20_changes_24mp_mib", peaks[2] / 1024.0);
+    bench::Print("memory_growth_1st_to_20th_change_mib", (peaks[2] - peaks[1]) / 1024.0);
+}
+
+// Registered in this order: memory first, while this process is still small.
+const bench::Register kMemory("memory_24mp", [] { PeakMemory(); });
+
+const bench::Register kJpeg("jpeg_change", [] {
+    const Inputs& in = MakeInputs();
+    CompareWithDjpeg("jpeg_2mp_baseline", ImageChange, in.jpeg2, in.jpeg2, 15);
+    CompareWithDjpeg("jpeg_12mp_baseline", ImageChange, in.jpeg12, in.jpeg12, 11);
+    CompareWithDjpeg("jpeg_24mp_baseline", ImageChange, in.jpeg24, in.jpeg24, 9);
+    CompareWithDjpeg("jpeg_12mp_progressive", ImageChange, in.progressive12, in.progressive12, 7);
+    ColdChange("jpeg_24mp_baseline", in.jpeg24, 3);
+    CompareWithDjpeg("jpeg_24mp_baseline_viewer_path", ViewerPath{}, in.jpeg24, in.jpeg24, 5);
+});
+
+const bench::Register kBmp("bmp_change", [] {
+    const Inputs& in = MakeInputs();
+    CompareWithDjpeg("bmp_12mp_vs_djpeg_12mp", ImageChange, in.bmp12, in.jpeg12, 11);
+    CompareWithDjpeg("bmp_12mp_viewer_path_vs_djpeg_12mp", ViewerPath{}, in.bmp12, in.jpeg12, 7);
+});
+
+}  // namespace
