@@ -54,12 +54,16 @@ std::string StoredEntryName(const std::string& path) {
 }
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
-    out.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        out.clear();
+        return false;
+    }
     struct stat st;
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) <= maxBytes;
     if (ok) {
+        // Resizing a buffer that is already large enough zero-fills nothing:
+        // the read overwrites every byte anyway.
         out.resize(size_t(st.st_size));
         size_t done = 0;
         while (done < out.size()) {
