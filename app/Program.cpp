@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QSessionManager>
 #include <QTimer>
 
 #include "about/AppIcon.h"
@@ -47,6 +48,14 @@ int RunProgram(int argc, char** argv, const std::function<void()>& onShown) {
         main.CreateWindows();
     });
     main.installEventFilter(&watcher);
+    // Logging off asks the same question as closing the window; a refusal
+    // keeps the session from ending with an unsaved list.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &main, [&main](QSessionManager& manager) {
+        if (!manager.allowsInteraction()) return;
+        const bool mayEnd = main.FormCloseQuery();
+        manager.release();
+        if (!mayEnd) manager.cancel();
+    });
     main.show();
     const int rc = app.exec();
     main.FormDestroy();
