@@ -24,13 +24,6 @@ TEST(Path, FolderAndNameSplitAtTheLastSeparator) {
     EXPECT_EQ(ExtractFileName("a.jpg"), "a.jpg");
 }
 
-TEST(Path, ChangeFileExtReplacesOrAppends) {
-    EXPECT_EQ(ChangeFileExt("/opt/pelumir.exe", ".hlp"), "/opt/pelumir.hlp");
-    EXPECT_EQ(ChangeFileExt("/opt/pelumir", ".hlp"), "/opt/pelumir.hlp");
-    EXPECT_EQ(ChangeFileExt("/opt/v1.2/pelumir", ".hlp"), "/opt/v1.2/pelumir.hlp");
-    EXPECT_EQ(ChangeFileExt("/opt/v1.2/pelumir.bin", ".hlp"), "/opt/v1.2/pelumir.hlp");
-}
-
 TEST(Path, MultiByteCharactersAreNeverSplit) {
     // Shift-JIS "表" is 0x95 0x5C: its second byte has the code of a backslash,
     // and "ソ" (0x83 0x5C) likewise; lead bytes 0x81..0x9F, 0xE0..0xFC.
