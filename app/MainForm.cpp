@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMimeData>
@@ -12,6 +11,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
+#include <algorithm>
 
 #include "about/AboutUnt.h"
 #include "about/AppInfo.h"
@@ -20,6 +20,7 @@
 #include "app/SourceListBox.h"
 #include "platform/Collation.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/FileDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpPath.h"
 #include "platform/Path.h"
@@ -43,7 +44,39 @@ std::string LocalPathBytes(const QUrl& url) {
     return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
 }
 
-const QString kListFilter = QStringLiteral("テキスト文書 (*.txt);;全てのファイル (*.*)");
+// The local files and folders a drag carries, whole and in the order given.
+std::vector<std::string> DroppedNames(const QMimeData* mime) {
+    std::vector<std::string> names;
+    if (!mime->hasUrls()) return names;
+    const QList<QUrl> urls = mime->urls();
+    names.reserve(size_t(urls.size()));
+    for (const QUrl& url : urls)
+        if (url.isLocalFile()) names.push_back(LocalPathBytes(url));
+    return names;
+}
+
+bool CarriesLocalFiles(const QMimeData* mime) {
+    if (!mime->hasUrls()) return false;
+    const QList<QUrl> urls = mime->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+// We only note the names, so the drop is a copy: a file manager that sees
+// its move accepted may delete the files that were just dragged here.
+void AcceptAsCopy(QDropEvent* event) {
+    if (event->possibleActions() & Qt::CopyAction) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else if (event->possibleActions() & Qt::LinkAction) {
+        event->setDropAction(Qt::LinkAction);
+        event->accept();
+    } else {
+        event->acceptProposedAction();
+    }
+}
+
+const QString kAllFiles = QStringLiteral("全てのファイル (*.*)");
+const QStringList kListFilters = {QStringLiteral("テキスト文書 (*.txt)"), kAllFiles};
 
 }  // namespace
 
@@ -239,8 +272,7 @@ void TfrmMain::mnuConfigClick() {
 }
 
 void TfrmMain::SelectFile() {
-    const QStringList files = QFileDialog::getOpenFileNames(this, QString(), QString(),
-                                                            QStringLiteral("全てのファイル (*.*)"));
+    const QStringList files = ChooseFiles(this, {FileDialogKind::OpenFiles, {kAllFiles}, QString(), QString()});
     if (files.isEmpty()) return;
     std::vector<std::string> names;
     names.reserve(size_t(files.size()));
@@ -250,10 +282,11 @@ void TfrmMain::SelectFile() {
 }
 
 void TfrmMain::SelectPath() {
-    const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("フォルダを選択してください。"));
+    const QString dir = ChooseFolder(this, QStringLiteral("フォルダを選択してください。"));
     if (dir.isEmpty()) return;
     std::string path = ToBytes(dir);
-    if (path.empty() || path.back() != '/') path += '/';
+    // The root already ends in its separator.
+    if (path.back() != '/') path += '/';
     memSrcFList_->AppendLine(path);
     memSrcFList_->setFocus();
 }
@@ -269,13 +302,12 @@ void TfrmMain::mnuDeleteClick() { memSrcFList_->textCursor().removeSelectedText(
 void TfrmMain::mnuSelectAllClick() { memSrcFList_->selectAll(); }
 
 void TfrmMain::O1Click() {
-    QFileDialog dialog(this, QString(), QString(), kListFilter);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);  // a name that does not exist yet is accepted
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    if (!lastOpenedListFile_.empty()) dialog.selectFile(FromBytes(lastOpenedListFile_));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    lastOpenedListFile_ = ToBytes(dialog.selectedFiles().front());
+    // The dialog starts with the name it gave last time, as a dialog kept
+    // for the whole run would.
+    const QStringList chosen = ChooseFiles(
+        this, {FileDialogKind::OpenAnyName, kListFilters, QStringLiteral("txt"), FromBytes(lastOpenedListFile_)});
+    if (chosen.isEmpty()) return;
+    lastOpenedListFile_ = ToBytes(chosen.front());
     // The name becomes current before the read, so a later save creates it.
     ListFileName_ = lastOpenedListFile_;
     ReadListFile(ListFileName_);
@@ -284,13 +316,10 @@ void TfrmMain::O1Click() {
 void TfrmMain::S1Click() { WriteListFile(ListFileName_); }
 
 void TfrmMain::A1Click() {
-    QFileDialog dialog(this, QString(), QString(), kListFilter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    dialog.selectFile(FromBytes(ListFileName_));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    ListFileName_ = ToBytes(dialog.selectedFiles().front());
+    const QStringList chosen =
+        ChooseFiles(this, {FileDialogKind::Save, kListFilters, QStringLiteral("txt"), FromBytes(ListFileName_)});
+    if (chosen.isEmpty()) return;
+    ListFileName_ = ToBytes(chosen.front());
     WriteListFile(ListFileName_);
 }
 
@@ -322,19 +351,18 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (CarriesLocalFiles(event->mimeData())) AcceptAsCopy(event);
 }
 
 void TfrmMain::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (CarriesLocalFiles(event->mimeData())) AcceptAsCopy(event);
 }
 
 void TfrmMain::dropEvent(QDropEvent* event) {
-    std::vector<std::string> names;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) names.push_back(LocalPathBytes(url));
+    const std::vector<std::string> names = DroppedNames(event->mimeData());
+    if (names.empty()) return;
+    AcceptAsCopy(event);
     Guarded([&] { FormDropFiles(names); });
-    event->acceptProposedAction();
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {

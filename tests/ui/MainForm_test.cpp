@@ -1,19 +1,20 @@
 #include <QApplication>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "ModalAnswer.h"
 #include "app/MainForm.h"
 #include "app/SourceListBox.h"
 #include "platform/ErrorDisplay.h"
 #include "viewer/grpform.h"
 
 using namespace pelumir;
+using testutil::AnswerNextModal;
+using testutil::ModalRecord;
 
 namespace {
 
@@ -21,32 +22,6 @@ std::string Touch(const QTemporaryDir& d, const std::string& name) {
     const std::string p = d.filePath(QString::fromStdString(name)).toStdString();
     std::ofstream(p) << "x";
     return p;
-}
-
-struct ModalRecord {
-    QString title, text;
-    QStringList buttons;
-};
-
-// Closes the next modal box with the given button text, recording it.
-void AnswerNextModal(ModalRecord& rec, const QString& press) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, &rec, press] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
-        rec.title = box->windowTitle();
-        rec.text = box->text();
-        QAbstractButton* chosen = nullptr;
-        for (QAbstractButton* b : box->buttons()) {
-            rec.buttons << b->text();
-            if (b->text() == press) chosen = b;
-        }
-        if (chosen != nullptr) chosen->click();
-        else box->reject();
-    });
-    poll->start(20);
 }
 
 class MainFormTest : public ::testing::Test {
