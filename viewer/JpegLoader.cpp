@@ -25,6 +25,7 @@ namespace {
 struct DecodeContext {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr errors;
+    jpeg_progress_mgr progress;
     std::jmp_buf jump;
     const uint8_t* data;
     size_t size;
@@ -39,6 +40,17 @@ struct DecodeContext {
 // Warnings (a truncated file, stray bytes between markers) never fail a load.
 void IgnoreMessage(j_common_ptr, int) {}
 void IgnoreOutput(j_common_ptr) {}
+
+// A progressive file may repeat a scan any number of times; the library
+// only warns, and each repeat costs a pass over the whole image, so a few
+// hundred kilobytes could keep the viewer busy for hours. Real files have a
+// dozen or two scans; more than this is taken as a broken file.
+constexpr int kMaxScans = 500;
+
+void LimitScans(j_common_ptr cinfo) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOTIMPL);
+}
 
 // Zeroes the bytes that pad a row to 32 bits, so copies of the bitmap are
 // reproducible byte for byte.
@@ -131,6 +143,7 @@ void Decode(DecodeContext* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     Bitmap& out = *ctx->out;
     jpeg_create_decompress(&cinfo);
+    cinfo.progress = &ctx->progress;  // creating the decoder cleared it
     // Whole-image buffers of progressive files beyond this fail instead of
     // exhausting memory; they come from the same budget as the bitmap.
     cinfo.mem->max_memory_to_use = long(kMaxBitmapBytes);
@@ -198,6 +211,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out) {
     ctx.errors.error_exit = ErrorExit;
     ctx.errors.emit_message = IgnoreMessage;
     ctx.errors.output_message = IgnoreOutput;
+    ctx.progress.progress_monitor = LimitScans;
     ctx.cinfo.client_data = &ctx;
 
     bool ok = false;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,8 @@
 #include <sys/stat.h>
 
 #include "tests/unit/PeakMemory.h"
+#include "viewer/BitmapUtils.h"
+#include "viewer/StretchDraw.h"
 
 namespace pelumir {
 namespace {
@@ -184,6 +187,111 @@ TEST(BmpLoader, AbsurdSizesFailBeforeTouchingMemory) {
         EXPECT_TRUE(out.Empty());
     }
     EXPECT_LT(probe::PeakRiseMiB(before), 64);
+}
+
+TEST(BmpLoader, PaletteIndexesPastTheTableShowBlack) {
+    // Four colours; indexes 0 to 3 in the top row, far past them below.
+    const std::vector<uint32_t> four = Palette(4);
+    const Rows rows8 = {{0, 1, 3, 0}, {4, 200, 255, 0}};
+    const Rows rows4 = {{0x01, 0x30, 0, 0}, {0x4F, 0x90, 0, 0}};
+    for (int bits : {4, 8}) {
+        SCOPED_TRACE(bits);
+        Bitmap out;
+        if (!Decode(MakeBmp({3, 2, bits, 0, four}, bits == 8 ? rows8 : rows4), out)) {
+            EXPECT_TRUE(out.Empty());  // refusing the file would do as well
+            continue;
+        }
+        Bitmap canvas;
+        canvas.Allocate(3, 2, 32);
+        ASSERT_TRUE(DrawFitted(out, canvas, 3, 2));
+        EXPECT_EQ(ColourAt(canvas, 0, 0), kColours[0]);
+        EXPECT_EQ(ColourAt(canvas, 2, 0), kColours[3]);
+        // Whatever the table was padded with, no colour comes from past it.
+        for (int x = 0; x < 3; ++x) {
+            const uint32_t c = ColourAt(canvas, x, 1);
+            EXPECT_TRUE(c == 0 || std::count(four.begin(), four.end(), c) == 1) << x << ": " << std::hex << c;
+        }
+        ConvertToBit32(out);
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(ColourAt(out, x, 1), ColourAt(canvas, x, 1)) << x;
+    }
+}
+
+TEST(BmpLoader, RunLengthDataThatOverrunsStaysInsideTheImage) {
+    // Pixel data of a 4 x 3 image. Escapes are 0 followed by 0 (end of
+    // line), 1 (end of bitmap), 2 (move by x, y) or a count of literals.
+    const struct {
+        const char* name;
+        uint32_t compression;
+        std::vector<uint8_t> data;
+    } cases[] = {
+        {"run past the row", 1, {255, 1, 255, 2, 0, 1}},
+        {"literals past the row", 1, {0, 9, 1, 2, 3, 4, 5, 1, 2, 3, 4, 0, 0, 1}},
+        {"literals past the data", 1, {0, 200, 1, 2}},
+        {"move past the right", 1, {0, 2, 250, 0, 3, 1, 0, 1}},
+        {"move past the bottom", 1, {0, 2, 0, 250, 3, 1, 0, 1}},
+        {"more lines than rows", 1, {1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1}},
+        {"no end of bitmap", 1, {4, 3}},
+        {"escape cut short", 1, {4, 3, 0}},
+        {"4-bit run past the row", 2, {255, 0x12, 255, 0x34, 0, 1}},
+        {"4-bit odd literals past the data", 2, {0, 255, 0x12}},
+        {"4-bit move past both ends", 2, {0, 2, 255, 255, 3, 0x11, 0, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bitmap out;
+        ASSERT_TRUE(Decode(MakeBmp({3, 2, 24}, TrueColourRows(24)), out));
+        if (Decode(MakeBmp({4, 3, c.compression == 1 ? 8 : 4, c.compression, Palette(6)}, {c.data}), out)) {
+            ASSERT_EQ(out.Width(), 4);
+            ASSERT_EQ(out.Height(), 3);
+            // Only table colours, or the black of pixels no run reached.
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 4; ++x) EXPECT_LT(out.Row(y)[x], 6) << x << "," << y;
+        } else {
+            EXPECT_TRUE(out.Empty());
+        }
+    }
+}
+
+TEST(BmpLoader, ImpossibleHeadersFail) {
+    auto put32 = [](std::vector<uint8_t> bmp, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bmp[at + size_t(i)] = uint8_t(v >> (8 * i));
+        return bmp;
+    };
+    const std::vector<uint8_t> good = MakeBmp({3, 2, 24}, TrueColourRows(24));
+    const std::vector<uint8_t> rle = MakeBmp({3, 2, 8, 1, Palette(8)}, {{3, 1, 0, 1}});
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"pixels start past the end", put32(good, 10, 0xFFFFFFF0u)},
+        {"2^32 - 1 colours", put32(MakeBmp({3, 2, 8, 0, Palette(8)}, IndexRows(8)), 46, 0xFFFFFFFFu)},
+        {"run-length data starting at the end", put32(rle, 10, uint32_t(rle.size()))},
+        {"info header larger than the file", put32(good, 14, 0x7FFFFFFFu)},
+        {"zero by zero", MakeBmp({0, 0, 8, 0, Palette(8)}, {})},
+        {"no rows, run-length", MakeBmp({3, 0, 8, 1, Palette(8)}, {{0, 1}})},
+    };
+    Bitmap out;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Decode(good, out));
+        EXPECT_FALSE(Decode(c.bytes, out));
+        EXPECT_TRUE(out.Empty());
+    }
+}
+
+TEST(BmpLoader, LargeRunLengthClaimsCostOnlyWhatIsWritten) {
+    if (!probe::ResetPeak()) GTEST_SKIP() << "the peak memory cannot be reset here";
+    const long before = probe::StatusKiB("VmRSS:");
+    // 20,000 x 20,000 is within the limit and legal: one short run, then
+    // the end of the bitmap. The rest is background that nothing writes.
+    Bitmap out;
+    const bool ok = Decode(MakeBmp({20000, 20000, 8, 1, Palette(256)}, {{200, 3, 0, 1}}), out);
+    EXPECT_LT(probe::PeakRiseMiB(before), 64);
+    if (!ok) return;
+    EXPECT_EQ(out.Width(), 20000);
+    EXPECT_EQ(out.Row(19999)[199], 3);
+    EXPECT_EQ(out.Row(19999)[200], 0);
+    EXPECT_EQ(out.Row(0)[0], 0);
 }
 
 TEST(BmpLoader, LoadsFilesByTheBytesOfTheirName) {

@@ -242,5 +242,130 @@ TEST(JpegLoader, AbsurdSizesFailBeforeTouchingMemory) {
     EXPECT_LT(probe::PeakRiseMiB(before), 64);
 }
 
+// ---- hostile files ----
+
+std::vector<uint8_t> NoiseJpeg(int w, int h, bool progressive) {
+    JpegSpec spec;
+    spec.width = w;
+    spec.height = h;
+    spec.progressive = progressive;
+    std::vector<uint8_t> pixels(size_t(w) * size_t(h) * 3);
+    uint32_t state = 7;
+    for (uint8_t& v : pixels) {
+        state = state * 1664525u + 1013904223u;
+        v = uint8_t(state >> 24);
+    }
+    return Encode(spec, pixels);
+}
+
+struct Segment {
+    size_t begin, end;  // a marker with its length and contents
+};
+
+// The marker segments of a file, scan headers included; what lies between
+// them is entropy-coded data.
+std::vector<Segment> Segments(const std::vector<uint8_t>& jpeg) {
+    std::vector<Segment> segments;
+    size_t at = 2;
+    while (at + 3 < jpeg.size()) {
+        if (jpeg[at] != 0xFF || jpeg[at + 1] == 0x00 || (jpeg[at + 1] >= 0xD0 && jpeg[at + 1] <= 0xD7)) {
+            ++at;  // data, a stuffed 0xFF or a restart marker
+            continue;
+        }
+        if (jpeg[at + 1] == 0xD9) break;
+        const size_t end = at + 2 + (size_t(jpeg[at + 2]) << 8 | jpeg[at + 3]);
+        segments.push_back({at, end});
+        at = end;
+    }
+    return segments;
+}
+
+TEST(JpegLoader, CutAnywhereInTheDataStillDecodesWhole) {
+    for (bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        const std::vector<uint8_t> jpeg = NoiseJpeg(24, 20, progressive);
+        const std::vector<Segment> segments = Segments(jpeg);
+        size_t firstScan = 0;
+        for (const Segment& s : segments)
+            if (jpeg[s.begin + 1] == 0xDA) {
+                firstScan = s.begin;
+                break;
+            }
+        ASSERT_GT(firstScan, 0u);
+        Bitmap out;
+        for (size_t cut = 0; cut < jpeg.size(); ++cut) {
+            SCOPED_TRACE(cut);
+            const bool ok = DecodeJpeg(jpeg.data(), cut, out);
+            // A cut inside a table or a header is an error; one in the
+            // entropy-coded data is a truncation, padded to the full size.
+            const bool inSegment = std::any_of(segments.begin(), segments.end(),
+                                               [cut](const Segment& s) { return s.begin < cut && cut < s.end; });
+            if (cut <= firstScan) EXPECT_FALSE(ok);
+            else if (!inSegment) EXPECT_TRUE(ok);
+            if (ok) {
+                EXPECT_EQ(out.Width(), 24);
+                EXPECT_EQ(out.Height(), 20);
+            } else {
+                EXPECT_TRUE(out.Empty());
+            }
+        }
+    }
+}
+
+TEST(JpegLoader, CorruptBytesGiveAWholeImageOrAFailure) {
+    uint32_t state = 99;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (bool progressive : {false, true}) {
+        const std::vector<uint8_t> good = NoiseJpeg(40, 24, progressive);
+        for (int round = 0; round < 300; ++round) {
+            std::vector<uint8_t> bad = good;
+            // A few bytes anywhere past the start marker: tables, headers
+            // and entropy data alike; sometimes a marker byte.
+            const int changes = 1 + int(next() % 4);
+            for (int i = 0; i < changes; ++i) {
+                const size_t at = 2 + next() % (bad.size() - 2);
+                bad[at] = next() % 3 == 0 ? 0xFF : uint8_t(next());
+            }
+            SCOPED_TRACE(testing::Message() << (progressive ? "progressive " : "baseline ") << round);
+            Bitmap out;
+            out.Allocate(16, 16, 24);  // an image from before, to be replaced or emptied
+            if (Decode(bad, out)) {
+                // The frame header may have been hit: any size it now gives.
+                EXPECT_FALSE(out.Empty());
+                EXPECT_EQ(out.ByteSize(), out.Stride() * size_t(out.Height()));
+            } else {
+                EXPECT_TRUE(out.Empty());
+            }
+        }
+    }
+}
+
+// A progressive file whose last scan comes again and again: each repeat
+// costs a pass over the whole image, so without a limit a small file keeps
+// the viewer busy for as long as it likes.
+std::vector<uint8_t> WithLastScanRepeated(const std::vector<uint8_t>& jpeg, int times) {
+    const size_t last = LastMarker(jpeg, 0xDA);
+    const std::vector<uint8_t> scan(jpeg.begin() + std::ptrdiff_t(last), jpeg.end() - 2);
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.end() - 2);
+    for (int i = 0; i < times; ++i) out.insert(out.end(), scan.begin(), scan.end());
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
+TEST(JpegLoader, EndlesslyRepeatedScansFail) {
+    JpegSpec spec;
+    spec.progressive = true;
+    const std::vector<uint8_t> jpeg = QuadrantJpeg(spec);
+    Bitmap out;
+    // A few repeats are a damaged file, still shown.
+    ASSERT_TRUE(Decode(WithLastScanRepeated(jpeg, 20), out));
+    ExpectQuadrants(out);
+    EXPECT_FALSE(Decode(WithLastScanRepeated(jpeg, 1000), out));
+    EXPECT_TRUE(out.Empty());
+}
+
 }  // namespace
 }  // namespace pelumir

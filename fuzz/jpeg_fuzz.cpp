@@ -1,0 +1,72 @@
+// The JPEG loader on arbitrary bytes: it either gives a whole image or fails
+// with an empty bitmap, and the image it gives can be drawn.
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdint>
+
+#include "FuzzCheck.h"
+#include "platform/Bitmap.h"
+#include "viewer/JpegLoader.h"
+#include "viewer/StretchDraw.h"
+
+namespace {
+
+struct HeaderProbe {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr errors;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void ProbeError(j_common_ptr cinfo) { std::longjmp(static_cast<HeaderProbe*>(cinfo->client_data)->jump, 1); }
+void ProbeMessage(j_common_ptr, int) {}
+
+// Pixels the header claims, or 0 when it has none. Only used to keep each
+// run short: the loader is never told.
+uint64_t ClaimedPixels(const uint8_t* data, size_t size) {
+    HeaderProbe p{};
+    p.cinfo.err = jpeg_std_error(&p.errors);
+    p.errors.error_exit = ProbeError;
+    p.errors.emit_message = ProbeMessage;
+    p.cinfo.client_data = &p;
+    uint64_t pixels = 0;
+    if (setjmp(p.jump) == 0) {
+        jpeg_create_decompress(&p.cinfo);
+        jpeg_mem_src(&p.cinfo, data, static_cast<unsigned long>(size));
+        jpeg_read_header(&p.cinfo, TRUE);
+        pixels = uint64_t(p.cinfo.image_width) * p.cinfo.image_height;
+    }
+    jpeg_destroy_decompress(&p.cinfo);
+    return pixels;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Claims past the bitmap limit are refused before any pixel work and are
+    // worth running; big images within it only decode slowly under ASan.
+    const uint64_t pixels = ClaimedPixels(data, size);
+    if (pixels > (uint64_t(1) << 20) && pixels <= pelumir::kMaxBitmapBytes) return -1;
+
+    pelumir::Bitmap out;
+    out.Allocate(8, 8, 24);  // a bitmap that held an image before
+    const bool ok = pelumir::DecodeJpeg(data, size, out);
+    if (!ok) {
+        FUZZ_CHECK(out.Empty());
+        return 0;
+    }
+    FUZZ_CHECK(!out.Empty());
+    FUZZ_CHECK(out.BitsPerPixel() == 24 || out.BitsPerPixel() == 8);
+    FUZZ_CHECK(out.ByteSize() == out.Stride() * size_t(out.Height()));
+    if (out.BitsPerPixel() == 8) {
+        FUZZ_CHECK(!out.Palette().empty() && out.Palette().size() <= 236);
+        // Every index names a palette entry.
+        for (int y = 0; y < out.Height(); ++y)
+            for (int x = 0; x < out.Width(); ++x) FUZZ_CHECK(out.Row(y)[x] < out.Palette().size());
+    }
+    pelumir::Bitmap canvas;
+    canvas.Allocate(64, 48, 32);
+    FUZZ_CHECK(pelumir::DrawFitted(out, canvas, 64, 48));
+    return 0;
+}

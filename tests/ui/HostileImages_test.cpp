@@ -1,0 +1,173 @@
+// A show through files that lie about themselves: every one gives its black
+// frame or its picture, nothing is reported, the show goes on, and none of
+// them makes the viewer hold memory for the pixels its header claims.
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+
+#include <cstring>
+#include <fstream>
+
+#include "ViewerFixture.h"
+
+using namespace pelumir;
+using testutil::FramePixel;
+using testutil::Near;
+
+namespace {
+
+QByteArray JpegBytes(int w, int h, QRgb colour, bool progressive = false) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(progressive);
+    writer.setQuality(90);
+    EXPECT_TRUE(writer.write(img));
+    return bytes;
+}
+
+qsizetype Marker(const QByteArray& jpeg, uchar m, bool last = false) {
+    qsizetype found = -1;
+    for (qsizetype i = 2; i + 1 < jpeg.size(); ++i)
+        if (uchar(jpeg[i]) == 0xFF && uchar(jpeg[i + 1]) == m) {
+            found = i;
+            if (!last) break;
+        }
+    return found;
+}
+
+QByteArray WithJpegSize(QByteArray jpeg, int w, int h) {
+    qsizetype at = Marker(jpeg, 0xC0);
+    if (at < 0) at = Marker(jpeg, 0xC2);
+    at += 5;
+    jpeg[at] = char(h >> 8);
+    jpeg[at + 1] = char(h);
+    jpeg[at + 2] = char(w >> 8);
+    jpeg[at + 3] = char(w);
+    return jpeg;
+}
+
+void Put32(QByteArray& b, qsizetype at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = char(v >> (8 * i));
+}
+
+// A 40-byte-header BMP with the given claims and whatever data follows.
+QByteArray BmpBytes(int32_t w, int32_t h, int bits, uint32_t compression, const QByteArray& palette,
+                    const QByteArray& data) {
+    QByteArray b(54, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
+    Put32(b, 10, uint32_t(54 + palette.size()));
+    Put32(b, 14, 40);
+    Put32(b, 18, uint32_t(w));
+    Put32(b, 22, uint32_t(h));
+    b[26] = 1;
+    b[28] = char(bits);
+    Put32(b, 30, compression);
+    Put32(b, 46, uint32_t(palette.size() / 4));
+    b += palette + data;
+    Put32(b, 2, uint32_t(b.size()));
+    return b;
+}
+
+QByteArray GreyPalette(int entries) {
+    QByteArray p;
+    for (int i = 0; i < entries; ++i) p += QByteArray(3, char(255 - i)) + '\0';
+    return p;
+}
+
+class HostileShow : public testutil::ViewerTest {
+protected:
+    std::string Write(const std::string& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(QString::fromStdString(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path.toStdString();
+    }
+    uint32_t Centre() const { return FramePixel(view.BackBuffer(), 512, 384); }
+};
+
+// Starts a new peak at the present resident size.
+bool ResetPeak() {
+    std::ofstream refs("/proc/self/clear_refs");
+    refs << "5" << std::flush;
+    return bool(refs);
+}
+
+long StatusKiB(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
+    return -1;
+}
+
+}  // namespace
+
+TEST_F(HostileShow, EveryFileGivesItsFrameAndTheShowGoesOn) {
+    const QByteArray good = JpegBytes(64, 48, 0x00FF00);
+    const QByteArray progressive = JpegBytes(64, 48, 0x00FF00, true);
+    QByteArray corrupt = good;
+    for (qsizetype i = Marker(good, 0xDA) + 14; i < corrupt.size() - 2; i += 7) corrupt[i] = char(0xFF);
+    QByteArray repeatedScans = progressive.left(progressive.size() - 2);
+    const QByteArray lastScan = progressive.mid(Marker(progressive, 0xDA, true));
+    for (int i = 0; i < 1000; ++i) repeatedScans += lastScan.left(lastScan.size() - 2);
+    repeatedScans += "\xFF\xD9";
+    const QByteArray rleOverrun("\xFF\x01\x00\x02\xFA\xFA\x00\x09\x01\x02", 10);
+
+    enum Frame { Black, Picture, Either };  // Either: refusing the file is as good
+    struct Case {
+        std::string name;
+        QByteArray bytes;
+        Frame frame;
+    };
+    const Case cases[] = {
+        {"good.jpg", good, Picture},
+        {"cut-in-header.jpg", good.left(Marker(good, 0xDA)), Black},
+        {"cut-in-scan.jpg", good.left(Marker(good, 0xDA) + 16), Picture},
+        {"corrupt.jpg", corrupt, Picture},
+        {"65535x65535.jpg", WithJpegSize(good, 65535, 65535), Black},
+        {"65535x65535-progressive.jpg", WithJpegSize(progressive, 65535, 65535), Black},
+        {"zero-width.jpg", WithJpegSize(good, 0, 48), Black},
+        {"repeated-scans.jpg", repeatedScans, Black},
+        {"empty.jpg", QByteArray(), Black},
+        {"65535x65535.bmp", BmpBytes(65535, 65535, 24, 0, {}, QByteArray(64, '\x7F')), Black},
+        {"2pow31-rows.bmp", BmpBytes(1, INT32_MIN, 24, 0, {}, QByteArray(64, '\x7F')), Black},
+        {"2pow31-rows-rle.bmp", BmpBytes(4, INT32_MIN, 8, 1, GreyPalette(4), rleOverrun), Black},
+        {"zero-size.bmp", BmpBytes(0, 0, 24, 0, {}, {}), Black},
+        {"palette-overrun.bmp", BmpBytes(2, 2, 8, 0, GreyPalette(2), QByteArray("\xC8\x00\x00\x00\x01\xFF\x00\x00", 8)), Picture},
+        {"rle-overrun.bmp", BmpBytes(4, 3, 8, 1, GreyPalette(4), rleOverrun), Either},
+        {"jpeg-named.bmp", good, Picture},
+    };
+    std::vector<std::string> paths;
+    for (const Case& c : cases) paths.push_back(Write(c.name, c.bytes));
+
+    TViewerConfig config;
+    config.LoopMode = false;
+    config.AutoSlideEnabled = true;
+    config.AutoSlideTime = 600;
+    if (!ResetPeak()) GTEST_SKIP() << "the peak memory cannot be reset here";
+    const long before = StatusKiB("VmRSS:");
+    Show(paths, config);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        ASSERT_TRUE(view.isVisible());
+        ASSERT_EQ(view.CurrentIndex(), int(i));
+        if (cases[i].frame == Picture) EXPECT_NE(Centre(), 0u);
+        if (cases[i].frame == Black) EXPECT_EQ(Centre(), 0u);
+        EXPECT_TRUE(view.InfoVisible());
+        EXPECT_TRUE(view.tmrAutoSlide().Enabled());
+        view.tmrAutoSlideTimer();
+    }
+    EXPECT_FALSE(view.isVisible());  // past the last one
+    EXPECT_TRUE(errors.empty());
+    // The claims add up to many gigabytes; the show needed a frame and a few
+    // small pictures.
+    const long grown = StatusKiB("VmHWM:") - before;
+    EXPECT_LT(grown, 64 * 1024);
+}
