@@ -2,8 +2,10 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QSessionManager>
 #include <QTimer>
+#include <QTranslator>
 
 #include "about/AppIcon.h"
 #include "app/MainForm.h"
@@ -35,6 +37,10 @@ private:
 int RunProgram(int argc, char** argv, const std::function<void()>& onShown) {
     TApplication app(argc, argv);
     InstallUiFont();
+    // The whole program speaks Japanese, so do Qt's own dialogs and buttons.
+    QTranslator qtJapanese;
+    if (qtJapanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtJapanese);
     QApplication::setWindowIcon(AppIcon());
 
     StartupInput input;
