@@ -21,7 +21,7 @@ namespace {
 
 using Rows = std::vector<std::vector<uint8_t>>;
 
-struct BmpSpec {
+struct BmpLayout {
     int32_t width, height;  // a negative height stores the rows top-down
     int bitCount;
     uint32_t compression = 0;
@@ -30,7 +30,7 @@ struct BmpSpec {
 };
 
 // `rows` run top to bottom, each padded to 32 bits already.
-std::vector<uint8_t> MakeBmp(const BmpSpec& s, const Rows& rows) {
+std::vector<uint8_t> MakeBmp(const BmpLayout& s, const Rows& rows) {
     const uint32_t info = s.coreHeader ? 12 : 40, entry = s.coreHeader ? 3 : 4;
     const uint32_t offBits = 14 + info + uint32_t(s.palette.size()) * entry;
     std::vector<uint8_t> bmp(offBits, 0);
@@ -117,7 +117,7 @@ bool Decode(const std::vector<uint8_t>& bytes, Bitmap& out) { return DecodeBmp(b
 
 TEST(BmpLoader, EveryDepthMapsToItsLayout) {
     const struct {
-        BmpSpec spec;
+        BmpLayout layout;
         Rows rows;
         PixelFormat format;
     } cases[] = {
@@ -130,9 +130,9 @@ TEST(BmpLoader, EveryDepthMapsToItsLayout) {
         {{3, 2, 32}, TrueColourRows(32), PixelFormat::Bit32},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.spec.bitCount) + " bits, height " + std::to_string(c.spec.height));
+        SCOPED_TRACE(std::to_string(c.layout.bitCount) + " bits, height " + std::to_string(c.layout.height));
         Bitmap out;
-        ASSERT_TRUE(Decode(MakeBmp(c.spec, c.rows), out));
+        ASSERT_TRUE(Decode(MakeBmp(c.layout, c.rows), out));
         EXPECT_EQ(out.Format(), c.format);
         ExpectTheSixColours(out);
     }
@@ -177,13 +177,13 @@ TEST(BmpLoader, AbsurdSizesFailBeforeTouchingMemory) {
     const long before = probe::StatusKiB("VmRSS:");
     // Run-length files cannot be checked against the file size: only the
     // bitmap's limit stops those.
-    const BmpSpec specs[] = {
+    const BmpLayout layouts[] = {
         {65535, 65535, 24}, {1, INT32_MAX, 24}, {1, INT32_MIN, 24}, {INT32_MAX, 1, 32},
         {65535, 65535, 8, 1, Palette(256)}, {46341, -46341, 8, 1, Palette(256)},
     };
-    for (const BmpSpec& spec : specs) {
+    for (const BmpLayout& layout : layouts) {
         Bitmap out;
-        EXPECT_FALSE(Decode(MakeBmp(spec, Rows(4, std::vector<uint8_t>(64, 0x7F))), out)) << spec.width << " x " << spec.height;
+        EXPECT_FALSE(Decode(MakeBmp(layout, Rows(4, std::vector<uint8_t>(64, 0x7F))), out)) << layout.width << " x " << layout.height;
         EXPECT_TRUE(out.Empty());
     }
     EXPECT_LT(probe::PeakRiseMiB(before), 64);

@@ -19,7 +19,7 @@ namespace {
 
 // ---- fixtures, written by libjpeg's compressor ----
 
-struct JpegSpec {
+struct JpegFixture {
     int width = 64, height = 64;
     J_COLOR_SPACE input = JCS_RGB;  // RGB, GRAYSCALE or CMYK pixels
     J_COLOR_SPACE stored = JCS_YCbCr;
@@ -27,7 +27,7 @@ struct JpegSpec {
     bool adobeMarker = true;  // for CMYK and YCCK
 };
 
-std::vector<uint8_t> Encode(const JpegSpec& spec, const std::vector<uint8_t>& pixels) {
+std::vector<uint8_t> Encode(const JpegFixture& fixture, const std::vector<uint8_t>& pixels) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -35,19 +35,19 @@ std::vector<uint8_t> Encode(const JpegSpec& spec, const std::vector<uint8_t>& pi
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = JDIMENSION(spec.width);
-    c.image_height = JDIMENSION(spec.height);
-    c.input_components = spec.input == JCS_GRAYSCALE ? 1 : spec.input == JCS_CMYK ? 4 : 3;
-    c.in_color_space = spec.input;
+    c.image_width = JDIMENSION(fixture.width);
+    c.image_height = JDIMENSION(fixture.height);
+    c.input_components = fixture.input == JCS_GRAYSCALE ? 1 : fixture.input == JCS_CMYK ? 4 : 3;
+    c.in_color_space = fixture.input;
     jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, spec.stored);
-    c.write_Adobe_marker = spec.adobeMarker && spec.input == JCS_CMYK;
+    jpeg_set_colorspace(&c, fixture.stored);
+    c.write_Adobe_marker = fixture.adobeMarker && fixture.input == JCS_CMYK;
     for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
     jpeg_set_quality(&c, 98, TRUE);
-    if (spec.progressive) jpeg_simple_progression(&c);
+    if (fixture.progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&pixels[c.next_scanline * JDIMENSION(spec.width * c.input_components)]);
+        JSAMPROW row = const_cast<JSAMPLE*>(&pixels[c.next_scanline * JDIMENSION(fixture.width * c.input_components)]);
         jpeg_write_scanlines(&c, &row, 1);
     }
     jpeg_finish_compress(&c);
@@ -64,18 +64,18 @@ const Rgb kQuadrants[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255
 
 // Flat red, green, blue and white quadrants; CMYK as inks, inverted the
 // Adobe way when the file carries Adobe's marker.
-std::vector<uint8_t> QuadrantJpeg(JpegSpec spec = {}) {
+std::vector<uint8_t> QuadrantJpeg(JpegFixture fixture = {}) {
     std::vector<uint8_t> pixels;
-    for (int y = 0; y < spec.height; ++y)
-        for (int x = 0; x < spec.width; ++x) {
-            const Rgb q = kQuadrants[x * 2 / spec.width + 2 * (y * 2 / spec.height)];
-            if (spec.input == JCS_RGB) {
+    for (int y = 0; y < fixture.height; ++y)
+        for (int x = 0; x < fixture.width; ++x) {
+            const Rgb q = kQuadrants[x * 2 / fixture.width + 2 * (y * 2 / fixture.height)];
+            if (fixture.input == JCS_RGB) {
                 pixels.insert(pixels.end(), {uint8_t(q.r), uint8_t(q.g), uint8_t(q.b)});
                 continue;
             }
-            for (int ink : {255 - q.r, 255 - q.g, 255 - q.b, 0}) pixels.push_back(uint8_t(spec.adobeMarker ? 255 - ink : ink));
+            for (int ink : {255 - q.r, 255 - q.g, 255 - q.b, 0}) pixels.push_back(uint8_t(fixture.adobeMarker ? 255 - ink : ink));
         }
-    return Encode(spec, pixels);
+    return Encode(fixture, pixels);
 }
 
 void ExpectColour(const Bitmap& b, int x, int y, Rgb want, int tolerance = 6) {
@@ -114,10 +114,10 @@ bool Decode(const std::vector<uint8_t>& bytes, Bitmap& out) { return DecodeJpeg(
 TEST(JpegLoader, BaselineAndProgressiveGivePaddedBgrRows) {
     for (bool progressive : {false, true}) {
         SCOPED_TRACE(progressive ? "progressive" : "baseline");
-        JpegSpec spec;
-        spec.width = 66;  // 198 bytes of pixels in a 200-byte row
-        spec.progressive = progressive;
-        const std::vector<uint8_t> jpeg = QuadrantJpeg(spec);
+        JpegFixture fixture;
+        fixture.width = 66;  // 198 bytes of pixels in a 200-byte row
+        fixture.progressive = progressive;
+        const std::vector<uint8_t> jpeg = QuadrantJpeg(fixture);
         Bitmap out;
         ASSERT_TRUE(Decode(jpeg, out));
         const uint8_t* storage = out.Bits();
@@ -132,13 +132,13 @@ TEST(JpegLoader, BaselineAndProgressiveGivePaddedBgrRows) {
 }
 
 TEST(JpegLoader, GreyscaleBecomesAtMost236PaletteGreys) {
-    JpegSpec spec;
-    spec.width = 256;
-    spec.input = spec.stored = JCS_GRAYSCALE;
+    JpegFixture fixture;
+    fixture.width = 256;
+    fixture.input = fixture.stored = JCS_GRAYSCALE;
     std::vector<uint8_t> ramp;
     for (int i = 0; i < 256 * 64; ++i) ramp.push_back(uint8_t(i % 256));
     Bitmap out;
-    ASSERT_TRUE(Decode(Encode(spec, ramp), out));
+    ASSERT_TRUE(Decode(Encode(fixture, ramp), out));
     ASSERT_EQ(out.Format(), PixelFormat::Bit8);
     ASSERT_GE(out.Palette().size(), 200u);
     ASSERT_LE(out.Palette().size(), 236u);
@@ -154,27 +154,27 @@ TEST(JpegLoader, FourComponentFilesComeOutAsRgb) {
         for (bool adobe : {true, false}) {
             if (stored == JCS_YCCK && !adobe) continue;  // YCCK exists only with Adobe's marker
             SCOPED_TRACE(std::string(stored == JCS_CMYK ? "CMYK" : "YCCK") + (adobe ? ", Adobe" : ", plain"));
-            JpegSpec spec;
-            spec.input = JCS_CMYK;
-            spec.stored = stored;
-            spec.adobeMarker = adobe;
+            JpegFixture fixture;
+            fixture.input = JCS_CMYK;
+            fixture.stored = stored;
+            fixture.adobeMarker = adobe;
             Bitmap out;
-            ASSERT_TRUE(Decode(QuadrantJpeg(spec), out));
+            ASSERT_TRUE(Decode(QuadrantJpeg(fixture), out));
             ExpectQuadrants(out);
         }
     }
 }
 
 TEST(JpegLoader, TruncatedFileStillDecodesAtFullSize) {
-    JpegSpec spec;
-    spec.width = spec.height = 256;
+    JpegFixture fixture;
+    fixture.width = fixture.height = 256;
     std::vector<uint8_t> noisy;  // every scan gets data to cut into
     uint32_t state = 1;
     for (int i = 0; i < 256 * 256 * 3; ++i) noisy.push_back(uint8_t((state = state * 1664525u + 1013904223u) >> 24));
     for (bool progressive : {false, true}) {
         SCOPED_TRACE(progressive ? "progressive" : "baseline");
-        spec.progressive = progressive;
-        std::vector<uint8_t> jpeg = Encode(spec, noisy);
+        fixture.progressive = progressive;
+        std::vector<uint8_t> jpeg = Encode(fixture, noisy);
         // Halfway into the last scan's data; a cut inside a table would be an error.
         const size_t scan = LastMarker(jpeg, 0xDA);
         jpeg.resize(scan + (jpeg.size() - scan) / 2);
@@ -232,10 +232,10 @@ TEST(JpegLoader, AbsurdSizesFailBeforeTouchingMemory) {
     // of pixels must be refused before anything is decoded.
     for (int side : {65535, 65500}) {
         for (bool progressive : {false, true}) {
-            JpegSpec spec;
-            spec.progressive = progressive;
+            JpegFixture fixture;
+            fixture.progressive = progressive;
             Bitmap out;
-            EXPECT_FALSE(Decode(WithSize(QuadrantJpeg(spec), side, side), out)) << side;
+            EXPECT_FALSE(Decode(WithSize(QuadrantJpeg(fixture), side, side), out)) << side;
             EXPECT_TRUE(out.Empty());
         }
     }
@@ -245,17 +245,17 @@ TEST(JpegLoader, AbsurdSizesFailBeforeTouchingMemory) {
 // ---- hostile files ----
 
 std::vector<uint8_t> NoiseJpeg(int w, int h, bool progressive) {
-    JpegSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.progressive = progressive;
+    JpegFixture fixture;
+    fixture.width = w;
+    fixture.height = h;
+    fixture.progressive = progressive;
     std::vector<uint8_t> pixels(size_t(w) * size_t(h) * 3);
     uint32_t state = 7;
     for (uint8_t& v : pixels) {
         state = state * 1664525u + 1013904223u;
         v = uint8_t(state >> 24);
     }
-    return Encode(spec, pixels);
+    return Encode(fixture, pixels);
 }
 
 struct Segment {
@@ -356,9 +356,9 @@ std::vector<uint8_t> WithLastScanRepeated(const std::vector<uint8_t>& jpeg, int 
 }
 
 TEST(JpegLoader, EndlesslyRepeatedScansFail) {
-    JpegSpec spec;
-    spec.progressive = true;
-    const std::vector<uint8_t> jpeg = QuadrantJpeg(spec);
+    JpegFixture fixture;
+    fixture.progressive = true;
+    const std::vector<uint8_t> jpeg = QuadrantJpeg(fixture);
     Bitmap out;
     // A few repeats are a damaged file, still shown.
     ASSERT_TRUE(Decode(WithLastScanRepeated(jpeg, 20), out));
