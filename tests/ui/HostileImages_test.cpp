@@ -158,8 +158,12 @@ TEST_F(HostileShow, EveryFileGivesItsFrameAndTheShowGoesOn) {
         SCOPED_TRACE(cases[i].name);
         ASSERT_TRUE(view.isVisible());
         ASSERT_EQ(view.CurrentIndex(), int(i));
-        if (cases[i].frame == Picture) EXPECT_NE(Centre(), 0u);
-        if (cases[i].frame == Black) EXPECT_EQ(Centre(), 0u);
+        if (cases[i].frame == Picture) {
+            EXPECT_NE(Centre(), 0u);
+        }
+        if (cases[i].frame == Black) {
+            EXPECT_EQ(Centre(), 0u);
+        }
         EXPECT_TRUE(view.InfoVisible());
         EXPECT_TRUE(view.tmrAutoSlide().Enabled());
         view.tmrAutoSlideTimer();

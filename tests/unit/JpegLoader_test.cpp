@@ -300,8 +300,11 @@ TEST(JpegLoader, CutAnywhereInTheDataStillDecodesWhole) {
             // entropy-coded data is a truncation, padded to the full size.
             const bool inSegment = std::any_of(segments.begin(), segments.end(),
                                                [cut](const Segment& s) { return s.begin < cut && cut < s.end; });
-            if (cut <= firstScan) EXPECT_FALSE(ok);
-            else if (!inSegment) EXPECT_TRUE(ok);
+            if (cut <= firstScan) {
+                EXPECT_FALSE(ok);
+            } else if (!inSegment) {
+                EXPECT_TRUE(ok);
+            }
             if (ok) {
                 EXPECT_EQ(out.Width(), 24);
                 EXPECT_EQ(out.Height(), 20);
