@@ -27,7 +27,9 @@ start_x() {
   local n
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${E2E_W}x${E2E_H}x24" -nolisten tcp >"$E2E_TMP/xvfb.log" 2>&1 &
+    # -noreset: the server must not reset when its first client (xdpyinfo)
+    # leaves, or openbox may knock during the reset and give up.
+    Xvfb ":$n" -screen 0 "${E2E_W}x${E2E_H}x24" -nolisten tcp -noreset >"$E2E_TMP/xvfb.log" 2>&1 &
     E2E_PIDS+=($!)
     export DISPLAY=":$n"
     if wait_until 20 xdpyinfo; then break; fi
