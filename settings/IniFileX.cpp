@@ -45,7 +45,11 @@ std::vector<Line> SplitLines(const std::string& bytes) {
     while (start < bytes.size()) {
         const size_t nl = bytes.find('\n', start);
         if (nl == std::string::npos) {
-            lines.push_back({bytes.substr(start), ""});
+            // A CR that ends the file is the start of a line break, as it
+            // would be once a line is added after it: taking it as part of
+            // the value would let a write elsewhere change this value.
+            const bool cr = bytes.back() == '\r';
+            lines.push_back({bytes.substr(start, bytes.size() - start - (cr ? 1 : 0)), cr ? "\r" : ""});
             break;
         }
         const bool cr = nl > start && bytes[nl - 1] == '\r';
@@ -192,6 +196,13 @@ bool ReplaceFile(const std::string& path, const std::string& bytes) {
     return true;
 }
 
+// Gives a line that the file ends without a whole break one, before a
+// line is added after it.
+void EndLine(Line& line, const std::string& eol) {
+    if (line.eol.empty()) line.eol = eol;
+    else if (line.eol == "\r") line.eol = "\r\n";
+}
+
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 }  // namespace
@@ -230,19 +241,17 @@ void TIniFileEx::WriteString(const std::string& section, const std::string& key,
     // holding nothing but this key.
     if (ReadWholeFile(fileName_, bytes) == ReadStatus::Failed) ThrowWriteError(fileName_);
     std::vector<Line> lines = SplitLines(bytes);
-    std::string eol = "\r\n";
-    if (!lines.empty() && !lines.front().eol.empty()) eol = lines.front().eol;
+    const std::string eol = !lines.empty() && lines.front().eol == "\n" ? "\n" : "\r\n";
 
     const Location loc = Locate(lines, section, key);
     if (loc.entry) {
         Line& line = lines[*loc.entry];
         line.text = std::string(SplitEntry(Significant(lines, *loc.entry))->key) + "=" + value;
     } else if (loc.sectionEnd) {
-        Line& last = lines[*loc.sectionEnd];
-        if (last.eol.empty()) last.eol = eol;
+        EndLine(lines[*loc.sectionEnd], eol);
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*loc.sectionEnd) + 1, Line{key + "=" + value, eol});
     } else {
-        if (!lines.empty() && lines.back().eol.empty()) lines.back().eol = eol;
+        if (!lines.empty()) EndLine(lines.back(), eol);
         lines.push_back({"[" + section + "]", eol});
         lines.push_back({key + "=" + value, eol});
     }

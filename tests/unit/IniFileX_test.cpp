@@ -62,6 +62,24 @@ TEST(IniFileX, WritesTouchOnlyTheirOwnLine) {
     EXPECT_EQ(ini.ReadString("other", "name", ""), "  a b  ");
 }
 
+TEST(IniFileX, ACarriageReturnEndingTheFileBelongsToTheLineBreak) {
+    // Writing another key puts a line after it; the value before must read
+    // the same before and after that.
+    IniDir d;
+    TIniFileEx ini(d.path);
+    for (const char* eol : {"\r\n", "\n"}) {
+        SCOPED_TRACE(eol[0] == '\r' ? "CR LF" : "LF");
+        Spit(d.path, std::string("[a]") + eol + "k=v\r");
+        EXPECT_EQ(ini.ReadString("a", "k", "-"), "v");
+        ini.WriteString("a", "n", "1");
+        ini.WriteString("s", "k", "2");
+        EXPECT_EQ(ini.ReadString("a", "k", "-"), "v");
+        EXPECT_EQ(ini.ReadString("a", "n", "-"), "1");
+        EXPECT_EQ(ini.ReadString("s", "k", "-"), "2");
+        EXPECT_EQ(Slurp(d.path), std::string("[a]") + eol + "k=v\r\nn=1" + eol + "[s]" + eol + "k=2" + eol);
+    }
+}
+
 TEST(IniFileX, FailedWritesLeaveTheFileWhole) {
     IniDir d;
     const std::string before = "[S]\r\nK=" + std::string(200, 'o') + "\r\n";
