@@ -31,15 +31,15 @@ long StatusKiB(const char* key) {
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 std::vector<std::string> Pictures() {
-    struct Spec {
+    struct Picture {
         int w, h;
         const char* format;
     };
-    const Spec specs[] = {{4000, 3000, "JPG"}, {3000, 4000, "JPG"}, {1920, 1080, "JPG"}, {800, 600, "JPG"},
+    const Picture pictures[] = {{4000, 3000, "JPG"}, {3000, 4000, "JPG"}, {1920, 1080, "JPG"}, {800, 600, "JPG"},
                           {6000, 1000, "JPG"}, {64, 64, "JPG"},     {1600, 1200, "BMP"}, {300, 200, "BMP"}};
     std::vector<std::string> paths;
     int i = 0;
-    for (const Spec& s : specs) {
+    for (const Picture& s : pictures) {
         QImage img(s.w, s.h, QImage::Format_RGB32);
         // A gradient with some texture, so the decoder has real work.
         for (int y = 0; y < s.h; ++y) {
