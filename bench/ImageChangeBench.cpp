@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/unit/PeakMemory.h"
 #include "bench/Bench.h"
 #include "platform/Bitmap.h"
 #include "platform/FileSystem.h"
@@ -275,13 +276,7 @@ void ColdChange(const std::string& name, const std::string& path, int runs) {
     PrintComparison(name + "_cold", ours, theirs);
 }
 
-long StatusKiB(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
-    return -1;
-}
+using pelumir::probe::StatusKiB;
 
 // Twenty 24 MP changes in a child of its own, so nothing this process has
 // touched before counts; reports the peak after the first and the last.

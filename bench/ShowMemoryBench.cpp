@@ -12,23 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/PeakMemory.h"
 #include "bench/Bench.h"
 #include "viewer/PlayOrder.h"
 #include "viewer/grpform.h"
 
 namespace {
 
-long StatusKiB(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
-    return -1;
-}
-
-// Starts a new peak at the present resident size, so that making the
-// pictures does not count as the show's memory.
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+using pelumir::probe::ResetPeak;
+using pelumir::probe::StatusKiB;
 
 std::vector<std::string> Pictures() {
     struct Picture {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "tests/unit/PeakMemory.h"
 #include "ViewerFixture.h"
 
 using namespace pelumir;
@@ -92,20 +93,8 @@ protected:
     uint32_t Centre() const { return FramePixel(view.BackBuffer(), 512, 384); }
 };
 
-// Starts a new peak at the present resident size.
-bool ResetPeak() {
-    std::ofstream refs("/proc/self/clear_refs");
-    refs << "5" << std::flush;
-    return bool(refs);
-}
-
-long StatusKiB(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
-    return -1;
-}
+using pelumir::probe::ResetPeak;
+using pelumir::probe::StatusKiB;
 
 }  // namespace
 
