@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
-#include "platform/HelpWindow.h"
+#include "help/HelpWindow.h"
 
 // Readable failures: gtest finds this through the argument's namespace.
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

@@ -4,7 +4,7 @@
 #include <set>
 #include <sstream>
 
-#include "platform/HelpFile.h"
+#include "help/HelpFile.h"
 
 using namespace pelumir;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/HelpPath.h"
+#include "help/HelpPath.h"
 
 using pelumir::HelpFileForExecutable;
 

@@ -1,4 +1,4 @@
-#include "platform/HelpWindow.h"
+#include "help/HelpWindow.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/HelpFile.h"
+#include "help/HelpFile.h"
 
 #include <QCollator>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "platform/HelpPath.h"
+#include "help/HelpPath.h"
 
 #include "platform/Path.h"
 

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "platform/HelpFile.h"
+#include "help/HelpFile.h"
 
 class QLineEdit;
 class QListWidget;
