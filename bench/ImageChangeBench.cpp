@@ -22,9 +22,7 @@
 #include "tests/unit/PeakMemory.h"
 #include "bench/Bench.h"
 #include "platform/Bitmap.h"
-#include "platform/FileSystem.h"
-#include "viewer/BmpLoader.h"
-#include "viewer/JpegLoader.h"
+#include "viewer/ImageFile.h"
 #include "viewer/StretchDraw.h"
 
 extern char** environ;
@@ -141,24 +139,13 @@ void WriteBmp24(const std::string& path, int w, int h) {
 
 // ---- the two contenders ----
 
-// What the viewer does for one image: JPEG first, whatever the name, then
-// the BMP reader; then the fitted drawing into the back buffer.
-bool ImageChange(const std::string& path, Bitmap& source, Bitmap& backBuffer) {
-    const bool loaded = pelumir::LoadJpegFile(path, source) || pelumir::LoadBmpFile(path, source);
-    if (!loaded) std::abort();
-    return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH);
-}
-
-// The viewer window's own road: it reads each file once into a buffer kept
-// between images, offers the bytes to the JPEG decoder and, for ".bmp"
-// files, to the BMP reader.
-struct ViewerPath {
+// What the viewer does for one image: read the file into a buffer kept
+// between images, decode it (JPEG first, the BMP reader for ".bmp"), then
+// draw it fitted into the back buffer.
+struct ImageChange {
     std::vector<uint8_t> fileBytes;
     bool operator()(const std::string& path, Bitmap& source, Bitmap& backBuffer) {
-        if (!pelumir::ReadFileBytes(path, fileBytes, uint64_t(1) << 30)) std::abort();
-        const bool loaded = pelumir::DecodeJpeg(fileBytes.data(), fileBytes.size(), source) ||
-                            pelumir::DecodeBmp(fileBytes.data(), fileBytes.size(), source);
-        if (!loaded) std::abort();
+        if (!pelumir::LoadImageFile(path, fileBytes, source)) std::abort();
         return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH);
     }
 };
@@ -270,7 +257,8 @@ void ColdChange(const std::string& name, const std::string& path, int runs) {
     std::vector<Timing> ours, theirs;
     for (int i = 0; i < runs; ++i) {
         Bitmap source, backBuffer = NewBackBuffer();
-        ours.push_back(TimeChange(ImageChange, path, source, backBuffer));
+        ImageChange change;
+        ours.push_back(TimeChange(change, path, source, backBuffer));
         theirs.push_back(TimeDjpeg(path));
     }
     PrintComparison(name + "_cold", ours, theirs);
@@ -291,8 +279,9 @@ void PeakMemory() {
         std::ofstream("/proc/self/clear_refs") << "5";
         long peaks[3] = {StatusKiB("VmRSS:"), 0, 0};
         Bitmap source, backBuffer = NewBackBuffer();
+        ImageChange change;
         for (int i = 1; i <= 20; ++i) {
-            ImageChange(path, source, backBuffer);
+            change(path, source, backBuffer);
             if (i == 1) peaks[1] = StatusKiB("VmHWM:");
         }
         rusage usage{};
@@ -317,18 +306,16 @@ const bench::Register kMemory("memory_24mp", [] { PeakMemory(); });
 
 const bench::Register kJpeg("jpeg_change", [] {
     const Inputs& in = MakeInputs();
-    CompareWithDjpeg("jpeg_2mp_baseline", ImageChange, in.jpeg2, in.jpeg2, 15);
-    CompareWithDjpeg("jpeg_12mp_baseline", ImageChange, in.jpeg12, in.jpeg12, 11);
-    CompareWithDjpeg("jpeg_24mp_baseline", ImageChange, in.jpeg24, in.jpeg24, 9);
-    CompareWithDjpeg("jpeg_12mp_progressive", ImageChange, in.progressive12, in.progressive12, 7);
+    CompareWithDjpeg("jpeg_2mp_baseline", ImageChange{}, in.jpeg2, in.jpeg2, 15);
+    CompareWithDjpeg("jpeg_12mp_baseline", ImageChange{}, in.jpeg12, in.jpeg12, 11);
+    CompareWithDjpeg("jpeg_24mp_baseline", ImageChange{}, in.jpeg24, in.jpeg24, 9);
+    CompareWithDjpeg("jpeg_12mp_progressive", ImageChange{}, in.progressive12, in.progressive12, 7);
     ColdChange("jpeg_24mp_baseline", in.jpeg24, 3);
-    CompareWithDjpeg("jpeg_24mp_baseline_viewer_path", ViewerPath{}, in.jpeg24, in.jpeg24, 5);
 });
 
 const bench::Register kBmp("bmp_change", [] {
     const Inputs& in = MakeInputs();
-    CompareWithDjpeg("bmp_12mp_vs_djpeg_12mp", ImageChange, in.bmp12, in.jpeg12, 11);
-    CompareWithDjpeg("bmp_12mp_viewer_path_vs_djpeg_12mp", ViewerPath{}, in.bmp12, in.jpeg12, 7);
+    CompareWithDjpeg("bmp_12mp_vs_djpeg_12mp", ImageChange{}, in.bmp12, in.jpeg12, 11);
 });
 
 }  // namespace

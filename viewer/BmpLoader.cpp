@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QFile>
 #include <QImage>
 #include <QImageReader>
 
@@ -10,10 +9,6 @@
 #include <cstring>
 #include <exception>
 #include <limits>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pelumir {
 
@@ -23,8 +18,6 @@ constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;  // OS/2 1.x: 16-bit sizes, 3-byte palette entries
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;
-// File header plus the largest info header we look into.
-constexpr size_t kHeaderBytes = kFileHeaderSize + 40;
 
 uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
@@ -152,31 +145,6 @@ bool DecodeBmp(const uint8_t* data, size_t size, Bitmap& out) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     return DecodeFrom(buffer, data, size, size, out);
-}
-
-bool LoadBmpFile(const std::string& path, Bitmap& out) {
-    // The path is a byte string; opening it ourselves keeps bytes that are not
-    // valid in the locale's encoding intact.
-    // O_NONBLOCK: a FIFO with an image's name must not hang the show; only
-    // regular files get past the check below.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st;
-    uint8_t header[kHeaderBytes];
-    ssize_t got = -1;
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = ::pread(fd, header, sizeof header, 0);
-    if (got <= 0) {
-        if (fd >= 0) ::close(fd);
-        out.Clear();
-        return false;
-    }
-    // The rows are streamed through the file, never held twice in memory.
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        out.Clear();
-        return false;
-    }
-    return DecodeFrom(file, header, size_t(got), uint64_t(st.st_size), out);
 }
 
 }  // namespace pelumir

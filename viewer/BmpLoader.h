@@ -2,7 +2,6 @@
 // Windows bitmap files through Qt's BMP reader, converted into our Bitmap.
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "platform/Bitmap.h"
 
@@ -12,6 +11,5 @@ namespace pelumir {
 // bitmaps, everything else 32-bit with 0xFF left in the reserved fourth byte.
 // Any failure returns false, `out` empty.
 bool DecodeBmp(const uint8_t* data, size_t size, Bitmap& out);
-bool LoadBmpFile(const std::string& path, Bitmap& out);
 
 }  // namespace pelumir

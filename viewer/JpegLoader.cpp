@@ -6,15 +6,9 @@
 #include <jerror.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csetjmp>
 #include <cstring>
 #include <exception>
-#include <memory>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pelumir {
 
@@ -178,28 +172,6 @@ bool RunGuarded(DecodeContext* ctx) {
     return true;
 }
 
-struct FdCloser {
-    int fd;
-    ~FdCloser() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// Reads the whole file, `expected` bytes as its size said a moment ago.
-bool ReadWholeFile(int fd, uint64_t expected, std::unique_ptr<uint8_t[]>& buffer, size_t& size) {
-    if (expected == 0 || expected > kMaxBitmapBytes) return false;
-    buffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(expected));
-    size = 0;
-    while (size < expected) {
-        const ssize_t n = ::pread(fd, buffer.get() + size, size_t(expected) - size, off_t(size));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;  // the file shrank meanwhile: decode what is there
-        size += size_t(n);
-    }
-    return size > 0;
-}
-
 }  // namespace
 
 bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out) {
@@ -225,24 +197,6 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out) {
     jpeg_destroy_decompress(&ctx.cinfo);
     if (!ok) out.Clear();
     return ok;
-}
-
-bool LoadJpegFile(const std::string& path, Bitmap& out) {
-    // O_NONBLOCK: a FIFO with an image's name must not hang the show.
-    FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    struct stat st;
-    // Every image is offered to this decoder first. A file that does not
-    // open with the start-of-image marker fails at the header anyway, so
-    // look at two bytes before reading a large BMP whole for nothing.
-    uint8_t soi[2];
-    std::unique_ptr<uint8_t[]> buffer;
-    size_t size = 0;
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || ::pread(file.fd, soi, 2, 0) != 2 ||
-        soi[0] != 0xFF || soi[1] != 0xD8 || !ReadWholeFile(file.fd, uint64_t(st.st_size), buffer, size)) {
-        out.Clear();
-        return false;
-    }
-    return DecodeJpeg(buffer.get(), size, out);
 }
 
 }  // namespace pelumir

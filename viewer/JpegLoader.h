@@ -2,7 +2,6 @@
 // JPEG decoding through libjpeg: the only unit that includes jpeglib.h.
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "platform/Bitmap.h"
 
@@ -13,8 +12,5 @@ namespace pelumir {
 // CMYK and YCCK files come out as 24-bit RGB. Warnings are ignored; any error
 // returns false and leaves `out` empty. `out`'s storage is reused when it fits.
 bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out);
-// Reads the whole file first, then decodes it. A file that is not a JPEG
-// fails at its header, before any pixel work.
-bool LoadJpegFile(const std::string& path, Bitmap& out);
 
 }  // namespace pelumir

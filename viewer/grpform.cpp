@@ -8,21 +8,15 @@
 #include <cstring>
 
 #include "platform/ErrorDisplay.h"
-#include "platform/FileSystem.h"
-#include "platform/Path.h"
 #include "viewer/BitmapUtils.h"
-#include "viewer/BmpLoader.h"
 #include "viewer/InfoOverlay.h"
-#include "viewer/JpegLoader.h"
+#include "viewer/ImageFile.h"
 #include "viewer/PlayOrder.h"
 #include "viewer/StretchDraw.h"
 
 namespace pelumir {
 
 namespace {
-
-// No image file we can show is larger; a bigger one is not read at all.
-constexpr uint64_t kMaxImageFileBytes = uint64_t(1) << 30;
 
 // The product is formed in signed 32-bit arithmetic and taken as unsigned.
 uint32_t PeriodMs(int seconds) { return uint32_t(int64_t(seconds) * 1000); }
@@ -98,30 +92,12 @@ void TfrmGrpView::ShowCurrentImage() {
     if (!IndexValid()) return;
     const int w = ViewWidth(), h = ViewHeight();
     BackBuffer_.Allocate(w, h, 32, Bitmap::Init::Uninitialised);
-    const std::string path = PlayList_[size_t(CurrentIndex_)];
     ++decodeCount_;
-    if (!LoadAsJpeg(path) && !LoadAsPicture(path)) {
+    if (!LoadImageFile(PlayList_[size_t(CurrentIndex_)], fileBytes_, SourceBitmap_) ||
+        !DrawFitted(SourceBitmap_, BackBuffer_, w, h)) {
         if (BackBuffer_.ByteSize() != 0) std::memset(BackBuffer_.Bits(), 0, BackBuffer_.ByteSize());
     }
     RefreshView();
-}
-
-bool TfrmGrpView::LoadAsJpeg(const std::string& path) {
-    // The file is read once per image; LoadAsPicture reuses these bytes.
-    if (!ReadFileBytes(path, fileBytes_, kMaxImageFileBytes)) {
-        SourceBitmap_.Clear();
-        return false;
-    }
-    if (!DecodeJpeg(fileBytes_.data(), fileBytes_.size(), SourceBitmap_)) return false;
-    return DrawFitted(SourceBitmap_, BackBuffer_, BackBuffer_.Width(), BackBuffer_.Height());
-}
-
-bool TfrmGrpView::LoadAsPicture(const std::string& path) {
-    // The reader is chosen by the extension; a ".jpg" that failed as a JPEG
-    // would only fail the same way again.
-    if (LowerAscii(ExtractFileExt(path)) != ".bmp" || fileBytes_.empty()) return false;
-    if (!DecodeBmp(fileBytes_.data(), fileBytes_.size(), SourceBitmap_)) return false;
-    return DrawFitted(SourceBitmap_, BackBuffer_, BackBuffer_.Width(), BackBuffer_.Height());
 }
 
 void TfrmGrpView::RefreshView() {

@@ -65,8 +65,6 @@ protected:
     void done(int result) override;
 
 private:
-    bool LoadAsJpeg(const std::string& path);
-    bool LoadAsPicture(const std::string& path);
     void CloseViewer();
     bool IndexValid() const;
 

@@ -12,6 +12,7 @@
 
 #include "tests/unit/PeakMemory.h"
 #include "viewer/BitmapUtils.h"
+#include "viewer/ImageFile.h"
 #include "viewer/StretchDraw.h"
 
 namespace pelumir {
@@ -301,16 +302,27 @@ TEST(BmpLoader, LoadsFilesByTheBytesOfTheirName) {
     const std::vector<uint8_t> bmp = MakeBmp({3, 2, 24}, TrueColourRows(24));
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
     Bitmap out;
-    EXPECT_TRUE(LoadBmpFile(path, out));
+    std::vector<uint8_t> fileBytes;
+    EXPECT_TRUE(LoadImageFile(path, fileBytes, out));
     const uint8_t* storage = out.Bits();
-    EXPECT_TRUE(LoadBmpFile(path, out));
+    EXPECT_TRUE(LoadImageFile(path, fileBytes, out));
     EXPECT_EQ(out.Bits(), storage);  // the next image of this size reuses the pixels
     ExpectTheSixColours(out);
-    EXPECT_FALSE(LoadBmpFile(dir + "/missing.bmp", out));
+    EXPECT_FALSE(LoadImageFile(dir + "/missing.bmp", fileBytes, out));
     EXPECT_TRUE(out.Empty());
-    EXPECT_FALSE(LoadBmpFile(dir, out));
+    EXPECT_FALSE(LoadImageFile(dir, fileBytes, out));
     ASSERT_EQ(mkfifo((dir + "/fifo.bmp").c_str(), 0600), 0);
-    EXPECT_FALSE(LoadBmpFile(dir + "/fifo.bmp", out));  // opening it must not wait for a writer
+    EXPECT_FALSE(LoadImageFile(dir + "/fifo.bmp", fileBytes, out));  // opening it must not wait for a writer
+
+    // The reader is chosen by the name's extension, in any letter case: a
+    // bitmap named like a JPEG is refused, as the show refuses it.
+    const std::string upper = dir + "/UPPER.BMP", namedJpg = dir + "/bitmap.jpg";
+    for (const std::string& p : {upper, namedJpg})
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
+    EXPECT_TRUE(LoadImageFile(upper, fileBytes, out));
+    ExpectTheSixColours(out);
+    EXPECT_FALSE(LoadImageFile(namedJpg, fileBytes, out));
+    EXPECT_TRUE(out.Empty());
     std::filesystem::remove_all(dir);
 }
 

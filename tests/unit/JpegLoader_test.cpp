@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "tests/unit/PeakMemory.h"
+#include "viewer/ImageFile.h"
 
 namespace pelumir {
 namespace {
@@ -211,16 +212,17 @@ TEST(JpegLoader, FailuresLeaveTheBitmapEmpty) {
     std::ofstream(goodFile, std::ios::binary).write(reinterpret_cast<const char*>(good.data()), std::streamsize(good.size()));
 
     Bitmap out;
+    std::vector<uint8_t> fileBytes;
     for (const auto& bytes : broken) {
-        ASSERT_TRUE(LoadJpegFile(goodFile, out));
+        ASSERT_TRUE(LoadImageFile(goodFile, fileBytes, out));
         EXPECT_FALSE(Decode(bytes, out)) << &bytes - broken;
         EXPECT_TRUE(out.Empty());
     }
     const std::string fifo = dir.filePath("fifo.jpg").toStdString();  // opening it must not wait for a writer
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& path : {bmpNamedJpg, fifo, dir.filePath("missing.jpg").toStdString(), dir.path().toStdString()}) {
-        ASSERT_TRUE(LoadJpegFile(goodFile, out));
-        EXPECT_FALSE(LoadJpegFile(path, out)) << path;
+        ASSERT_TRUE(LoadImageFile(goodFile, fileBytes, out));
+        EXPECT_FALSE(LoadImageFile(path, fileBytes, out)) << path;
         EXPECT_TRUE(out.Empty());
     }
 }
