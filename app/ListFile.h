@@ -22,9 +22,8 @@ std::string ReadListFile(const std::string& path);
 // Writes bytes to path exactly, creating or replacing the file. Throws
 // "ファイル %s を作成できません" when the file cannot be created or opened for
 // writing and "ストリームへの書き込みエラー" when not every byte reaches it.
-// An existing file is replaced only once the new text is complete beside it,
-// so a full disk leaves the old list intact; see ListFile.cpp for when the
-// file is rewritten in place instead.
+// The file is replaced whole (see ReplaceFileContents for when it is
+// rewritten in place instead), so a full disk leaves the old list intact.
 void WriteListFile(const std::string& path, std::string_view bytes);
 
 }  // namespace pelumir

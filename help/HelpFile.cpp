@@ -8,46 +8,20 @@
 #include <map>
 #include <string_view>
 
+#include "platform/TextLines.h"
+
 namespace pelumir {
 
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
 constexpr std::string_view kIdeographicComma = "\xE3\x80\x81";  // 、
 constexpr std::string_view kReadingOpen = "\xE3\x80\x8A";       // 《
 constexpr std::string_view kReadingClose = "\xE3\x80\x8B";      // 》
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-std::string Trim(std::string_view s) {
-    for (;;) {
-        if (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-        else if (StartsWith(s, kIdeographicSpace)) s.remove_prefix(kIdeographicSpace.size());
-        else break;
-    }
-    for (;;) {
-        if (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-        else if (s.size() >= 3 && s.substr(s.size() - 3) == kIdeographicSpace) s.remove_suffix(3);
-        else break;
-    }
-    return std::string(s);
-}
-
-std::vector<std::string> SplitLines(std::string_view text) {
-    if (StartsWith(text, kBom)) text.remove_prefix(kBom.size());
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.emplace_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
+std::string Trim(std::string_view s) { return std::string(TrimBlanks(s, Blanks::SpaceTabIdeographic)); }
 
 HelpKeyword ParseKeyword(const std::string& item) {
     HelpKeyword k{item, {}};
@@ -148,7 +122,10 @@ int HelpBook::Find(const std::string& id) const {
 HelpBook ParseHelpFile(const std::string& text) {
     HelpBook book;
     HelpTopic* topic = nullptr;
-    for (const std::string& line : SplitLines(text)) {
+    std::string_view body(text);
+    if (StartsWith(body, kBom)) body.remove_prefix(kBom.size());
+    for (TextLine& split : SplitLines(body)) {
+        std::string& line = split.text;
         const std::string_view v(line);
         if (StartsWith(v, ";")) continue;
         if (StartsWith(v, "@title ")) {
@@ -165,7 +142,7 @@ HelpBook ParseHelpFile(const std::string& text) {
         } else if (topic && StartsWith(v, "@keywords ")) {
             ParseKeywords(v.substr(10), topic->keywords);
         } else if (topic) {
-            topic->body.push_back(line);
+            topic->body.push_back(std::move(line));
         }
     }
     for (HelpTopic& t : book.topics)

@@ -5,9 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <strings.h>
 
+#include "platform/FileDescriptor.h"
 #include "platform/Path.h"
 
 namespace pelumir {
@@ -53,30 +58,72 @@ std::string StoredEntryName(const std::string& path) {
     return stored;
 }
 
-bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        out.clear();
-        return false;
-    }
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) <= maxBytes;
-    if (ok) {
-        // Resizing a buffer that is already large enough zero-fills nothing:
-        // the read overwrites every byte anyway.
-        out.resize(size_t(st.st_size));
-        size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;  // the file shrank under us: keep what is there
-            done += size_t(n);
+namespace {
+
+template <typename Buffer>
+ReadResult ReadInto(const std::string& path, Buffer& out, uint64_t maxBytes) {
+    out.clear();
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.ok()) return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Failed;
+    if (uint64_t(st.st_size) > maxBytes) return ReadResult::TooLarge;
+
+    // The size is a hint: the file may grow or shrink while we read it. One
+    // byte more than it says lets the first read already meet the end.
+    // Resizing a reused buffer zero-fills nothing the read does not overwrite.
+    const uint64_t cap = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
+    out.resize(size_t(std::min<uint64_t>(uint64_t(st.st_size) + 1, cap)));
+    size_t got = 0;
+    for (;;) {
+        if (got == out.size()) {
+            if (got > maxBytes || got == cap) break;
+            out.resize(size_t(std::min<uint64_t>(std::max<uint64_t>(uint64_t(got) * 2, 65536), cap)));
         }
-        out.resize(done);
+        const ssize_t n = ::read(fd.get(), out.data() + got, out.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            out.clear();
+            return ReadResult::Failed;
+        }
+        if (n == 0) break;
+        got += size_t(n);
     }
-    ::close(fd);
-    if (!ok) out.clear();
-    return ok;
+    if (got > maxBytes) {
+        out.clear();
+        return ReadResult::TooLarge;
+    }
+    out.resize(got);
+    return ReadResult::Ok;
+}
+
+}  // namespace
+
+ReadResult ReadWholeFile(const std::string& path, std::string& out, uint64_t maxBytes) {
+    return ReadInto(path, out, maxBytes);
+}
+
+ReadResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+    return ReadInto(path, out, maxBytes);
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+    return ReadInto(path, out, maxBytes) == ReadResult::Ok;
+}
+
+std::string ResolveSymlink(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : path;
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the no-replace rename: check first instead.
+    struct stat st {};
+    return ::lstat(to.c_str(), &st) != 0 && errno == ENOENT && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace pelumir

@@ -18,8 +18,23 @@ std::vector<std::string> ListDirectory(const std::string& dir);
 // The name of the entry `path` designates, as stored in its folder (its
 // stored letter case on a case-folding file system); empty when not found.
 std::string StoredEntryName(const std::string& path);
-// Reads a whole regular file into `out` (its storage reused). Fails for a
-// missing or unreadable file, a non-regular file, or one larger than maxBytes.
+
+enum class ReadResult { Ok, Missing, Failed, TooLarge };
+// Reads a whole regular file into `out` (its storage reused). The open never
+// blocks, so a pipe or device named like a file cannot hang the program; it
+// gives Failed, as do a folder and a read error. Missing: nothing at the path
+// (or a path through a plain file). TooLarge: more than maxBytes, also when
+// the file grows past them while we read. `out` is empty unless Ok.
+ReadResult ReadWholeFile(const std::string& path, std::string& out, uint64_t maxBytes);
+ReadResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
+// ReadWholeFile for callers that need no reason.
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
+
+// The file a symbolic link at path leads to, as a full path; path itself when
+// it is no link or the link leads nowhere.
+std::string ResolveSymlink(const std::string& path);
+// Renames from to to unless something is already called to; false then and
+// on every other failure.
+bool RenameNoReplace(const std::string& from, const std::string& to);
 
 }  // namespace pelumir

@@ -1,10 +1,6 @@
 #include "settings/Settings.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-
+#include "platform/FileSystem.h"
 #include "settings/IniFileX.h"
 #include "settings/RelativePath.h"
 
@@ -40,11 +36,7 @@ constexpr char kV1ImageInfoType[] = "ImageInfoType";
 // backup of an old layout is the one worth keeping. Failure is harmless: the
 // old file is then updated in place.
 void BackUpOldLayout(const std::string& iniPath, const std::string& backupPath) {
-    if (::renameat2(AT_FDCWD, iniPath.c_str(), AT_FDCWD, backupPath.c_str(), RENAME_NOREPLACE) == 0) return;
-    if (errno != EINVAL && errno != ENOSYS) return;
-    // File systems without the no-replace rename: check first instead.
-    struct stat st {};
-    if (::lstat(backupPath.c_str(), &st) != 0 && errno == ENOENT) (void)std::rename(iniPath.c_str(), backupPath.c_str());
+    (void)RenameNoReplace(iniPath, backupPath);
 }
 
 }  // namespace

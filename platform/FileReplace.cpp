@@ -1,0 +1,93 @@
+#include "platform/FileReplace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/FileDescriptor.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+
+namespace pelumir {
+
+namespace {
+
+// Opening without blocking keeps a FIFO without a peer from hanging the
+// program; on regular files the flag changes nothing.
+constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// Delayed allocation can leave "disk full" unreported until the data is
+// flushed; a save must not claim success before that.
+bool FinishWrite(UniqueFd& fd) {
+    const bool synced = ::fsync(fd.get()) == 0 || errno == EINVAL;  // EINVAL: a device that cannot sync
+    return fd.Close() && synced;
+}
+
+// A hidden file beside target that would end up with the target's owner,
+// group and mode after a rename; invalid when the folder forbids it or the
+// attributes cannot be kept.
+UniqueFd CreateSibling(const std::string& target, const struct stat& st, std::string& tempPath) {
+    UniqueFd fd;
+    for (int attempt = 0; attempt < 100 && !fd.ok(); ++attempt) {
+        tempPath = TemporaryNameFor(target, long(::getpid()), attempt);
+        fd = UniqueFd(::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!fd.ok() && errno != EEXIST) return fd;
+    }
+    if (!fd.ok()) return fd;
+    struct stat tst {};
+    bool same = ::fstat(fd.get(), &tst) == 0;
+    if (same && tst.st_gid != st.st_gid) same = ::fchown(fd.get(), uid_t(-1), st.st_gid) == 0;
+    if (same) same = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
+    if (!same) {
+        ::unlink(tempPath.c_str());
+        return UniqueFd();
+    }
+    return fd;
+}
+
+ReplaceResult WriteInPlace(UniqueFd& fd, const struct stat& st, std::string_view bytes) {
+    if (S_ISREG(st.st_mode)) {
+        if (!bytes.empty() && ::fallocate(fd.get(), 0, 0, off_t(bytes.size())) != 0 && errno != EOPNOTSUPP &&
+            errno != ENOSYS)
+            return ReplaceResult::WriteFailed;
+        if (!WriteAll(fd.get(), bytes)) return ReplaceResult::WriteFailed;
+        if (::ftruncate(fd.get(), off_t(bytes.size())) != 0) return ReplaceResult::WriteFailed;
+    } else if (!WriteAll(fd.get(), bytes)) {
+        return ReplaceResult::WriteFailed;
+    }
+    return FinishWrite(fd) ? ReplaceResult::Ok : ReplaceResult::WriteFailed;
+}
+
+}  // namespace
+
+std::string TemporaryNameFor(const std::string& target, long pid, int attempt) {
+    return ExtractFilePath(target) + "." + ExtractFileName(target) + ".tmp" + std::to_string(pid) + "-" +
+           std::to_string(attempt);
+}
+
+ReplaceResult ReplaceFileContents(const std::string& path, std::string_view bytes) {
+    // Opening for writing first: a read-only file is refused here, and a
+    // missing one (or the missing target of a link) is created.
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | kOpenFlags, 0666));
+    struct stat st {};
+    if (!fd.ok() || ::fstat(fd.get(), &st) != 0) return ReplaceResult::CannotCreate;
+    const std::string target = ResolveSymlink(path);
+
+    const bool replaceable = S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == ::geteuid();
+    std::string tempPath;
+    UniqueFd temp = replaceable ? CreateSibling(target, st, tempPath) : UniqueFd();
+    if (!temp.ok()) return WriteInPlace(fd, st, bytes);
+    if (!WriteAll(temp.get(), bytes) || !FinishWrite(temp)) {
+        ::unlink(tempPath.c_str());
+        return ReplaceResult::WriteFailed;
+    }
+    if (::rename(tempPath.c_str(), target.c_str()) != 0) {
+        ::unlink(tempPath.c_str());
+        return ReplaceResult::CannotCreate;
+    }
+    return ReplaceResult::Ok;
+}
+
+}  // namespace pelumir
