@@ -6,6 +6,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -16,13 +17,14 @@ namespace {
 
 constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;  // OS/2 1.x: 16-bit sizes, 3-byte palette entries
+constexpr uint32_t kOs2HeaderSize = 16;   // OS/2 2.x, cut short after the bit count
 constexpr uint32_t kInfoHeaderSize = 40;
-constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;
+constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6;
 
 uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
-// What the headers promise, checked before Qt's reader touches any pixel.
+// What the headers promise, checked before any pixel is touched.
 struct BmpLayout {
     int64_t width = 0;
     int64_t height = 0;  // rows; negative in the file for top-down images
@@ -30,50 +32,205 @@ struct BmpLayout {
     uint32_t compression = kRgb;
     uint64_t pixelStart = 0;  // where the rows begin
     uint64_t pixelBytes = 0;  // bytes of rows an uncompressed file needs
+    // The kinds Qt's reader refuses or shows wrongly are decoded by our own
+    // loop; these fields are for that loop only.
+    bool ownDecoder = false;
+    uint64_t paletteStart = 0;
+    uint32_t paletteEntries = 0;  // usable entries, at most 2^bitCount
+    uint32_t paletteEntrySize = 4;
+    uint32_t masks[3] = {};  // red, green, blue; an alpha mask is never read
 
     bool Compressed() const { return compression == kRle4 || compression == kRle8; }
-    // Qt hands 1-bit files out as 1-bit, 4- and 8-bit files as 8-bit
-    // indexed images and everything else as 32-bit pixels.
+    // 1-bit files stay 1-bit, 2- to 8-bit files become 8-bit indexed images
+    // and everything else 32-bit pixels.
     int TargetBits() const { return bitCount == 1 ? 1 : bitCount <= 8 ? 8 : 32; }
     QImage::Format TargetFormat() const {
         return bitCount == 1 ? QImage::Format_Mono : bitCount <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32;
     }
 };
 
+// The three layouts every reader knows; Qt shows these itself.
+bool CommonMasks(int bits, const uint32_t m[3]) {
+    if (bits == 16) return (m[0] == 0x7C00 && m[1] == 0x03E0 && m[2] == 0x1F) || (m[0] == 0xF800 && m[1] == 0x07E0 && m[2] == 0x1F);
+    return m[0] == 0xFF0000 && m[1] == 0xFF00 && m[2] == 0xFF;
+}
+
+// Masks we can read: within the pixel, each one run of bits, no two
+// overlapping, and at least one colour.
+bool UsableMasks(int bits, const uint32_t m[3]) {
+    const uint64_t limit = (uint64_t(1) << bits) - 1;
+    if ((m[0] | m[1] | m[2]) == 0) return false;
+    for (int i = 0; i < 3; ++i) {
+        if (m[i] > limit || (m[i] & m[(i + 1) % 3]) != 0) return false;
+        const uint64_t mask = m[i];
+        const uint64_t run = mask >> std::countr_zero(mask | (uint64_t(1) << 32));
+        if ((run & (run + 1)) != 0) return false;
+    }
+    return true;
+}
+
+// Reads the sizes, depth, compression and colour masks of the info header.
+// OS/2 2.x headers may stop after any field; those missing are zero.
+bool ParseInfoHeader(const uint8_t* info, uint32_t infoSize, size_t available, BmpLayout& layout, uint32_t& colourCount,
+                     uint32_t& masksAfter) {
+    colourCount = 0;
+    masksAfter = 0;
+    if (infoSize == kCoreHeaderSize) {
+        if (available < kCoreHeaderSize) return false;
+        layout.width = Le16(info + 4);
+        layout.height = int16_t(Le16(info + 6));
+        layout.bitCount = Le16(info + 10);
+        layout.paletteEntrySize = 3;
+        return true;
+    }
+    if (infoSize < kOs2HeaderSize || available < std::min(infoSize, kInfoHeaderSize)) return false;
+    layout.width = int32_t(Le32(info + 4));
+    layout.height = int32_t(Le32(info + 8));
+    layout.bitCount = Le16(info + 14);
+    if (infoSize >= 20) layout.compression = Le32(info + 16);
+    if (infoSize >= 36) colourCount = Le32(info + 32);
+    if (infoSize < kInfoHeaderSize) {
+        layout.ownDecoder = true;  // Qt knows no OS/2 2.x header
+        return layout.compression == kRgb;
+    }
+    // The 52- and 56-byte headers hold the masks; Qt knows neither size.
+    if (infoSize == 52 || infoSize == 56) layout.ownDecoder = true;
+    if (layout.compression == kBitfields || layout.compression == kAlphaBitfields) {
+        if (layout.bitCount != 16 && layout.bitCount != 32) return false;
+        const uint8_t* m = info + kInfoHeaderSize;
+        if (infoSize == kInfoHeaderSize) masksAfter = layout.compression == kAlphaBitfields ? 16 : 12;
+        if (available < kInfoHeaderSize + 12) return false;
+        for (int i = 0; i < 3; ++i) layout.masks[i] = Le32(m + 4 * i);
+        if (layout.compression == kAlphaBitfields || !CommonMasks(layout.bitCount, layout.masks)) layout.ownDecoder = true;
+        if (layout.ownDecoder && !UsableMasks(layout.bitCount, layout.masks)) return false;
+    } else if (layout.bitCount == 16) {
+        layout.masks[0] = 0x7C00, layout.masks[1] = 0x03E0, layout.masks[2] = 0x1F;
+    } else if (layout.bitCount == 32) {
+        layout.masks[0] = 0xFF0000, layout.masks[1] = 0xFF00, layout.masks[2] = 0xFF;
+    }
+    return true;
+}
+
 bool ParseHeaders(const uint8_t* h, size_t available, uint64_t fileSize, BmpLayout& layout) {
     if (available < kFileHeaderSize + 4 || h[0] != 'B' || h[1] != 'M') return false;
     const uint32_t offBits = Le32(h + 10);
     const uint32_t infoSize = Le32(h + 14);
-    const uint8_t* info = h + kFileHeaderSize;
-    if (infoSize == kCoreHeaderSize) {
-        if (available < kFileHeaderSize + kCoreHeaderSize) return false;
-        layout.width = Le16(info + 4);
-        layout.height = int16_t(Le16(info + 6));
-        layout.bitCount = Le16(info + 10);
-    } else if (infoSize >= kInfoHeaderSize) {
-        if (available < kFileHeaderSize + kInfoHeaderSize) return false;
-        layout.width = int32_t(Le32(info + 4));
-        layout.height = int32_t(Le32(info + 8));
-        layout.bitCount = Le16(info + 14);
-        layout.compression = Le32(info + 16);
-    } else {
+    uint32_t colourCount = 0, masksAfter = 0;
+    if (!ParseInfoHeader(h + kFileHeaderSize, infoSize, available - kFileHeaderSize, layout, colourCount, masksAfter))
         return false;
-    }
     const int b = layout.bitCount;
-    if (b != 1 && b != 4 && b != 8 && b != 16 && b != 24 && b != 32) return false;
+    if (b != 1 && b != 2 && b != 4 && b != 8 && b != 16 && b != 24 && b != 32) return false;
     if (layout.width <= 0 || layout.height == 0) return false;
+    if (b == 2) layout.ownDecoder = true;
+    if (layout.ownDecoder && layout.compression != kRgb && layout.compression != kBitfields &&
+        layout.compression != kAlphaBitfields)
+        return false;
 
     // The rows start at the declared offset, or right after the headers and
-    // the colour table when that offset points into them.
-    const uint64_t colours = b <= 8 ? (infoSize >= kInfoHeaderSize && Le32(info + 32) != 0 ? Le32(info + 32) : 1u << b) : 0;
-    const uint64_t masks = infoSize == kInfoHeaderSize && layout.compression == kBitfields ? 12 : 0;
-    const uint64_t tableEnd = kFileHeaderSize + infoSize + masks + colours * (infoSize == kCoreHeaderSize ? 3 : 4);
-    layout.pixelStart = std::max<uint64_t>(offBits, tableEnd);
+    // the colour table when that offset points into them. A table that the
+    // offset cuts short keeps the entries before it, and one longer than the
+    // depth can index keeps those it can.
+    const uint64_t headerEnd = kFileHeaderSize + uint64_t(infoSize) + masksAfter;
+    const uint64_t depthColours = b <= 8 ? uint64_t(1) << b : 0;
+    const uint64_t colours = b <= 8 ? (colourCount != 0 ? colourCount : depthColours) : 0;
+    const uint64_t tableEnd = headerEnd + colours * layout.paletteEntrySize;
+    uint64_t entries = colours;
+    if (!layout.Compressed() && offBits > headerEnd && offBits < tableEnd) {
+        if (colours > depthColours) return false;  // both figures wrong: trust neither
+        entries = (offBits - headerEnd) / layout.paletteEntrySize;
+        layout.ownDecoder = true;
+        layout.pixelStart = offBits;
+    } else {
+        layout.pixelStart = std::max<uint64_t>(offBits, tableEnd);
+        if (colours > depthColours && !layout.Compressed()) layout.ownDecoder = true;
+    }
+    layout.paletteStart = headerEnd;
+    layout.paletteEntries = uint32_t(std::min(entries, depthColours));
     const uint64_t rows = uint64_t(layout.height < 0 ? -layout.height : layout.height);
     layout.pixelBytes = (uint64_t(layout.width) * uint64_t(b) + 31) / 32 * 4 * rows;
     if (layout.Compressed()) return layout.pixelStart < fileSize;
     // A short file would leave rows unread; the whole image or nothing.
     return layout.pixelBytes <= fileSize && layout.pixelStart <= fileSize - layout.pixelBytes;
+}
+
+// ---- our own loop, for the kinds Qt's reader refuses ----
+
+// One colour channel of a bit-field pixel, scaled to 8 bits as image
+// libraries do: narrow channels spread over 0-255 (rounded), wide ones keep
+// their top eight bits.
+struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    int bits = 0;
+    uint8_t table[256] = {};
+
+    explicit Channel(uint32_t m) : mask(m) {
+        if (m == 0) return;
+        shift = std::countr_zero(m);
+        bits = std::popcount(m);
+        if (bits > 8) return;
+        const uint32_t top = (uint32_t(1) << bits) - 1;
+        for (uint32_t v = 0; v <= top; ++v) table[v] = uint8_t((v * 255 + top / 2) / top);
+    }
+    uint8_t operator()(uint32_t pixel) const {
+        const uint32_t v = (pixel & mask) >> shift;
+        return bits <= 8 ? table[v] : uint8_t(v >> (bits - 8));
+    }
+};
+
+void DecodeIndexedRow(const uint8_t* src, int bits, int width, uint8_t* dst) {
+    if (bits == 1 || bits == 8) {
+        std::memcpy(dst, src, size_t((int64_t(width) * bits + 7) / 8));
+        return;
+    }
+    const int perByte = 8 / bits;
+    const unsigned mask = (1u << bits) - 1;
+    for (int x = 0; x < width; ++x) {
+        const int slot = x % perByte;  // the leftmost pixel sits in the high bits
+        dst[x] = uint8_t(src[x / perByte] >> (8 - bits * (slot + 1)) & mask);
+    }
+}
+
+void DecodeTrueColourRow(const uint8_t* src, int bits, int width, const Channel (&c)[3], uint8_t* dst) {
+    for (int x = 0; x < width; ++x, dst += 4) {
+        if (bits == 24) {
+            std::memcpy(dst, src + 3 * x, 3);
+        } else {
+            const uint32_t p = bits == 16 ? Le16(src + 2 * x) : Le32(src + 4 * x);
+            dst[0] = c[2](p), dst[1] = c[1](p), dst[2] = c[0](p);
+        }
+        dst[3] = 0xFF;  // as Qt leaves it in the other 32-bit images
+    }
+}
+
+bool DecodeOwn(const uint8_t* file, uint64_t fileSize, const BmpLayout& layout, Bitmap& out) {
+    const int bits = layout.bitCount;
+    const int width = int(layout.width);
+    const int rows = int(layout.height < 0 ? -layout.height : layout.height);
+    out.Allocate(width, rows, layout.TargetBits(), Bitmap::Init::Uninitialised);
+    out.SetDevice(false);
+    out.SetMasks({});
+    auto& palette = out.Palette();
+    palette.clear();
+    if (bits <= 8) {
+        // Every index the depth allows has an entry; those the file lacks are black.
+        palette.assign(size_t(1) << bits, 0);
+        const uint64_t need = layout.paletteStart + uint64_t(layout.paletteEntries) * layout.paletteEntrySize;
+        const uint32_t entries = need <= fileSize ? layout.paletteEntries : 0;
+        for (uint32_t i = 0; i < entries; ++i) {
+            const uint8_t* e = file + layout.paletteStart + uint64_t(i) * layout.paletteEntrySize;
+            palette[i] = uint32_t(e[2]) << 16 | uint32_t(e[1]) << 8 | e[0];
+        }
+    }
+    const Channel channels[3] = {Channel(layout.masks[0]), Channel(layout.masks[1]), Channel(layout.masks[2])};
+    const uint64_t srcStride = layout.pixelBytes / uint64_t(rows);
+    for (int y = 0; y < rows; ++y) {
+        const int fileRow = layout.height < 0 ? y : rows - 1 - y;
+        const uint8_t* src = file + layout.pixelStart + uint64_t(fileRow) * srcStride;
+        if (bits <= 8) DecodeIndexedRow(src, bits, width, out.Row(y));
+        else DecodeTrueColourRow(src, bits, width, channels, out.Row(y));
+    }
+    return true;
 }
 
 // 0x00RRGGBB entries; Qt keeps an opaque alpha in the top byte.
@@ -125,7 +282,8 @@ bool DecodeFrom(QIODevice& device, const uint8_t* header, size_t headerSize, uin
     bool ok = false;
     if (ParseHeaders(header, headerSize, fileSize, layout)) {
         try {
-            ok = ReadPixels(device, layout, out);
+            // The whole file is in memory: the kinds Qt refuses are read from it.
+            ok = layout.ownDecoder ? DecodeOwn(header, fileSize, layout, out) : ReadPixels(device, layout, out);
         } catch (const std::exception&) {
             ok = false;  // the bitmap refused the size, or memory ran out
         }

@@ -1,5 +1,7 @@
 #pragma once
-// Windows bitmap files through Qt's BMP reader, converted into our Bitmap.
+// Windows bitmap files through Qt's BMP reader, converted into our Bitmap;
+// the rarer kinds Qt refuses (2-bit, unusual bit fields, OS/2 2.x and 52- or
+// 56-byte headers, palettes shorter or longer than declared) by our own loop.
 #include <cstddef>
 #include <cstdint>
 
@@ -7,7 +9,7 @@
 
 namespace pelumir {
 
-// 1-bit files become 1-bit palette bitmaps, 4- and 8-bit files 8-bit palette
+// 1-bit files become 1-bit palette bitmaps, 2-, 4- and 8-bit files 8-bit palette
 // bitmaps, everything else 32-bit with 0xFF left in the reserved fourth byte.
 // Any failure returns false, `out` empty.
 bool DecodeBmp(const uint8_t* data, size_t size, Bitmap& out);
