@@ -9,6 +9,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   fonts-ipafont-gothic fonts-noto-cjk fonts-urw-base35
   xvfb xauth xdotool imagemagick openbox x11-utils libx11-dev
+  libxss-dev libxext-dev dbus-daemon
   desktop-file-utils
 )
 missing=()

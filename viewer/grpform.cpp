@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/ErrorDisplay.h"
+#include "platform/ScreenSaver.h"
 #include "viewer/BitmapUtils.h"
 #include "viewer/InfoOverlay.h"
 #include "viewer/ImageFile.h"
@@ -67,6 +68,9 @@ void TfrmGrpView::ShowModal() {
     // alone is ignored, with one the geometry alone may be cut by panels.
     setGeometry(s->geometry());
     setWindowState(Qt::WindowFullScreen);
+    // No blanking during the show; let go however it ends, an exception included.
+    ScreenSaverInhibitor awake;
+    awake.Inhibit("Pelumir", "スライドショーを表示中");
     exec();
 }
 
