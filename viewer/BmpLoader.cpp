@@ -102,6 +102,8 @@ bool ParseInfoHeader(const uint8_t* info, uint32_t infoSize, size_t available, B
         if (available < kInfoHeaderSize + 12) return false;
         for (int i = 0; i < 3; ++i) layout.masks[i] = Le32(m + 4 * i);
         if (layout.compression == kAlphaBitfields || !CommonMasks(layout.bitCount, layout.masks)) layout.ownDecoder = true;
+        // Masks that would run past a header of another size are not masks.
+        if (layout.ownDecoder && infoSize > kInfoHeaderSize && infoSize < 52) return false;
         if (layout.ownDecoder && !UsableMasks(layout.bitCount, layout.masks)) return false;
     } else if (layout.bitCount == 16) {
         layout.masks[0] = 0x7C00, layout.masks[1] = 0x03E0, layout.masks[2] = 0x1F;

@@ -186,6 +186,7 @@ TEST(BmpLoaderKinds, WhatStillCannotBeReadFails) {
         {"a mask in two pieces", Build({2, 2, 16, 40, 3, {0xF00F, 0x0FE0, 0x0010}}, four)},
         {"a mask wider than the pixel", Build({2, 2, 16, 40, 3, {0x1F800, 0x7E0, 0x1F}}, four)},
         {"no colour masks", Build({2, 2, 32, 56, 3, {0, 0, 0, 0xFF000000}}, four)},
+        {"bit fields in a 44-byte header", Build({2, 2, 16, 44, 3, {0x30, 0x0E, 0x01}}, {0, 0, 0, 0})},
         {"bit fields on 24 bits", Build({2, 2, 24, 52, 3, {0xFF0000, 0xFF00, 0xFF}}, four)},
         {"2 bits, run-length", Build({2, 2, 2, 40, 1, {}, kColour4}, {0, 0, 0, 0})},
         {"OS/2 2.x, 1-D Huffman", Build({2, 2, 1, 24, 3, {}, {0, 0xFFFFFF}}, {0, 1, 1, 0})},
