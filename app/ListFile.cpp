@@ -16,6 +16,8 @@ std::string ReadListFile(const std::string& path) {
 }
 
 void WriteListFile(const std::string& path, std::string_view bytes) {
+    // Two copies saving one list take turns; the last one's list stands whole.
+    const FileLock lock(path);
     switch (ReplaceFileContents(path, bytes)) {
     case ReplaceResult::Ok: return;
     case ReplaceResult::WriteFailed: throw Exception("ストリームへの書き込みエラー");

@@ -109,4 +109,13 @@ std::string NormaliseLineBreaks(std::string_view bytes, CodePage cp) {
     return out;
 }
 
+std::size_t RemoveNamesWithLineBreaks(std::vector<std::string>& names) {
+    const auto kept = std::remove_if(names.begin(), names.end(), [](const std::string& name) {
+        return name.find_first_of("\r\n") != std::string::npos;
+    });
+    const auto removed = std::size_t(names.end() - kept);
+    names.erase(kept, names.end());
+    return removed;
+}
+
 }  // namespace pelumir

@@ -34,6 +34,10 @@ std::string AppendedText(bool lastLineOpen, const std::vector<std::string>& line
 // Appends s to text by the rule above.
 void AppendLine(std::string& text, std::string_view s);
 
+// Takes out the names that hold CR or LF: a list line cannot hold one (after
+// the next start it would be two broken lines). Returns how many were taken.
+std::size_t RemoveNamesWithLineBreaks(std::vector<std::string>& names);
+
 // The text of a list file as the list holds it: CR LF, lone CR and lone LF
 // each become CR LF (so LF CR is two breaks) and a NUL byte ends the text.
 // The second byte of a double-byte character is never a break: in UTF-8 no

@@ -17,10 +17,12 @@
 #include "about/AppInfo.h"
 #include "app/ImageCollection.h"
 #include "app/ListFile.h"
+#include "app/ListText.h"
 #include "app/SourceListBox.h"
 #include "platform/Collation.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/FileDialogs.h"
+#include "platform/FileReplace.h"
 #include "platform/FileSystem.h"
 #include "help/HelpPath.h"
 #include "platform/Path.h"
@@ -213,15 +215,29 @@ void TfrmMain::FormCreate(const StartupInput& input) {
 void TfrmMain::FormDestroy() { Guarded([this] { SaveSettings(); }); }
 
 void TfrmMain::AddCommandLineFiles(const std::vector<std::string>& arguments) {
+    std::vector<std::string> names;
     for (const std::string& arg : arguments)
-        if (FileExists(arg)) memSrcFList_->AppendLine(GetTrueFileName(arg));
+        if (FileExists(arg)) names.push_back(GetTrueFileName(arg));
+    AppendNames(std::move(names));
+}
+
+void TfrmMain::AppendNames(std::vector<std::string> names) {
+    const size_t left = RemoveNamesWithLineBreaks(names);
+    memSrcFList_->AppendLines(names);
+    if (left > 0)
+        statusBar()->showMessage(QStringLiteral("名前に改行を含むため、%1 個のファイル・フォルダを一覧に追加しませんでした。")
+                                     .arg(qulonglong(left)));
 }
 
 void TfrmMain::LoadSettings() {
+    // A copy killed while saving leaves its temporary files; nothing of this
+    // run is being written yet.
+    RemoveLeftoverTemporaries(SettingsFilePath(BaseDir_));
     StoredSettings stored = pelumir::LoadSettings(BaseDir_);
     Config_ = stored.config;
     ConfigVersion_ = stored.configVersion;
     ListFileName_ = stored.listFileName;
+    RemoveLeftoverTemporaries(ListFileName_);
     if (FileExists(ListFileName_)) ReadListFile(ListFileName_);
 }
 
@@ -277,7 +293,7 @@ void TfrmMain::SelectFile() {
     std::vector<std::string> names;
     names.reserve(size_t(files.size()));
     for (const QString& f : files) names.push_back(ToBytes(f));
-    memSrcFList_->AppendLines(names);
+    AppendNames(std::move(names));
     memSrcFList_->setFocus();
 }
 
@@ -287,7 +303,7 @@ void TfrmMain::SelectPath() {
     std::string path = ToBytes(dir);
     // The root already ends in its separator.
     if (path.back() != '/') path += '/';
-    memSrcFList_->AppendLine(path);
+    AppendNames({path});
     memSrcFList_->setFocus();
 }
 
@@ -323,12 +339,14 @@ void TfrmMain::A1Click() {
     WriteListFile(ListFileName_);
 }
 
-void TfrmMain::FormDropFiles(const std::vector<std::string>& names) { memSrcFList_->AppendLines(names); }
+void TfrmMain::FormDropFiles(const std::vector<std::string>& names) { AppendNames(names); }
+
+bool TfrmMain::DefaultListIsCurrent() const { return ListFileName_ == DefaultListPath(BaseDir_); }
 
 bool TfrmMain::FormCloseQuery() {
     // A list that cannot be saved keeps the window open: closing would lose it.
     try {
-        if (ListFileName_ == BaseDir_ + "default.txt") {
+        if (DefaultListIsCurrent()) {
             WriteListFile(ListFileName_);
             return true;
         }
@@ -343,6 +361,20 @@ bool TfrmMain::FormCloseQuery() {
         ShowErrorBox(e.what());
         return false;
     }
+}
+
+std::vector<std::string> TfrmMain::SaveWithoutAsking() {
+    std::vector<std::string> failures;
+    const auto attempt = [&failures](auto&& save) {
+        try {
+            save();
+        } catch (const std::exception& e) {
+            failures.emplace_back(e.what());
+        }
+    };
+    if (DefaultListIsCurrent()) attempt([this] { WriteListFile(ListFileName_); });
+    attempt([this] { SaveSettings(); });
+    return failures;
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

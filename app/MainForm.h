@@ -67,6 +67,10 @@ public:
     void FormDropFiles(const std::vector<std::string>& names);
     // The close query: true allows the close.
     bool FormCloseQuery();
+    // What closing saves when no one can be asked (log-off, shutdown, a
+    // closed terminal): the default list and the settings. A modified named
+    // list stays as it is on disk. Returns the messages of what failed.
+    std::vector<std::string> SaveWithoutAsking();
 
     TSourceListBox* memSrcFList() const { return memSrcFList_; }
     const std::string& BaseDir() const { return BaseDir_; }
@@ -92,6 +96,10 @@ private:
     void SaveSettings();
     void WriteListFile(const std::string& path);
     void ReadListFile(const std::string& path);
+    bool DefaultListIsCurrent() const;
+    // Appends the names a list line can hold and says in the status bar how
+    // many it left out.
+    void AppendNames(std::vector<std::string> names);
 
     TSourceListBox* memSrcFList_ = nullptr;
     QPushButton* btnOpenView_ = nullptr;

@@ -6,11 +6,13 @@
 #include <QSessionManager>
 #include <QTimer>
 #include <QTranslator>
+#include <cstdio>
 
 #include "about/AppIcon.h"
 #include "app/MainForm.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Fonts.h"
+#include "platform/TerminationSignals.h"
 
 namespace pelumir {
 
@@ -61,6 +63,14 @@ int RunProgram(int argc, char** argv, const std::function<void()>& onShown) {
         const bool mayEnd = main.FormCloseQuery();
         manager.release();
         if (!mayEnd) manager.cancel();
+    });
+    // Log-off without a session manager's question, shutdown, a closed
+    // terminal: save what closing saves without asking, then end as the
+    // signal asked.
+    TerminationSignals termination([&main](int signal) {
+        for (const std::string& failure : main.SaveWithoutAsking())
+            std::fprintf(stderr, "pelumir: %s\n", failure.c_str());
+        EndBySignal(signal);
     });
     main.show();
     const int rc = app.exec();

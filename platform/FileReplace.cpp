@@ -1,10 +1,15 @@
 #include "platform/FileReplace.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
 
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
@@ -60,7 +65,62 @@ ReplaceResult WriteInPlace(UniqueFd& fd, const struct stat& st, std::string_view
     return FinishWrite(fd) ? ReplaceResult::Ok : ReplaceResult::WriteFailed;
 }
 
+// The writer's process id when name is one of our temporary names for target.
+std::optional<long> WriterOf(std::string_view name, std::string_view target) {
+    if (name.starts_with('.') && name.substr(1).starts_with(target)) name.remove_prefix(1);
+    else if (!name.starts_with(target)) return std::nullopt;  // the older writer's form
+    name.remove_prefix(target.size());
+    if (!name.starts_with(".tmp")) return std::nullopt;
+    name.remove_prefix(4);
+    const size_t dash = name.find('-');
+    const auto digits = [](std::string_view s) {
+        return !s.empty() && s.size() <= 9 && s.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (dash == std::string_view::npos || !digits(name.substr(0, dash)) || !digits(name.substr(dash + 1)))
+        return std::nullopt;
+    const long pid = std::strtol(std::string(name.substr(0, dash)).c_str(), nullptr, 10);
+    return pid > 0 ? std::optional<long>(pid) : std::nullopt;
+}
+
+bool ProcessIsGone(long pid) {
+    // At start nothing of ours is being written, so our own id is a reused one.
+    return pid == long(::getpid()) || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+}
+
 }  // namespace
+
+void RemoveLeftoverTemporaries(const std::string& path) {
+    const std::string target = ResolveSymlink(path);
+    const std::string dir = ExtractFilePath(target);
+    const std::string name = ExtractFileName(target);
+    if (name.empty()) return;
+    for (const std::string& entry : ListDirectory(dir.empty() ? "." : dir)) {
+        const std::optional<long> writer = WriterOf(entry, name);
+        if (!writer || !ProcessIsGone(*writer)) continue;
+        const std::string leftover = dir + entry;
+        struct stat st {};
+        if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+            ::unlink(leftover.c_str());
+    }
+}
+
+FileLock::FileLock(const std::string& path) {
+    // Each turn lost to a replace is followed at once by a wait on the new
+    // file; the other copy's saves end, so this does too.
+    for (;;) {
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CREAT | kOpenFlags, 0666));
+        struct stat locked {};
+        if (!fd.ok() || ::fstat(fd.get(), &locked) != 0 || !S_ISREG(locked.st_mode)) return;
+        while (::flock(fd.get(), LOCK_EX) != 0)
+            if (errno != EINTR) return;
+        // The holder before us may have renamed a new file over this one.
+        struct stat now {};
+        if (::stat(path.c_str(), &now) == 0 && now.st_dev == locked.st_dev && now.st_ino == locked.st_ino) {
+            fd_ = std::move(fd);
+            return;
+        }
+    }
+}
 
 std::string TemporaryNameFor(const std::string& target, long pid, int attempt) {
     return ExtractFilePath(target) + "." + ExtractFileName(target) + ".tmp" + std::to_string(pid) + "-" +

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileDescriptor.h"
+
 namespace pelumir {
 
 enum class ReplaceResult {
@@ -27,5 +29,29 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::string_view byte
 
 // The name of the temporary file that process `pid` writes beside `target`.
 std::string TemporaryNameFor(const std::string& target, long pid, int attempt);
+
+// Removes the temporary files beside path (or the target of a link at path)
+// that a writer of ours left when it was killed: only files of exactly our
+// temporary names, ours, whose writing process is gone. Call it before this
+// process writes the file. An older settings writer named them
+// "<name>.tmp<pid>-<n>", without the leading dot; those go too.
+void RemoveLeftoverTemporaries(const std::string& path);
+
+// An exclusive advisory lock on the file at path (created empty when
+// missing), held while the object lives, so that two copies of the program
+// writing one file take turns and each writes it whole. A replace renames a
+// new file over the locked one: the lock is taken again until it is on the
+// file the path names. Without a lock (a folder we cannot write, a device)
+// the write goes ahead alone and fails or succeeds on its own.
+class FileLock {
+public:
+    explicit FileLock(const std::string& path);
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool held() const { return fd_.ok(); }
+
+private:
+    UniqueFd fd_;  // closing it drops the lock
+};
 
 }  // namespace pelumir

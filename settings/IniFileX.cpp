@@ -110,6 +110,26 @@ void EndLine(TextLine& line, const std::string& eol) {
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
+// Replaces the key's value where it stands, or appends the key to its
+// section, or appends the section.
+void SetValue(std::vector<TextLine>& lines, const IniValue& v) {
+    const std::string eol = !lines.empty() && lines.front().eol == "\n" ? "\n" : "\r\n";
+
+    const Location loc = Locate(lines, v.section, v.key);
+    if (loc.entry) {
+        TextLine& line = lines[*loc.entry];
+        line.text = std::string(SplitEntry(Significant(lines, *loc.entry))->key) + "=" + v.value;
+    } else if (loc.sectionEnd) {
+        EndLine(lines[*loc.sectionEnd], eol);
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*loc.sectionEnd) + 1,
+                     TextLine{v.key + "=" + v.value, eol});
+    } else {
+        if (!lines.empty()) EndLine(lines.back(), eol);
+        lines.push_back({"[" + v.section + "]", eol});
+        lines.push_back({v.key + "=" + v.value, eol});
+    }
+}
+
 }  // namespace
 
 TIniFileEx::TIniFileEx(std::string fileName) : fileName_(std::move(fileName)) {}
@@ -136,43 +156,42 @@ bool TIniFileEx::ReadBool(const std::string& section, const std::string& key, bo
 }
 
 void TIniFileEx::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    // A line break would end the line early and could plant other keys.
-    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) ||
-        section.find(']') != std::string::npos || key.find('=') != std::string::npos)
-        ThrowWriteError(fileName_);
+    WriteValues({{section, key, value}});
+}
 
+void TIniFileEx::WriteValues(const std::vector<IniValue>& values) {
+    // A line break would end the line early and could plant other keys.
+    for (const IniValue& v : values)
+        if (HasLineBreak(v.section) || HasLineBreak(v.key) || HasLineBreak(v.value) ||
+            v.section.find(']') != std::string::npos || v.key.find('=') != std::string::npos)
+            ThrowWriteError(fileName_);
+
+    // Another copy of the program writing the file meanwhile would have its
+    // keys lost or mixed with ours: each reads and replaces it in its turn.
+    const FileLock lock(fileName_);
     std::string bytes;
     // A file that exists but cannot be read must not be replaced by one
-    // holding nothing but this key.
+    // holding nothing but these keys.
     if (ReadIniFile(fileName_, bytes) == ReadStatus::Failed) ThrowWriteError(fileName_);
     std::vector<TextLine> lines = SplitLines(bytes);
-    const std::string eol = !lines.empty() && lines.front().eol == "\n" ? "\n" : "\r\n";
-
-    const Location loc = Locate(lines, section, key);
-    if (loc.entry) {
-        TextLine& line = lines[*loc.entry];
-        line.text = std::string(SplitEntry(Significant(lines, *loc.entry))->key) + "=" + value;
-    } else if (loc.sectionEnd) {
-        EndLine(lines[*loc.sectionEnd], eol);
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*loc.sectionEnd) + 1, TextLine{key + "=" + value, eol});
-    } else {
-        if (!lines.empty()) EndLine(lines.back(), eol);
-        lines.push_back({"[" + section + "]", eol});
-        lines.push_back({key + "=" + value, eol});
-    }
+    for (const IniValue& v : values) SetValue(lines, v);
     if (ReplaceFileContents(fileName_, JoinLines(lines)) != ReplaceResult::Ok) ThrowWriteError(fileName_);
 }
 
 void TIniFileEx::WriteQuotedString(const std::string& section, const std::string& key, const std::string& value) {
-    WriteString(section, key, "\"" + value + "\"");
+    WriteString(section, key, QuotedText(value));
 }
 
 void TIniFileEx::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
-    WriteString(section, key, std::to_string(value));
+    WriteString(section, key, IntegerText(value));
 }
 
 void TIniFileEx::WriteBool(const std::string& section, const std::string& key, bool value) {
-    WriteString(section, key, value ? "1" : "0");
+    WriteString(section, key, BoolText(value));
 }
+
+std::string TIniFileEx::QuotedText(const std::string& value) { return "\"" + value + "\""; }
+std::string TIniFileEx::IntegerText(int32_t value) { return std::to_string(value); }
+std::string TIniFileEx::BoolText(bool value) { return value ? "1" : "0"; }
 
 }  // namespace pelumir

@@ -6,8 +6,15 @@
 // Bytes are kept as they are: no encoding is assumed.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pelumir {
+
+struct IniValue {
+    std::string section;
+    std::string key;
+    std::string value;
+};
 
 class TIniFileEx {
 public:
@@ -29,11 +36,20 @@ public:
     // Throws Exception("<file> に書き込めません") when the file cannot be
     // written; the file then keeps its previous contents.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // Writes every value in one replace of the file, in order, each as
+    // WriteString would: the file holds all of them or, on failure, none.
+    // Two writers (two copies of the program) take turns.
+    void WriteValues(const std::vector<IniValue>& values);
     // The value wrapped in double quotes, so blanks at its ends survive a read.
     void WriteQuotedString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
     // Written as "1" or "0".
     void WriteBool(const std::string& section, const std::string& key, bool value);
+
+    // The texts the typed writes above store, for WriteValues.
+    static std::string QuotedText(const std::string& value);
+    static std::string IntegerText(int32_t value);
+    static std::string BoolText(bool value);
 
 private:
     std::string fileName_;

@@ -41,13 +41,16 @@ void BackUpOldLayout(const std::string& iniPath, const std::string& backupPath) 
 
 }  // namespace
 
+std::string SettingsFilePath(const std::string& baseDir) { return baseDir + kIniName; }
+std::string DefaultListPath(const std::string& baseDir) { return baseDir + kDefaultListName; }
+
 StoredSettings LoadSettings(const std::string& baseDir) {
-    const TIniFileEx ini(baseDir + kIniName);
+    const TIniFileEx ini(SettingsFilePath(baseDir));
     StoredSettings s;
     TViewerConfig& c = s.config;
 
     s.configVersion = ini.ReadInteger(kGlobal, kConfigVersion, 1);
-    s.listFileName = ResolvePath(baseDir, ini.ReadString(kGlobal, kDefaultFileName, baseDir + kDefaultListName));
+    s.listFileName = ResolvePath(baseDir, ini.ReadString(kGlobal, kDefaultFileName, DefaultListPath(baseDir)));
     c.LoopMode = ini.ReadBool(kGlobal, kLoopMode, true);
     c.ImageSortType = ini.ReadInteger(kGlobal, kImageSortType, 0);
     c.RightClickMode = ini.ReadInteger(kGlobal, kRightClickMode, 0);
@@ -70,22 +73,26 @@ StoredSettings LoadSettings(const std::string& baseDir) {
 }
 
 void SaveSettings(const std::string& baseDir, StoredSettings& settings) {
-    const std::string iniPath = baseDir + kIniName;
+    const std::string iniPath = SettingsFilePath(baseDir);
     if (settings.configVersion < kLayoutVersion) BackUpOldLayout(iniPath, baseDir + kBackupName);
 
-    TIniFileEx ini(iniPath);
     const TViewerConfig& c = settings.config;
-    ini.WriteInteger(kGlobal, kConfigVersion, kLayoutVersion);
-    ini.WriteQuotedString(kGlobal, kDefaultFileName, RelativePath(baseDir, settings.listFileName));
-    ini.WriteBool(kGlobal, kLoopMode, c.LoopMode);
-    ini.WriteInteger(kGlobal, kImageSortType, c.ImageSortType);
-    ini.WriteInteger(kGlobal, kRightClickMode, c.RightClickMode);
-    ini.WriteBool(kAutoSlide, kEnabled, c.AutoSlideEnabled);
-    ini.WriteInteger(kAutoSlide, kTime, c.AutoSlideTime);
-    ini.WriteInteger(kImageInfo, kEnabled, c.ImageInfoShow);
-    ini.WriteInteger(kImageInfo, kTime, c.ImageInfoTime);
-    ini.WriteInteger(kImageInfo, kType, c.ImageInfoType);
-    ini.WriteInteger(kImageInfo, kFontSize, c.ImageInfoFontSize);
+    using Ini = TIniFileEx;
+    // One replace of the whole file: a save cut short, or another copy
+    // saving at the same moment, can never leave some keys of each.
+    TIniFileEx(iniPath).WriteValues({
+        {kGlobal, kConfigVersion, Ini::IntegerText(kLayoutVersion)},
+        {kGlobal, kDefaultFileName, Ini::QuotedText(RelativePath(baseDir, settings.listFileName))},
+        {kGlobal, kLoopMode, Ini::BoolText(c.LoopMode)},
+        {kGlobal, kImageSortType, Ini::IntegerText(c.ImageSortType)},
+        {kGlobal, kRightClickMode, Ini::IntegerText(c.RightClickMode)},
+        {kAutoSlide, kEnabled, Ini::BoolText(c.AutoSlideEnabled)},
+        {kAutoSlide, kTime, Ini::IntegerText(c.AutoSlideTime)},
+        {kImageInfo, kEnabled, Ini::IntegerText(c.ImageInfoShow)},
+        {kImageInfo, kTime, Ini::IntegerText(c.ImageInfoTime)},
+        {kImageInfo, kType, Ini::IntegerText(c.ImageInfoType)},
+        {kImageInfo, kFontSize, Ini::IntegerText(c.ImageInfoFontSize)},
+    });
     settings.configVersion = kLayoutVersion;
 }
 

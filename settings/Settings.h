@@ -12,13 +12,18 @@ struct StoredSettings {
     std::string listFileName;  // absolute path of the current list file
 };
 
+// The settings file and the default list in the base folder (ending in "/").
+std::string SettingsFilePath(const std::string& baseDir);
+std::string DefaultListPath(const std::string& baseDir);
+
 // Reads BaseDir + "plm.ini"; a missing file gives the defaults and
 // ListFileName = baseDir + "default.txt". baseDir ends with "/".
 StoredSettings LoadSettings(const std::string& baseDir);
 
 // Writes the version-2 keys (making plm.bak first when migrating from
-// version 1) and sets configVersion to 2. Throws Exception("<path> に書き込めません")
-// at the first key that cannot be written; configVersion is then unchanged.
+// version 1), all in one replace of the file, and sets configVersion to 2.
+// Throws Exception("<path> に書き込めません") when they cannot be written; the
+// file then holds none of them and configVersion is unchanged.
 void SaveSettings(const std::string& baseDir, StoredSettings& settings);
 
 }  // namespace pelumir

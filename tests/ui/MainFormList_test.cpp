@@ -218,6 +218,29 @@ TEST_F(MainFormList, DroppedNamesArriveByteForByteAndWhole) {
     EXPECT_EQ(w.memSrcFList()->LineCount(), 3);
 }
 
+// A list line cannot hold CR or LF: such a name would come back after the
+// next start as two broken lines.
+TEST_F(MainFormList, NamesWithALineBreakAreLeftOutAndTheStatusBarSaysSo) {
+    TfrmMain w(input);
+    w.show();
+    std::unique_ptr<QMimeData> mime(UriList({"file:///pics/a.jpg", "file:///pics/two%0Alines.jpg",
+                                             "file:///pics/cr%0D.jpg", "file:///pics/b.jpg"}));
+    EXPECT_TRUE(DropAt(&w, CentreIn(&w, w.memSrcFList()->viewport()), *mime).dropped);
+    EXPECT_EQ(w.memSrcFList()->Text(), "/pics/a.jpg\r\n/pics/b.jpg\r\n");
+    EXPECT_EQ(w.statusBar()->currentMessage(),
+              QStringLiteral("名前に改行を含むため、2 個のファイル・フォルダを一覧に追加しませんでした。"));
+
+    // The same for existing files named on the command line.
+    const std::string plain = Touch("plain.jpg"), broken = Touch("line\nbreak.jpg");
+    w.memSrcFList()->ClearText();
+    w.statusBar()->clearMessage();
+    w.AddCommandLineFiles({broken, plain});
+    EXPECT_EQ(w.memSrcFList()->Lines(), std::vector<std::string>{plain});
+    EXPECT_EQ(w.statusBar()->currentMessage(),
+              QStringLiteral("名前に改行を含むため、1 個のファイル・フォルダを一覧に追加しませんでした。"));
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(MainFormList, ADropOfTenThousandFilesIsOneChangeOfTheList) {
     TfrmMain w(input);
     w.show();

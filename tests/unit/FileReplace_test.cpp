@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/FileSystem.h"
@@ -67,6 +68,60 @@ TEST(FileReplace, InPlaceFallbackFindsAFullDiskBeforeTouchingTheOldText) {
 TEST(FileReplace, TemporaryNamesAreHiddenAndCarryTheWriter) {
     EXPECT_EQ(TemporaryNameFor("/a/plm.ini", 123, 0), "/a/.plm.ini.tmp123-0");
     EXPECT_EQ(TemporaryNameFor("list.txt", 9, 2), ".list.txt.tmp9-2");
+}
+
+// A process id that is free: a child that has ended and been reaped.
+long GonePid() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return long(child);
+}
+
+TEST(FileReplace, OnlyLeftoversOfAGoneWriterAreRemoved) {
+    Dir d;
+    ASSERT_EQ(::mkdir(d.Path("lists").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("lists/list.txt", d.Path("link.txt").c_str()), 0);
+    Spit(d.Path("lists/list.txt"), "list");
+    const std::string gone = std::to_string(GonePid()), alive = std::to_string(::getppid());
+    const std::vector<std::string> removed = {".list.txt.tmp" + gone + "-0", "list.txt.tmp" + gone + "-12"};
+    const std::vector<std::string> kept = {".list.txt.tmp" + alive + "-0", ".list.txt.tmp" + gone,
+                                           ".list.txt.tmp" + gone + "-", ".list.txt.tmp-0", ".list.txt.tmp+1-0",
+                                           ".other.txt.tmp" + gone + "-0", ".list.txt.tmp" + gone + "-0.bak"};
+    for (const auto& names : {removed, kept})
+        for (const std::string& name : names) Spit(d.Path("lists/" + name), "x");
+    RemoveLeftoverTemporaries(d.Path("link.txt"));
+    for (const std::string& name : removed) EXPECT_FALSE(FileExists(d.Path("lists/" + name))) << name;
+    for (const std::string& name : kept) EXPECT_TRUE(FileExists(d.Path("lists/" + name))) << name;
+    EXPECT_EQ(Slurp(d.Path("lists/list.txt")), "list");
+}
+
+// Each of two processes adds one to a number in the file, many times, each
+// time reading and replacing the file under the lock. Every replace puts a
+// new file under the name, so a lock kept on the old one would let both in.
+TEST(FileReplace, TwoProcessesTakeTurnsUnderTheLock) {
+    Dir d;
+    const std::string path = d.Path("count");
+    Spit(path, "0");
+    constexpr int kRounds = 150;
+    pid_t children[2];
+    for (pid_t& child : children) {
+        child = ::fork();
+        if (child != 0) continue;
+        for (int i = 0; i < kRounds; ++i) {
+            const FileLock lock(path);
+            std::string text;
+            if (!lock.held() || ReadWholeFile(path, text, 100) != ReadResult::Ok) ::_exit(2);
+            if (ReplaceFileContents(path, std::to_string(std::stoi(text) + 1)) != ReplaceResult::Ok) ::_exit(3);
+        }
+        ::_exit(0);
+    }
+    for (pid_t child : children) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EXPECT_EQ(Slurp(path), std::to_string(2 * kRounds));
 }
 
 TEST(TextLines, BlanksAndBreaks) {

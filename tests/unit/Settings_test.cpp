@@ -1,11 +1,15 @@
 #include "settings/Settings.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/Exception.h"
+#include "platform/FileReplace.h"
 #include "settings/RelativePath.h"
 #include "tests/unit/TestFiles.h"
 
@@ -131,6 +135,38 @@ TEST(Settings, FailedSaveLeavesTheOldSettingsReadable) {
     EXPECT_EQ(Slurp(b.ini), kV1File);
     EXPECT_EQ(Slurp(b.bak), "older backup");
     EXPECT_EQ(LoadSettings(b.path).config, before);
+}
+
+// A copy of the program killed while it saves (SIGKILL cannot be handled)
+// leaves the settings of one save or the other, never some keys of each.
+TEST(Settings, ACopyKilledWhileSavingLeavesOneWholeSave) {
+    Base b;
+    StoredSettings first{{}, 2, b.path + "default.txt"}, second{{}, 2, b.path + "named.txt"};
+    second.config.LoopMode = false;
+    second.config.AutoSlideEnabled = true;
+    second.config.AutoSlideTime = 7;
+    second.config.ImageInfoTime = 4;
+    second.config.ImageInfoFontSize = 12;
+    for (int round = 0; round < 3; ++round) {
+        const pid_t saver = ::fork();
+        if (saver == 0) {
+            for (;;) {
+                SaveSettings(b.path, first);
+                SaveSettings(b.path, second);
+            }
+        }
+        while (Slurp(b.ini).empty()) ::usleep(1000);
+        ::usleep(useconds_t(20000 * (round + 1)));  // somewhere in the middle of a save
+        ::kill(saver, SIGKILL);
+        ::waitpid(saver, nullptr, 0);
+        const StoredSettings found = LoadSettings(b.path);
+        const bool isFirst = found.config == first.config && found.listFileName == first.listFileName;
+        const bool isSecond = found.config == second.config && found.listFileName == second.listFileName;
+        EXPECT_TRUE(isFirst || isSecond) << Slurp(b.ini);
+        // What the killed copy was writing goes at the next start.
+        RemoveLeftoverTemporaries(b.ini);
+        EXPECT_EQ(QDir(b.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"plm.ini"});
+    }
 }
 
 }  // namespace
