@@ -149,11 +149,11 @@ TViewerConfig ReadViewerConfig(const TfrmConfig& dialog) {
     config.ImageSortType = dialog.rgrImageSort->ItemIndex();
     config.RightClickMode = dialog.rgrRightClick->ItemIndex();
     config.AutoSlideEnabled = dialog.chkAutoSlide->isChecked();
-    config.AutoSlideTime = EditInteger(dialog.edtAutoSlideTime, 3);
+    config.AutoSlideTime = EditInteger(dialog.edtAutoSlideTime, DefaultViewerConfig.AutoSlideTime);
     config.ImageInfoShow = dialog.rgrImgInfoShow->ItemIndex();
-    config.ImageInfoTime = EditInteger(dialog.edtImgInfoTime, 1);
+    config.ImageInfoTime = EditInteger(dialog.edtImgInfoTime, DefaultViewerConfig.ImageInfoTime);
     config.ImageInfoType = dialog.rgrImgInfoType->ItemIndex();
-    config.ImageInfoFontSize = EditInteger(dialog.edtImgInfoFontSize, 9);
+    config.ImageInfoFontSize = EditInteger(dialog.edtImgInfoFontSize, DefaultViewerConfig.ImageInfoFontSize);
     return config;
 }
 

@@ -48,26 +48,27 @@ StoredSettings LoadSettings(const std::string& baseDir) {
     const TIniFileEx ini(SettingsFilePath(baseDir));
     StoredSettings s;
     TViewerConfig& c = s.config;
+    const TViewerConfig& d = DefaultViewerConfig;
 
     s.configVersion = ini.ReadInteger(kGlobal, kConfigVersion, 1);
     s.listFileName = ResolvePath(baseDir, ini.ReadString(kGlobal, kDefaultFileName, DefaultListPath(baseDir)));
-    c.LoopMode = ini.ReadBool(kGlobal, kLoopMode, true);
-    c.ImageSortType = ini.ReadInteger(kGlobal, kImageSortType, 0);
-    c.RightClickMode = ini.ReadInteger(kGlobal, kRightClickMode, 0);
-    c.AutoSlideEnabled = ini.ReadBool(kAutoSlide, kEnabled, false);
-    c.AutoSlideTime = ini.ReadInteger(kAutoSlide, kTime, 3);
+    c.LoopMode = ini.ReadBool(kGlobal, kLoopMode, d.LoopMode);
+    c.ImageSortType = ini.ReadInteger(kGlobal, kImageSortType, d.ImageSortType);
+    c.RightClickMode = ini.ReadInteger(kGlobal, kRightClickMode, d.RightClickMode);
+    c.AutoSlideEnabled = ini.ReadBool(kAutoSlide, kEnabled, d.AutoSlideEnabled);
+    c.AutoSlideTime = ini.ReadInteger(kAutoSlide, kTime, d.AutoSlideTime);
     if (s.configVersion == 1) {
-        c.ImageInfoShow = ini.ReadInteger(kGlobal, kV1ImageInfoShow, 1);
-        c.ImageInfoTime = ini.ReadInteger(kGlobal, kV1ImageInfoTime, 1);
-        c.ImageInfoType = ini.ReadInteger(kGlobal, kV1ImageInfoType, 0);
-        c.ImageInfoFontSize = 9;
+        c.ImageInfoShow = ini.ReadInteger(kGlobal, kV1ImageInfoShow, d.ImageInfoShow);
+        c.ImageInfoTime = ini.ReadInteger(kGlobal, kV1ImageInfoTime, d.ImageInfoTime);
+        c.ImageInfoType = ini.ReadInteger(kGlobal, kV1ImageInfoType, d.ImageInfoType);
+        c.ImageInfoFontSize = d.ImageInfoFontSize;
     } else {
         // Without these keys a later layout has always read zero for each
-        // (information shown all the time); the file's own font size or 9.
-        c.ImageInfoShow = ini.ReadInteger(kImageInfo, kEnabled, 0);
+        // (information shown all the time), not the first-start defaults.
+        c.ImageInfoShow = ini.ReadInteger(kImageInfo, kEnabled, InfoShow::Always);
         c.ImageInfoTime = ini.ReadInteger(kImageInfo, kTime, 0);
-        c.ImageInfoType = ini.ReadInteger(kImageInfo, kType, 0);
-        c.ImageInfoFontSize = ini.ReadInteger(kImageInfo, kFontSize, 9);
+        c.ImageInfoType = ini.ReadInteger(kImageInfo, kType, d.ImageInfoType);
+        c.ImageInfoFontSize = ini.ReadInteger(kImageInfo, kFontSize, d.ImageInfoFontSize);
     }
     return s;
 }

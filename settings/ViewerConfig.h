@@ -1,21 +1,48 @@
 #pragma once
 // The nine viewer settings; the member initialisers are the defaults of a
-// first start. Values are never range-checked: odd numbers travel unchanged.
+// first start. Values are never range-checked: odd numbers travel unchanged,
+// so the choices are named ints rather than enums that would have to map them.
 
 namespace pelumir {
 
+namespace SortType {
+inline constexpr int Registration = 0;
+inline constexpr int Reverse = 1;
+inline constexpr int Random = 2;  // any other value plays in registration order
+}  // namespace SortType
+
+namespace RightClick {
+inline constexpr int PreviousImage = 0;
+inline constexpr int RotateClockwise = 1;  // any other value does nothing
+}  // namespace RightClick
+
+namespace InfoShow {
+inline constexpr int Always = 0;
+inline constexpr int ForInfoTime = 1;  // any other value never shows the box
+// Whether the box appears at all for this setting.
+constexpr bool Shown(int imageInfoShow) { return imageInfoShow == Always || imageInfoShow == ForInfoTime; }
+}  // namespace InfoShow
+
+namespace InfoType {
+inline constexpr int Position = 0;  // any value but FilePath shows position and count
+inline constexpr int FilePath = 1;
+}  // namespace InfoType
+
 struct TViewerConfig {
     bool LoopMode = true;
-    int ImageSortType = 0;       // 0 registration order, 1 reverse, 2 random
-    int RightClickMode = 0;      // 0 previous image, 1 rotate clockwise
+    int ImageSortType = SortType::Registration;
+    int RightClickMode = RightClick::PreviousImage;
     bool AutoSlideEnabled = false;
-    int AutoSlideTime = 3;       // seconds
-    int ImageInfoShow = 1;       // 0 always, 1 for ImageInfoTime seconds, other never
-    int ImageInfoType = 0;       // 1 file path, other position and count
-    int ImageInfoTime = 1;       // seconds
-    int ImageInfoFontSize = 9;   // points
+    int AutoSlideTime = 3;  // seconds
+    int ImageInfoShow = InfoShow::ForInfoTime;
+    int ImageInfoType = InfoType::Position;
+    int ImageInfoTime = 1;      // seconds
+    int ImageInfoFontSize = 9;  // points
 
     bool operator==(const TViewerConfig&) const = default;
 };
+
+// The defaults, for readers that need one value where a setting is missing or unreadable.
+inline constexpr TViewerConfig DefaultViewerConfig{};
 
 }  // namespace pelumir

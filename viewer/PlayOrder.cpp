@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "settings/ViewerConfig.h"
+
 namespace pelumir {
 
 uint32_t RandomSeed = 0;
@@ -66,9 +68,9 @@ std::vector<std::string> BuildPlayOrder(const std::vector<std::string>& sourceIm
     const size_t n = sourceImages.size();
     std::vector<std::string> play;
     play.reserve(n);
-    if (imageSortType == 1) {
+    if (imageSortType == SortType::Reverse) {
         play.assign(sourceImages.rbegin(), sourceImages.rend());
-    } else if (imageSortType == 2) {
+    } else if (imageSortType == SortType::Random) {
         RemainingPositions remaining(n);
         for (size_t k = 0; k < n; ++k) {
             const int r = RandomIndex(int(n - k));

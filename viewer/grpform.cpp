@@ -19,7 +19,7 @@ namespace pelumir {
 
 namespace {
 
-// The product is formed in signed 32-bit arithmetic and taken as unsigned.
+// Seconds to milliseconds in 64 bits, kept modulo 2^32 as the timer takes it.
 uint32_t PeriodMs(int seconds) { return uint32_t(int64_t(seconds) * 1000); }
 
 // Wraps the pixels without copying; a writable buffer keeps QImage from
@@ -32,7 +32,8 @@ QImage ViewOf(Bitmap& bitmap) {
 }  // namespace
 
 TfrmGrpView::TfrmGrpView(QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), tmrImgInfo_(1000, this), tmrAutoSlide_(3000, this) {
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), tmrImgInfo_(PeriodMs(DefaultViewerConfig.ImageInfoTime), this),
+      tmrAutoSlide_(PeriodMs(DefaultViewerConfig.AutoSlideTime), this) {
     setObjectName(QStringLiteral("frmGrpView"));
     setModal(true);
     // BackBuffer covers every pixel: no background erase, no flicker.
@@ -51,14 +52,14 @@ void TfrmGrpView::ApplySettings(const TViewerConfig& config) {
     try {
         tmrImgInfo_.SetInterval(PeriodMs(Config_.ImageInfoTime));
     } catch (const Exception&) {
-        Config_.ImageInfoTime = 1;
-        tmrImgInfo_.SetInterval(1000);
+        Config_.ImageInfoTime = DefaultViewerConfig.ImageInfoTime;
+        tmrImgInfo_.SetInterval(PeriodMs(Config_.ImageInfoTime));
     }
     try {
         tmrAutoSlide_.SetInterval(PeriodMs(Config_.AutoSlideTime));
     } catch (const Exception&) {
-        Config_.AutoSlideTime = 3;
-        tmrAutoSlide_.SetInterval(3000);
+        Config_.AutoSlideTime = DefaultViewerConfig.AutoSlideTime;
+        tmrAutoSlide_.SetInterval(PeriodMs(Config_.AutoSlideTime));
     }
 }
 
@@ -105,10 +106,10 @@ void TfrmGrpView::ShowCurrentImage() {
 }
 
 void TfrmGrpView::RefreshView() {
-    const std::string text = Config_.ImageInfoType == 1
+    const std::string text = Config_.ImageInfoType == InfoType::FilePath
                                  ? PlayList_[size_t(CurrentIndex_)]
                                  : PositionText(CurrentIndex_ + 1, int(SourceImages.size()));
-    if (unsigned(Config_.ImageInfoShow) <= 1u) ShowInfoOverlay(text);
+    if (InfoShow::Shown(Config_.ImageInfoShow)) ShowInfoOverlay(text);
     if (Config_.AutoSlideEnabled) tmrAutoSlide_.Start();
     repaint();
 }
@@ -118,7 +119,7 @@ void TfrmGrpView::ShowInfoOverlay(const std::string& text) {
     InfoBitmap_ = ComposeInfoBox(text, Config_.ImageInfoFontSize, dpi);
     InfoBitmap_.setDevicePixelRatio(devicePixelRatioF());
     InfoVisible_ = true;
-    if (Config_.ImageInfoShow == 1) tmrImgInfo_.Start();
+    if (Config_.ImageInfoShow == InfoShow::ForInfoTime) tmrImgInfo_.Start();
 }
 
 void TfrmGrpView::HideInfoOverlay() {
@@ -155,10 +156,10 @@ void TfrmGrpView::FormMouseDown(Qt::MouseButton button) {
         if (AdvanceIndex()) ShowCurrentImage();
         else CloseViewer();
     } else if (button == Qt::RightButton) {
-        if (Config_.RightClickMode == 0) {
+        if (Config_.RightClickMode == RightClick::PreviousImage) {
             if (--CurrentIndex_ < 0) CurrentIndex_ = int(PlayList_.size()) - 1;
             ShowCurrentImage();
-        } else if (Config_.RightClickMode == 1) {
+        } else if (Config_.RightClickMode == RightClick::RotateClockwise) {
             RotateCurrentImage();
         }
     }
