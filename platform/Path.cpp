@@ -65,11 +65,23 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext, CodePage 
     return result;
 }
 
+namespace {
+
+char LowerAsciiChar(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+}  // namespace
+
 std::string LowerAscii(std::string_view s) {
     std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    for (char& c : r) c = LowerAsciiChar(c);
     return r;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAsciiChar(a[i]) != LowerAsciiChar(b[i])) return false;
+    return true;
 }
 
 }  // namespace pelumir

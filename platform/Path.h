@@ -28,5 +28,7 @@ std::string ExtractFileExt(std::string_view path, CodePage cp = ActiveCodePage()
 std::string ChangeFileExt(std::string_view path, std::string_view ext, CodePage cp = ActiveCodePage());
 // ASCII A-Z lowered, every other byte unchanged.
 std::string LowerAscii(std::string_view s);
+// Equal once ASCII A-Z are lowered; other bytes must match exactly.
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 }  // namespace pelumir

@@ -7,21 +7,13 @@
 #include "platform/Exception.h"
 #include "platform/FileReplace.h"
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
 #include "platform/TextLines.h"
 #include "settings/IntegerText.h"
 
 namespace pelumir {
 
 namespace {
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
-}
 
 std::string JoinLines(const std::vector<TextLine>& lines) {
     std::string bytes;
@@ -68,12 +60,12 @@ Location Locate(const std::vector<TextLine>& lines, std::string_view section, st
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string_view text = Significant(lines, i);
         if (const auto name = SectionName(text)) {
-            inSection = EqualsNoCase(*name, section);
+            inSection = EqualsIgnoringAsciiCase(*name, section);
             if (inSection && ++sectionsSeen == 1) loc.sectionEnd = i;
             continue;
         }
         if (!inSection) continue;
-        if (const auto entry = SplitEntry(text); entry && EqualsNoCase(entry->key, key)) {
+        if (const auto entry = SplitEntry(text); entry && EqualsIgnoringAsciiCase(entry->key, key)) {
             loc.entry = i;
             return loc;
         }

@@ -1,7 +1,6 @@
 #include "viewer/BitmapUtils.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -10,6 +9,8 @@
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
 #endif
+
+#include "viewer/MaskChannel.h"
 
 namespace pelumir {
 namespace {
@@ -147,27 +148,6 @@ void TurnWhole(ConstRows src, Rows dst, int w, int h) {
     }
 }
 
-// One colour channel of a masked 16-bit pixel, widened to 8 bits by
-// repeating its bit pattern, so full intensity stays 255.
-struct Channel {
-    uint32_t mask;
-    int shift;
-    int bits;
-
-    explicit Channel(uint32_t m)
-        : mask(m), shift(m ? std::countr_zero(m) : 0), bits(std::popcount(m)) {}
-
-    uint8_t operator()(uint32_t pixel) const {
-        if (bits == 0) return 0;
-        const uint32_t v = (pixel & mask) >> shift;
-        if (bits >= 8) return uint8_t(v >> (bits - 8));
-        uint32_t wide = 0;
-        int filled = 0;
-        for (; filled < 8; filled += bits) wide = wide << bits | v;
-        return uint8_t(wide >> (filled - 8));
-    }
-};
-
 void StorePixel(uint8_t* out, uint8_t b, uint8_t g, uint8_t r) {
     out[0] = b;
     out[1] = g;
@@ -192,10 +172,11 @@ void IndexedRowTo32(const uint8_t* in, uint8_t* out, int w, int bits,
 }
 
 void MaskedRowTo32(const uint8_t* in, uint8_t* out, int w, const ColorMasks& masks) {
-    const Channel red(masks.red), green(masks.green), blue(masks.blue);
+    const MaskChannel red(masks.red), green(masks.green), blue(masks.blue);
     for (int i = 0; i < w; ++i) {
         const uint32_t pixel = uint32_t(in[2 * i]) | uint32_t(in[2 * i + 1]) << 8;
-        StorePixel(out + size_t(i) * 4, blue(pixel), green(pixel), red(pixel));
+        StorePixel(out + size_t(i) * 4, uint8_t(blue.Extract(pixel)), uint8_t(green.Extract(pixel)),
+                   uint8_t(red.Extract(pixel)));
     }
 }
 
@@ -257,8 +238,7 @@ void ConvertToBit32(Bitmap& bitmap) {
     out.Allocate(w, h, 32, Bitmap::Init::Uninitialised);
     PreferHugePages(out);
     // 5-5-5 is the layout of 16 bits without masks.
-    const ColorMasks masks = format == PixelFormat::Bit15 ? ColorMasks{0x7C00, 0x03E0, 0x001F}
-                                                          : bitmap.Masks();
+    const ColorMasks masks = format == PixelFormat::Bit15 ? kMasks555 : bitmap.Masks();
     for (int y = 0; y < h; ++y) {
         const uint8_t* in = bitmap.Row(y);
         uint8_t* row = out.Row(y);

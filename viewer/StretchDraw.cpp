@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Exception.h"
+#include "viewer/MaskChannel.h"
 
 namespace pelumir {
 
@@ -48,29 +49,8 @@ inline uint16_t Load16(const uint8_t* p) {
     return v;
 }
 
-// One colour channel of a 16- or 32-bit pixel, widened to 8 bits by
-// repeating its top bits, so a full channel stays full (31 -> 255).
-struct Channel {
-    int shift = 0;
-    int bits = 0;
-
-    explicit Channel(uint32_t mask) {
-        if (mask == 0) return;
-        while (((mask >> shift) & 1) == 0) ++shift;
-        while (bits < 32 - shift && ((mask >> (shift + bits)) & 1) != 0) ++bits;
-    }
-    uint32_t Extract(uint32_t pixel) const {
-        if (bits == 0) return 0;
-        uint32_t v = (pixel >> shift) & (bits >= 32 ? ~0u : (1u << bits) - 1);
-        if (bits >= 8) return v >> (bits - 8);
-        uint32_t out = 0;
-        for (int filled = 0; filled < 8; filled += bits) out = (out << bits) | v;
-        return (out >> ((8 + bits - 1) / bits * bits - 8)) & 0xFF;
-    }
-};
-
 struct MaskedLayout {
-    Channel red, green, blue;
+    MaskChannel red, green, blue;
     explicit MaskedLayout(const ColorMasks& m) : red(m.red), green(m.green), blue(m.blue) {}
     uint32_t ToCanvas(uint32_t pixel) const {
         return (red.Extract(pixel) << 16) | (green.Extract(pixel) << 8) | blue.Extract(pixel);
@@ -89,7 +69,7 @@ std::array<uint32_t, 256> PaletteTable(const Bitmap& picture) {
 // layout that a picture without masks has.
 ColorMasks EffectiveMasks(const Bitmap& picture) {
     if (!(picture.Masks() == ColorMasks{})) return picture.Masks();
-    if (picture.BitsPerPixel() == 16) return {0x7C00, 0x03E0, 0x001F};
+    if (picture.BitsPerPixel() == 16) return kMasks555;
     return {0x00FF0000, 0x0000FF00, 0x000000FF};
 }
 

@@ -1,4 +1,5 @@
 #include "viewer/BitmapUtils.h"
+#include "viewer/StretchDraw.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -210,6 +211,23 @@ TEST(BitmapUtils, ConvertToBit32ExpandsEveryLayout) {
     Bitmap empty = Make(0, 3, {8, {}});
     ConvertToBit32(empty);
     EXPECT_EQ(empty.Format(), PixelFormat::Bit32);
+}
+
+// Rotation converts to 32 bits first, so a turned picture must show the
+// colours the unturned one was drawn with, whatever its masks, gaps included.
+TEST(BitmapUtils, ConversionReadsMasksAsTheFittingDoes) {
+    const ColorMasks masks[] = {{}, k565, {0xD800, 0x07E0, 0x0015}, {0x0003, 0x07E0, 0xF000}};
+    for (const ColorMasks& m : masks) {
+        SCOPED_TRACE(m.red);
+        Bitmap b = Make(17, 5, {16, m});
+        uint32_t state = 99;
+        for (size_t i = 0; i < b.ByteSize(); ++i) b.Bits()[i] = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
+        Bitmap drawn = Make(17, 5, {32, {}});
+        ASSERT_TRUE(DrawFitted(b, drawn, 17, 5));
+        ConvertToBit32(b);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 17; ++x) ASSERT_EQ(Get(b, x, y) & 0xFFFFFF, Get(drawn, x, y) & 0xFFFFFF) << x << "," << y;
+    }
 }
 
 }  // namespace

@@ -47,4 +47,9 @@ TEST(Path, MultiByteCharactersAreNeverSplit) {
 TEST(Path, LowerAsciiTouchesOnlyAtoZ) {
     EXPECT_EQ(LowerAscii(".JPG"), ".jpg");
     EXPECT_EQ(LowerAscii("\xC3\x89.BMP"), "\xC3\x89.bmp");
+    EXPECT_TRUE(EqualsIgnoringAsciiCase("Grobal", "gROBAL"));
+    // Only letters fold: "@" and "[" are not "`" and "{", and bytes past ASCII never fold.
+    EXPECT_FALSE(EqualsIgnoringAsciiCase("a@[", "a`{"));
+    EXPECT_FALSE(EqualsIgnoringAsciiCase("\xC3\x89", "\xC3\xA9"));
+    EXPECT_FALSE(EqualsIgnoringAsciiCase("Time", "Times"));
 }
