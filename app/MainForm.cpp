@@ -321,11 +321,11 @@ void TfrmMain::O1Click() {
     // The dialog starts with the name it gave last time, as a dialog kept
     // for the whole run would.
     const QStringList chosen = ChooseFiles(
-        this, {FileDialogKind::OpenAnyName, kListFilters, QStringLiteral("txt"), FromBytes(lastOpenedListFile_)});
+        this, {FileDialogKind::OpenAnyName, kListFilters, QStringLiteral("txt"), FromBytes(LastOpenedListFile_)});
     if (chosen.isEmpty()) return;
-    lastOpenedListFile_ = ToBytes(chosen.front());
+    LastOpenedListFile_ = ToBytes(chosen.front());
     // The name becomes current before the read, so a later save creates it.
-    ListFileName_ = lastOpenedListFile_;
+    ListFileName_ = LastOpenedListFile_;
     ReadListFile(ListFileName_);
 }
 
@@ -400,8 +400,8 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 void TfrmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     // The designed size is the outer size; once the frame is known, take it off.
-    if (framed_) return;
-    framed_ = true;
+    if (Framed_) return;
+    Framed_ = true;
     const QSize frame = frameGeometry().size() - geometry().size();
     if (!frame.isEmpty()) resize(QSize(544, 378) - frame);
 }

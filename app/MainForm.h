@@ -113,8 +113,8 @@ private:
     std::string ListFileName_;
     TViewerConfig Config_;
     int ConfigVersion_ = 1;
-    std::string lastOpenedListFile_;
-    bool framed_ = false;
+    std::string LastOpenedListFile_;
+    bool Framed_ = false;
 };
 
 }  // namespace pelumir

@@ -264,7 +264,7 @@ void ColdChange(const std::string& name, const std::string& path, int runs) {
     PrintComparison(name + "_cold", ours, theirs);
 }
 
-using pelumir::probe::StatusKiB;
+using testutil::StatusKiB;
 
 // Twenty 24 MP changes in a child of its own, so nothing this process has
 // touched before counts; reports the peak after the first and the last.

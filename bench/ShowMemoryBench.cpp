@@ -19,8 +19,8 @@
 
 namespace {
 
-using pelumir::probe::ResetPeak;
-using pelumir::probe::StatusKiB;
+using testutil::ResetPeak;
+using testutil::StatusKiB;
 
 std::vector<std::string> Pictures() {
     struct Picture {

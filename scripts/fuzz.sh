@@ -14,7 +14,10 @@ cd "$(dirname "$0")/.."
 seconds=${1:-5}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(jpeg bmp ini integer listfile textcodec rotate)
+if [ ${#targets[@]} -eq 0 ]; then
+  # Every fuzz/<name>_fuzz.cpp is a target, as fuzz/CMakeLists.txt builds them.
+  for f in fuzz/*_fuzz.cpp; do f=${f##*/}; targets+=("${f%_fuzz.cpp}"); done
+fi
 
 cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "${FUZZ_JOBS:-$(nproc)}" --target $(printf '%s_fuzz ' "${targets[@]}")

@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+# The program alone: the tests and benchmarks are built by scripts/test.sh.
+scripts/build.sh pelumir
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec build/pelumir "$@"
 fi

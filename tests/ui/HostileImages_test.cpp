@@ -93,8 +93,8 @@ protected:
     uint32_t Centre() const { return FramePixel(view.BackBuffer(), 512, 384); }
 };
 
-using pelumir::probe::ResetPeak;
-using pelumir::probe::StatusKiB;
+using testutil::ResetPeak;
+using testutil::StatusKiB;
 
 }  // namespace
 

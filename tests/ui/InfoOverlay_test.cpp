@@ -54,7 +54,7 @@ using InfoBox = testutil::ViewerTest;
 TEST_F(InfoBox, TimedBoxHidesWithoutBeingProlongedOrDecoding) {
     std::vector<std::string> imgs;
     for (int i = 0; i < 4; ++i) imgs.push_back(testutil::WriteImage(dir, std::to_string(i) + ".jpg", 64, 48, 0x336699));
-    TViewerConfig config;  // shown for ImageInfoTime = 1 second
+    TViewerConfig config;  // shown for ImageInfoTime seconds
     config.ImageInfoTime = 2;
     Show(imgs, config);
     EXPECT_TRUE(view.InfoVisible());

@@ -23,22 +23,12 @@
 #include "app/MainForm.h"
 #include "app/SourceListBox.h"
 #include "platform/ErrorDisplay.h"
+#include "tests/unit/TestFiles.h"
 
 using namespace pelumir;
 using namespace testutil;
 
 namespace {
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 bool Exists(const std::string& path) {
     struct stat st;
@@ -150,7 +140,7 @@ protected:
         ASSERT_EQ(QApplication::focusWidget(), w.btnOpenView());
     }
     std::string Touch(const std::string& name) {
-        WriteBytes(dir + name, "x");
+        Spit(dir + name, "x");
         return dir + name;
     }
     QTemporaryDir app, files;
@@ -371,7 +361,7 @@ TEST_F(MainFormList, FolderChooserAppendsTheFolderWithOneFinalSeparator) {
 
 TEST_F(MainFormList, OpeningAListFile) {
     const std::string sjis = "C:\\\x89\xE6\x91\x9C\\\x95\x5C.jpg";  // Shift-JIS, not UTF-8
-    WriteBytes(dir + "list.txt", sjis + "\nb\rc");
+    Spit(dir + "list.txt", sjis + "\nb\rc");
     Touch("README");
     TfrmMain w(input);
     w.memSrcFList()->AppendLine("/old.jpg");
@@ -391,7 +381,7 @@ TEST_F(MainFormList, OpeningAListFile) {
     EXPECT_FALSE(w.memSrcFList()->Modified());
 
     // The same text again, with other line breaks, leaves the flag as it is.
-    WriteBytes(dir + "same.lst", sjis + "\r\nb\nc");
+    Spit(dir + "same.lst", sjis + "\r\nb\nc");
     w.memSrcFList()->SetModified(true);
     QString startName;
     OnNextFileDialog([&](QFileDialog* d) {
@@ -411,7 +401,7 @@ TEST_F(MainFormList, OpeningAListFile) {
     EXPECT_EQ(w.ListFileName(), dir + "new.txt");
     EXPECT_EQ(w.memSrcFList()->Text(), sjis + "\r\nb\r\nc");
     MenuItem(w, "ファイルリストを保存(&S)")->trigger();
-    EXPECT_EQ(ReadBytes(dir + "new.txt"), sjis + "\r\nb\r\nc");  // the bytes as they were read
+    EXPECT_EQ(Slurp(dir + "new.txt"), sjis + "\r\nb\r\nc");  // the bytes as they were read
     EXPECT_TRUE(w.memSrcFList()->Modified());  // saving leaves the flag alone
 
     // Cancel changes nothing.
@@ -424,7 +414,7 @@ TEST_F(MainFormList, SavingUnderANameStartsAtTheCurrentFileAndReplacesWithoutAsk
     TfrmMain w(input);
     w.memSrcFList()->AppendLine("/a.jpg");
     w.memSrcFList()->SetModified(false);
-    WriteBytes(dir + "old.lst", "old contents");
+    Spit(dir + "old.lst", "old contents");
     QString startDir, startName, afterSwitch;
     QStringList filters;
     OnNextFileDialog([&](QFileDialog* d) {
@@ -448,13 +438,13 @@ TEST_F(MainFormList, SavingUnderANameStartsAtTheCurrentFileAndReplacesWithoutAsk
     EXPECT_EQ(filters, (QStringList{"テキスト文書 (*.txt)", "全てのファイル (*.*)"}));
     EXPECT_EQ(afterSwitch, QStringLiteral("default.txt"));
     EXPECT_EQ(w.ListFileName(), dir + "old.lst");
-    EXPECT_EQ(ReadBytes(dir + "old.lst"), "/a.jpg\r\n");
+    EXPECT_EQ(Slurp(dir + "old.lst"), "/a.jpg\r\n");
     EXPECT_FALSE(w.memSrcFList()->Modified());
 
     OnNextFileDialog([&](QFileDialog* d) { Choose(d, files.filePath(QStringLiteral("named"))); });
     w.A1Click();
     EXPECT_EQ(w.ListFileName(), dir + "named.txt");
-    EXPECT_EQ(ReadBytes(dir + "named.txt"), "/a.jpg\r\n");
+    EXPECT_EQ(Slurp(dir + "named.txt"), "/a.jpg\r\n");
     OnNextFileDialog([](QFileDialog* d) { d->reject(); });
     w.A1Click();
     EXPECT_EQ(w.ListFileName(), dir + "named.txt");
@@ -470,14 +460,14 @@ TEST_F(MainFormList, TheDefaultListIsSavedAtEveryCloseWithoutAQuestion) {
         w.show();
         EXPECT_TRUE(w.close());  // empty and unmodified: an empty file all the same
         EXPECT_TRUE(Exists(defaultList));
-        EXPECT_EQ(ReadBytes(defaultList), "");
+        EXPECT_EQ(Slurp(defaultList), "");
     }
-    WriteBytes(defaultList, "/kept.jpg");
+    Spit(defaultList, "/kept.jpg");
     TfrmMain w(input);
     w.memSrcFList()->AppendLine("/new.jpg");
     w.show();
     EXPECT_TRUE(w.close());
-    EXPECT_EQ(ReadBytes(defaultList), "/kept.jpg\r\n/new.jpg");
+    EXPECT_EQ(Slurp(defaultList), "/kept.jpg\r\n/new.jpg");
     EXPECT_TRUE(errors.empty());
 }
 
@@ -493,7 +483,7 @@ TEST_F(MainFormList, ANamedListAsksWhenModifiedAndTheAnswerDecides) {
     w.show();
     w.memSrcFList()->AppendLine("/a.jpg");
     w.S1Click();  // saving keeps the flag, so the question still comes
-    WriteBytes(named, "on disk");
+    Spit(named, "on disk");
     ModalRecord rec;
     AnswerNextModal(rec, QStringLiteral("キャンセル"));
     EXPECT_FALSE(w.close());
@@ -507,13 +497,13 @@ TEST_F(MainFormList, ANamedListAsksWhenModifiedAndTheAnswerDecides) {
     EXPECT_FALSE(w.close());
     AnswerNextModal(rec, QStringLiteral("いいえ(&N)"));
     EXPECT_TRUE(w.close());
-    EXPECT_EQ(ReadBytes(named), "on disk");
+    EXPECT_EQ(Slurp(named), "on disk");
 
     w.show();
     AnswerNextModal(rec, QStringLiteral("はい(&Y)"));
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(ReadBytes(named), "/a.jpg\r\n");
+    EXPECT_EQ(Slurp(named), "/a.jpg\r\n");
     EXPECT_TRUE(errors.empty());
 }
 
@@ -543,5 +533,5 @@ TEST_F(MainFormList, AFailedSaveAtCloseIsReportedAndTheWindowStaysOpen) {
     ::rmdir(defaultList.c_str());
     w.SetListFileName(defaultList);
     EXPECT_TRUE(w.close());
-    EXPECT_EQ(ReadBytes(defaultList), "/a.jpg\r\n");
+    EXPECT_EQ(Slurp(defaultList), "/a.jpg\r\n");
 }

@@ -7,17 +7,12 @@
 #include "app/MainForm.h"
 #include "app/SourceListBox.h"
 #include "platform/ErrorDisplay.h"
+#include "tests/unit/TestFiles.h"
 
 using namespace pelumir;
+using testutil::Slurp;
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class MainFormSettings : public ::testing::Test {
 protected:

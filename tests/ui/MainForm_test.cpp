@@ -10,6 +10,7 @@
 #include "app/MainForm.h"
 #include "app/SourceListBox.h"
 #include "platform/ErrorDisplay.h"
+#include "tests/unit/TempDir.h"
 #include "viewer/grpform.h"
 
 using namespace pelumir;
@@ -18,12 +19,6 @@ using testutil::ModalRecord;
 
 namespace {
 
-std::string Touch(const QTemporaryDir& d, const std::string& name) {
-    const std::string p = d.filePath(QString::fromStdString(name)).toStdString();
-    std::ofstream(p) << "x";
-    return p;
-}
-
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -31,7 +26,8 @@ protected:
         input.executablePath = app.filePath("pelumir").toStdString();
     }
     void TearDown() override { SetErrorDisplayHook(nullptr); }
-    QTemporaryDir app, files;
+    QTemporaryDir app;
+    testutil::TempDir files;
     StartupInput input;
     std::vector<std::string> errors;
 };
@@ -62,12 +58,12 @@ TEST_F(MainFormTest, FirstStartHasCaptionMenusAndAnEmptyList) {
 }
 
 TEST_F(MainFormTest, CommandLineTakesExistingFilesOnlyInOrder) {
-    const std::string text = Touch(files, "notes.txt");
-    const std::string photo = Touch(files, "Photo.jpg");
+    const std::string text = files.Touch("notes.txt");
+    const std::string photo = files.Touch("Photo.jpg");
     char old[4096];
     ASSERT_NE(::getcwd(old, sizeof old), nullptr);
-    ASSERT_EQ(::chdir(files.path().toLocal8Bit().constData()), 0);
-    input.arguments = {files.path().toStdString(), "missing.jpg", "Photo.jpg", text, photo};
+    ASSERT_EQ(::chdir(files.path().c_str()), 0);
+    input.arguments = {files.path(), "missing.jpg", "Photo.jpg", text, photo};
     TfrmMain w(input);
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_EQ(w.memSrcFList()->Lines(), (std::vector<std::string>{"Photo.jpg", text, photo}));
@@ -76,7 +72,7 @@ TEST_F(MainFormTest, CommandLineTakesExistingFilesOnlyInOrder) {
 }
 
 TEST_F(MainFormTest, NothingToShowReportsAndStillHandsOverTheSettings) {
-    input.arguments = {Touch(files, "notes.txt")};
+    input.arguments = {files.Touch("notes.txt")};
     TfrmMain w(input);
     TfrmGrpView viewer;
     w.SetWindows(nullptr, nullptr, &viewer);

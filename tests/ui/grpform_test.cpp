@@ -59,7 +59,7 @@ TEST_F(Viewer, ClicksMoveThroughTheListAndPastTheEndClose) {
     Click(&view, Qt::LeftButton);
     EXPECT_FALSE(view.isVisible());
     EXPECT_EQ(view.CurrentIndex(), 3);
-    // A hidden viewer resized after its show ended does nothing.
+    // Once the show has ended past the last image, drawing again decodes nothing.
     const int decodes = view.DecodeCount();
     view.ShowCurrentImage();
     EXPECT_EQ(view.DecodeCount(), decodes);

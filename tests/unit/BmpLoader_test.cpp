@@ -174,8 +174,8 @@ TEST(BmpLoader, WhatIsNotAWholeBmpFails) {
 }
 
 TEST(BmpLoader, AbsurdSizesFailBeforeTouchingMemory) {
-    if (!probe::ResetPeak()) GTEST_SKIP() << "the peak memory cannot be reset here";
-    const long before = probe::StatusKiB("VmRSS:");
+    if (!testutil::ResetPeak()) GTEST_SKIP() << "the peak memory cannot be reset here";
+    const long before = testutil::StatusKiB("VmRSS:");
     // Run-length files cannot be checked against the file size: only the
     // bitmap's limit stops those.
     const BmpLayout layouts[] = {
@@ -187,7 +187,7 @@ TEST(BmpLoader, AbsurdSizesFailBeforeTouchingMemory) {
         EXPECT_FALSE(Decode(MakeBmp(layout, Rows(4, std::vector<uint8_t>(64, 0x7F))), out)) << layout.width << " x " << layout.height;
         EXPECT_TRUE(out.Empty());
     }
-    EXPECT_LT(probe::PeakRiseMiB(before), 64);
+    EXPECT_LT(testutil::PeakRiseMiB(before), 64);
 }
 
 TEST(BmpLoader, PaletteIndexesPastTheTableShowBlack) {
@@ -281,13 +281,13 @@ TEST(BmpLoader, ImpossibleHeadersFail) {
 }
 
 TEST(BmpLoader, LargeRunLengthClaimsCostOnlyWhatIsWritten) {
-    if (!probe::ResetPeak()) GTEST_SKIP() << "the peak memory cannot be reset here";
-    const long before = probe::StatusKiB("VmRSS:");
+    if (!testutil::ResetPeak()) GTEST_SKIP() << "the peak memory cannot be reset here";
+    const long before = testutil::StatusKiB("VmRSS:");
     // 20,000 x 20,000 is within the limit and legal: one short run, then
     // the end of the bitmap. The rest is background that nothing writes.
     Bitmap out;
     const bool ok = Decode(MakeBmp({20000, 20000, 8, 1, Palette(256)}, {{200, 3, 0, 1}}), out);
-    EXPECT_LT(probe::PeakRiseMiB(before), 64);
+    EXPECT_LT(testutil::PeakRiseMiB(before), 64);
     if (!ok) return;
     EXPECT_EQ(out.Width(), 20000);
     EXPECT_EQ(out.Row(19999)[199], 3);

@@ -12,8 +12,8 @@
 namespace pelumir {
 namespace {
 
-using test::Slurp;
-using test::Spit;
+using testutil::Slurp;
+using testutil::Spit;
 
 struct IniDir {
     QTemporaryDir dir;
@@ -96,7 +96,7 @@ TEST(IniFileX, FailedWritesLeaveTheFileWhole) {
     // A line break would plant a key of its own.
     EXPECT_EQ(failure("x\r\nEvil=1"), d.path + " に書き込めません");
     {
-        test::FileSizeLimit full(64);
+        testutil::FileSizeLimit full(64);
         ASSERT_TRUE(full.active);
         EXPECT_EQ(failure(std::string(300, 'n')), d.path + " に書き込めません");
     }

@@ -228,8 +228,8 @@ TEST(JpegLoader, FailuresLeaveTheBitmapEmpty) {
 }
 
 TEST(JpegLoader, AbsurdSizesFailBeforeTouchingMemory) {
-    if (!probe::ResetPeak()) GTEST_SKIP() << "the peak memory cannot be reset here";
-    const long before = probe::StatusKiB("VmRSS:");
+    if (!testutil::ResetPeak()) GTEST_SKIP() << "the peak memory cannot be reset here";
+    const long before = testutil::StatusKiB("VmRSS:");
     // 65535 is past the library's own limit; 65500 passes it, and its 12 GB
     // of pixels must be refused before anything is decoded.
     for (int side : {65535, 65500}) {
@@ -241,7 +241,7 @@ TEST(JpegLoader, AbsurdSizesFailBeforeTouchingMemory) {
             EXPECT_TRUE(out.Empty());
         }
     }
-    EXPECT_LT(probe::PeakRiseMiB(before), 64);
+    EXPECT_LT(testutil::PeakRiseMiB(before), 64);
 }
 
 // ---- hostile files ----

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-namespace pelumir::probe {
+namespace testutil {
 
 inline long StatusKiB(const char* key) {
     std::ifstream status("/proc/self/status");
@@ -27,4 +27,4 @@ inline bool ResetPeak() {
 // How far the peak rose above `residentBefore`, in MiB.
 inline double PeakRiseMiB(long residentBefore) { return double(StatusKiB("VmHWM:") - residentBefore) / 1024.0; }
 
-}  // namespace pelumir::probe
+}  // namespace testutil

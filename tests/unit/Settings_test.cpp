@@ -16,8 +16,8 @@
 namespace pelumir {
 namespace {
 
-using test::Slurp;
-using test::Spit;
+using testutil::Slurp;
+using testutil::Spit;
 
 struct Base {
     QTemporaryDir dir;
@@ -126,7 +126,7 @@ TEST(Settings, FailedSaveLeavesTheOldSettingsReadable) {
     s.config.AutoSlideTime = 42;
     chmod(b.path.c_str(), 0555);
     {
-        test::FileSizeLimit full(16);
+        testutil::FileSizeLimit full(16);
         ASSERT_TRUE(full.active);
         EXPECT_EQ(SaveError(b.path, s), b.ini + " に書き込めません");
     }

@@ -6,7 +6,7 @@
 #include <string>
 #include <sys/resource.h>
 
-namespace pelumir::test {
+namespace testutil {
 
 inline std::string Slurp(const std::string& path) {
     std::ostringstream s;
@@ -32,4 +32,4 @@ struct FileSizeLimit {
     bool active = false;
 };
 
-}  // namespace pelumir::test
+}  // namespace testutil
