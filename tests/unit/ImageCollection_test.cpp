@@ -71,6 +71,20 @@ TEST(ImageCollection, CollationIsCaseInsensitiveAndCharacterWise) {
     EXPECT_EQ(dots, (Paths{".", "..", "a", "b"}));
 }
 
+// Letter case never orders names, except between names equal but for it:
+// those go by their bytes, whatever order the folder gives them in.
+TEST(ImageCollection, NamesDifferingOnlyInCaseSortTogetherByTheirBytes) {
+    testutil::TempDir t;
+    const std::string dir = t.Mkdir("p");
+    for (const char* n : {"b.jpg", "a.jpg", "B.jpg", "ab.jpg", "A.JPG", "AB.jpg"}) t.Touch(std::string("p/") + n);
+    EXPECT_EQ(CollectImages({dir}, EnglishCollator()),
+              (Paths{dir + "/A.JPG", dir + "/a.jpg", dir + "/AB.jpg", dir + "/ab.jpg", dir + "/B.jpg", dir + "/b.jpg"}));
+    for (Paths names : {Paths{"b.jpg", "a.jpg", "B.jpg", "A.JPG"}, Paths{"A.JPG", "B.jpg", "a.jpg", "b.jpg"}}) {
+        EnglishCollator().Sort(names);
+        EXPECT_EQ(names, (Paths{"A.JPG", "a.jpg", "B.jpg", "b.jpg"}));
+    }
+}
+
 TEST(ImageCollection, LinesKeepTheirOrderSeparatorsAndDuplicates) {
     testutil::TempDir t;
     const std::string a = t.Touch("a.jpg"), b = t.Touch("b.jpg");

@@ -62,6 +62,16 @@ TEST(IniFileX, WritesTouchOnlyTheirOwnLine) {
     EXPECT_EQ(ini.ReadString("other", "name", ""), "  a b  ");
 }
 
+TEST(IniFileX, HashAndSemicolonLinesAreComments) {
+    IniDir d;
+    Spit(d.path, "[Grobal]\r\n#Time=5\r\n  # Size=1\r\n;Type=2\r\n");
+    TIniFileEx ini(d.path);
+    for (const char* key : {"#Time", "# Size", ";Type"}) EXPECT_EQ(ini.ReadString("Grobal", key, "-"), "-") << key;
+    // A key written under the same name as a commented one is new: the comment stays as it was.
+    ini.WriteString("Grobal", "#Time", "7");
+    EXPECT_EQ(Slurp(d.path), "[Grobal]\r\n#Time=5\r\n  # Size=1\r\n;Type=2\r\n#Time=7\r\n");
+}
+
 TEST(IniFileX, ACarriageReturnEndingTheFileBelongsToTheLineBreak) {
     // Writing another key puts a line after it; the value before must read
     // the same before and after that.
