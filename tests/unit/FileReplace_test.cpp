@@ -13,8 +13,8 @@
 namespace pelumir {
 namespace {
 
-using test::Slurp;
-using test::Spit;
+using testutil::Slurp;
+using testutil::Spit;
 
 struct Dir {
     QTemporaryDir dir;
@@ -56,7 +56,7 @@ TEST(FileReplace, InPlaceFallbackFindsAFullDiskBeforeTouchingTheOldText) {
     // A second name makes a rename wrong, so the file is written in place.
     ASSERT_EQ(::link(d.Path("list").c_str(), d.Path("other").c_str()), 0);
     {
-        test::FileSizeLimit full(4096);
+        testutil::FileSizeLimit full(4096);
         ASSERT_TRUE(full.active);
         EXPECT_EQ(ReplaceFileContents(d.Path("list"), std::string(1 << 20, 'n')), ReplaceResult::WriteFailed);
     }
