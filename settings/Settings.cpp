@@ -65,7 +65,7 @@ StoredSettings LoadSettings(const std::string& baseDir) {
     } else {
         // Without these keys a later layout has always read zero for each
         // (information shown all the time), not the first-start defaults.
-        c.ImageInfoShow = ini.ReadInteger(kImageInfo, kEnabled, InfoShow::Always);
+        c.ImageInfoShow = ini.ReadInteger(kImageInfo, kEnabled, InfoShow::AllTheTime);
         c.ImageInfoTime = ini.ReadInteger(kImageInfo, kTime, 0);
         c.ImageInfoType = ini.ReadInteger(kImageInfo, kType, d.ImageInfoType);
         c.ImageInfoFontSize = ini.ReadInteger(kImageInfo, kFontSize, d.ImageInfoFontSize);

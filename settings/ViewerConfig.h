@@ -17,10 +17,10 @@ inline constexpr int RotateClockwise = 1;  // any other value does nothing
 }  // namespace RightClick
 
 namespace InfoShow {
-inline constexpr int Always = 0;
+inline constexpr int AllTheTime = 0;
 inline constexpr int ForInfoTime = 1;  // any other value never shows the box
 // Whether the box appears at all for this setting.
-constexpr bool Shown(int imageInfoShow) { return imageInfoShow == Always || imageInfoShow == ForInfoTime; }
+constexpr bool Shown(int imageInfoShow) { return imageInfoShow == AllTheTime || imageInfoShow == ForInfoTime; }
 }  // namespace InfoShow
 
 namespace InfoType {
