@@ -126,4 +126,73 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return ::lstat(to.c_str(), &st) != 0 && errno == ENOENT && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+namespace {
+
+FileStamp StampFrom(const struct stat& st) {
+    return {true, uint64_t(st.st_size), int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            uint64_t(st.st_dev), uint64_t(st.st_ino)};
+}
+
+}  // namespace
+
+FileStamp StampOf(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+    return StampFrom(st);
+}
+
+bool FileReader::Open(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+    Close();
+    out_ = &out;
+    out.clear();
+    got_ = 0;
+    max_ = maxBytes;
+    stamp_ = StampOf(path);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd_ < 0) return !End(errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return !End(ReadResult::Failed);
+    stamp_ = StampFrom(st);
+    if (uint64_t(st.st_size) > maxBytes) return !End(ReadResult::TooLarge);
+    // As ReadWholeFile: the size is a hint, one byte more meets the end early.
+    cap_ = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
+    out.resize(size_t(std::min<uint64_t>(uint64_t(st.st_size) + 1, cap_)));
+    result_ = ReadResult::Ok;
+    return true;
+}
+
+bool FileReader::ReadSome(size_t pieceBytes) {
+    if (fd_ < 0) return true;
+    std::vector<uint8_t>& out = *out_;
+    size_t budget = std::max<size_t>(pieceBytes, 1);
+    for (;;) {
+        if (got_ == out.size()) {
+            if (got_ > max_ || got_ == cap_) break;
+            out.resize(size_t(std::min<uint64_t>(std::max<uint64_t>(uint64_t(got_) * 2, 65536), cap_)));
+        }
+        if (budget == 0) return false;
+        const ssize_t n = ::read(fd_, out.data() + got_, std::min(out.size() - got_, budget));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return End(ReadResult::Failed);
+        if (n == 0) break;
+        got_ += size_t(n);
+        budget -= size_t(n);
+    }
+    if (got_ > max_) return End(ReadResult::TooLarge);
+    out.resize(got_);
+    return End(ReadResult::Ok);
+}
+
+bool FileReader::End(ReadResult result) {
+    result_ = result;
+    if (result != ReadResult::Ok && out_ != nullptr) out_->clear();
+    Close();
+    return true;
+}
+
+void FileReader::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
 }  // namespace pelumir

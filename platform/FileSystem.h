@@ -37,4 +37,47 @@ std::string ResolveSymlink(const std::string& path);
 // on every other failure.
 bool RenameNoReplace(const std::string& from, const std::string& to);
 
+// What tells one version of a file from the next: a file rewritten or
+// replaced since it was read has a different stamp.
+struct FileStamp {
+    bool exists = false;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;
+    uint64_t device = 0, inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of what `path` names now; `exists` false when nothing is there.
+FileStamp StampOf(const std::string& path);
+
+// ReadWholeFile in pieces, for work done in small steps: the same rules,
+// the same results.
+class FileReader {
+public:
+    FileReader() = default;
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+    ~FileReader() { Close(); }
+
+    // Opens the file; `out` (its storage reused) must outlive the reading.
+    // False when it cannot be read at all; Result() says why.
+    bool Open(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
+    // Reads about `pieceBytes` more; true once the reading has ended, with
+    // Result() Ok and the whole file in `out`, or failed and `out` empty.
+    bool ReadSome(size_t pieceBytes);
+    ReadResult Result() const { return result_; }
+    // The stamp of the file as opened (or of what the path named then).
+    const FileStamp& Stamp() const { return stamp_; }
+    void Close();
+
+private:
+    bool End(ReadResult result);
+
+    int fd_ = -1;
+    std::vector<uint8_t>* out_ = nullptr;
+    uint64_t max_ = 0, cap_ = 0;
+    size_t got_ = 0;
+    ReadResult result_ = ReadResult::Failed;
+    FileStamp stamp_;
+};
+
 }  // namespace pelumir

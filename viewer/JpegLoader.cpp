@@ -14,17 +14,30 @@ namespace pelumir {
 
 namespace {
 
-// Everything the decoder touches lives here, in DecodeJpeg's frame, so that a
-// longjmp out of libjpeg never skips a C++ destructor.
-struct DecodeContext {
+enum class Phase { Header, Start, Rows, Finish, Done };
+
+}  // namespace
+
+// Everything the decoder touches lives here, on the heap between steps, so
+// that a longjmp out of libjpeg never skips a C++ destructor.
+struct JpegDecode::Context {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr errors;
     jpeg_progress_mgr progress;
+    jpeg_source_mgr source;
     std::jmp_buf jump;
     const uint8_t* data;
     size_t size;
+    size_t fed;         // how much of the input the library may see so far
+    size_t pieceBytes;  // 0: all of it from the start
     Bitmap* out;
+    Phase phase;
+    JSAMPARRAY cmykRow;
 };
+
+namespace {
+
+using DecodeContext = JpegDecode::Context;
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
     auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
@@ -90,35 +103,102 @@ void CmykRowToBgr(const JSAMPLE* cmyk, uint8_t* bgr, JDIMENSION width, bool inve
     }
 }
 
-void ReadCmykRows(DecodeContext* ctx) {
+// The input is all in memory, but the library is shown it a piece at a time
+// while it parses, so its work can stop at any piece's end (it suspends and
+// resumes where it was). Past the last byte it behaves as libjpeg's memory
+// source does: a warning and an inserted end-of-image marker, so a truncated
+// file decodes to full size as it always has.
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+const JOCTET kFakeEoi[2] = {0xFF, JPEG_EOI};
+
+boolean FillInput(j_decompress_ptr cinfo) {
+    auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
+    if (ctx->fed < ctx->size) return FALSE;  // suspend until the next piece
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    cinfo->src->next_input_byte = kFakeEoi;
+    cinfo->src->bytes_in_buffer = 2;
+    return TRUE;
+}
+
+bool InData(const DecodeContext* ctx, const JOCTET* p) { return p >= ctx->data && p <= ctx->data + ctx->size; }
+
+void SkipInput(j_decompress_ptr cinfo, long count) {
+    auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
+    jpeg_source_mgr* src = cinfo->src;
+    if (count <= 0) return;
+    size_t n = size_t(count);
+    // Skipped bytes are in memory already: no need to suspend for them.
+    if (InData(ctx, src->next_input_byte)) {
+        const size_t left = size_t(ctx->data + ctx->size - src->next_input_byte);
+        const size_t step = std::min(n, left);
+        src->next_input_byte += step;
+        n -= step;
+        ctx->fed = std::max(ctx->fed, size_t(src->next_input_byte - ctx->data));
+        src->bytes_in_buffer = size_t(ctx->data + ctx->fed - src->next_input_byte);
+        if (n == 0) return;
+        ctx->fed = ctx->size;
+        src->bytes_in_buffer = 0;
+    }
+    while (n > src->bytes_in_buffer) {
+        n -= src->bytes_in_buffer;
+        FillInput(cinfo);
+    }
+    src->next_input_byte += n;
+    src->bytes_in_buffer -= n;
+}
+
+// Shows the library the next piece of input after it suspended.
+void Feed(DecodeContext* ctx) {
+    // Everything seen and still no progress: a broken stream.
+    if (ctx->fed >= ctx->size) ERREXIT(&ctx->cinfo, JERR_INPUT_EMPTY);
+    // Once the rows are being made, the input is not what bounds a step.
+    const bool all = ctx->pieceBytes == 0 || ctx->phase >= Phase::Rows;
+    ctx->fed = all ? ctx->size : std::min(ctx->size, ctx->fed + ctx->pieceBytes);
+    jpeg_source_mgr* src = ctx->cinfo.src;
+    if (InData(ctx, src->next_input_byte)) src->bytes_in_buffer = size_t(ctx->data + ctx->fed - src->next_input_byte);
+}
+
+void InstallSource(DecodeContext* ctx) {
+    ctx->source.init_source = InitSource;
+    ctx->source.fill_input_buffer = FillInput;
+    ctx->source.skip_input_data = SkipInput;
+    ctx->source.resync_to_restart = jpeg_resync_to_restart;
+    ctx->source.term_source = TermSource;
+    ctx->fed = ctx->pieceBytes == 0 ? ctx->size : std::min(ctx->size, ctx->pieceBytes);
+    ctx->source.next_input_byte = ctx->data;
+    ctx->source.bytes_in_buffer = ctx->fed;
+    ctx->cinfo.src = &ctx->source;
+}
+
+// One batch of CMYK rows, converted as they come.
+bool ReadCmykRows(DecodeContext* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     Bitmap& out = *ctx->out;
     const bool inverted = cinfo.saw_Adobe_marker;
-    JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                                cinfo.output_width * 4, 1);
-    while (cinfo.output_scanline < cinfo.output_height) {
+    for (int i = 0; i < 16 && cinfo.output_scanline < cinfo.output_height; ++i) {
         const int y = int(cinfo.output_scanline);
-        if (jpeg_read_scanlines(&cinfo, row, 1) != 1) ERREXIT(&cinfo, JERR_INPUT_EMPTY);
-        CmykRowToBgr(row[0], out.Row(y), cinfo.output_width, inverted);
+        if (jpeg_read_scanlines(&cinfo, ctx->cmykRow, 1) != 1) return false;
+        CmykRowToBgr(ctx->cmykRow[0], out.Row(y), cinfo.output_width, inverted);
         ClearRowPadding(out, y, size_t(cinfo.output_width) * 3);
     }
+    return true;
 }
 
-// Greyscale and colour output go straight into the bitmap's rows.
-void ReadDirectRows(DecodeContext* ctx, size_t rowBytes) {
+// One batch of greyscale or colour rows, straight into the bitmap's rows.
+bool ReadDirectRows(DecodeContext* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     Bitmap& out = *ctx->out;
+    const size_t rowBytes = size_t(cinfo.output_width) * size_t(cinfo.output_components);
     constexpr int kBatch = 16;
     JSAMPROW rows[kBatch];
-    while (cinfo.output_scanline < cinfo.output_height) {
-        const int first = int(cinfo.output_scanline);
-        const int count = int(std::min<JDIMENSION>(kBatch, cinfo.output_height - cinfo.output_scanline));
-        for (int i = 0; i < count; ++i) rows[i] = out.Row(first + i);
-        const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, JDIMENSION(count));
-        // A memory source never suspends; no progress means a broken stream.
-        if (got == 0) ERREXIT(&cinfo, JERR_INPUT_EMPTY);
-        for (JDIMENSION i = 0; i < got; ++i) ClearRowPadding(out, first + int(i), rowBytes);
-    }
+    const int first = int(cinfo.output_scanline);
+    const int count = int(std::min<JDIMENSION>(kBatch, cinfo.output_height - cinfo.output_scanline));
+    for (int i = 0; i < count; ++i) rows[i] = out.Row(first + i);
+    const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, JDIMENSION(count));
+    for (JDIMENSION i = 0; i < got; ++i) ClearRowPadding(out, first + int(i), rowBytes);
+    return got != 0;
 }
 
 void CopyColormap(jpeg_decompress_struct& cinfo, Bitmap& out) {
@@ -130,73 +210,142 @@ void CopyColormap(jpeg_decompress_struct& cinfo, Bitmap& out) {
     }
 }
 
-// The whole decode. Runs under the setjmp of RunGuarded; its locals are all
-// trivially destructible. Bitmap::Allocate may throw a C++ exception, which
-// leaves through RunGuarded as usual (it is never raised inside libjpeg).
-void Decode(DecodeContext* ctx) {
+void AfterHeader(DecodeContext* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     Bitmap& out = *ctx->out;
-    jpeg_create_decompress(&cinfo);
-    cinfo.progress = &ctx->progress;  // creating the decoder cleared it
-    // Whole-image buffers of progressive files beyond this fail instead of
-    // exhausting memory; they come from the same budget as the bitmap.
-    cinfo.mem->max_memory_to_use = long(kMaxBitmapBytes);
-    jpeg_mem_src(&cinfo, ctx->data, static_cast<unsigned long>(ctx->size));
-    jpeg_read_header(&cinfo, TRUE);
+    // The arithmetic decoder cannot suspend mid-scan (it fails instead):
+    // such rare files see all their input at once.
+    if (cinfo.arith_code && ctx->fed < ctx->size) {
+        ctx->pieceBytes = 0;
+        Feed(ctx);
+    }
     ChooseOutput(cinfo);
     jpeg_calc_output_dimensions(&cinfo);
-
     // Size the bitmap before libjpeg allocates anything large, so an absurd
     // header fails here.
-    const bool indexed = cinfo.quantize_colors;
-    const int bitsPerPixel = indexed ? 8 : 24;
+    const int bitsPerPixel = cinfo.quantize_colors ? 8 : 24;
     out.Allocate(int(cinfo.output_width), int(cinfo.output_height), bitsPerPixel, Bitmap::Init::Uninitialised);
     out.SetDevice(false);
     out.SetMasks({});
     out.Palette().clear();
+}
 
-    jpeg_start_decompress(&cinfo);
-    if (cinfo.out_color_space == JCS_CMYK) {
-        ReadCmykRows(ctx);
-    } else {
-        if (indexed) CopyColormap(cinfo, out);
-        ReadDirectRows(ctx, size_t(cinfo.output_width) * size_t(cinfo.output_components));
+void AfterStart(DecodeContext* ctx) {
+    jpeg_decompress_struct& cinfo = ctx->cinfo;
+    if (cinfo.out_color_space == JCS_CMYK)
+        ctx->cmykRow = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                  cinfo.output_width * 4, 1);
+    else if (cinfo.quantize_colors)
+        CopyColormap(cinfo, *ctx->out);
+}
+
+// One piece of work; false when the library suspended for more input.
+bool Advance(DecodeContext* ctx) {
+    jpeg_decompress_struct& cinfo = ctx->cinfo;
+    switch (ctx->phase) {
+    case Phase::Header:
+        if (jpeg_read_header(&cinfo, TRUE) == JPEG_SUSPENDED) return false;
+        AfterHeader(ctx);
+        ctx->phase = Phase::Start;
+        return true;
+    case Phase::Start:
+        // A progressive file's scans are all gathered here.
+        if (!jpeg_start_decompress(&cinfo)) return false;
+        AfterStart(ctx);
+        ctx->phase = Phase::Rows;
+        return true;
+    case Phase::Rows:
+        if (cinfo.output_scanline >= cinfo.output_height) {
+            ctx->phase = Phase::Finish;
+            return true;
+        }
+        return cinfo.out_color_space == JCS_CMYK ? ReadCmykRows(ctx) : ReadDirectRows(ctx);
+    case Phase::Finish:
+        if (!jpeg_finish_decompress(&cinfo)) return false;
+        ctx->phase = Phase::Done;
+        return true;
+    case Phase::Done:
+        return true;
     }
-    jpeg_finish_decompress(&cinfo);
+    return true;
+}
+
+// Runs under the setjmp of RunGuarded; its locals are all trivially
+// destructible. Bitmap::Allocate may throw a C++ exception, which leaves
+// through RunGuarded as usual (it is never raised inside libjpeg).
+void Work(DecodeContext* ctx, StepDeadline deadline) {
+    do {
+        if (!Advance(ctx)) Feed(ctx);
+    } while (ctx->phase != Phase::Done && (deadline == kNoDeadline || std::chrono::steady_clock::now() < deadline));
 }
 
 // The one function with a setjmp. It holds nothing that needs destroying.
-bool RunGuarded(DecodeContext* ctx) {
+bool RunGuarded(DecodeContext* ctx, StepDeadline deadline) {
     if (setjmp(ctx->jump) != 0) return false;
-    Decode(ctx);
+    Work(ctx, deadline);
     return true;
 }
 
 }  // namespace
 
-bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out) {
-    DecodeContext ctx{};
+JpegDecode::JpegDecode() = default;
+JpegDecode::~JpegDecode() { Cancel(); }
+
+void JpegDecode::Start(const uint8_t* data, size_t size, Bitmap& out, size_t pieceBytes) {
+    Cancel();
+    if (ctx_ == nullptr) ctx_ = std::make_unique<Context>();
+    Context& ctx = *ctx_;
+    ctx = Context{};
     ctx.data = data;
     ctx.size = size;
+    ctx.pieceBytes = pieceBytes;
     ctx.out = &out;
+    ctx.phase = Phase::Header;
     ctx.cinfo.err = jpeg_std_error(&ctx.errors);
     ctx.errors.error_exit = ErrorExit;
     ctx.errors.emit_message = IgnoreMessage;
     ctx.errors.output_message = IgnoreOutput;
     ctx.progress.progress_monitor = LimitScans;
     ctx.cinfo.client_data = &ctx;
-
-    bool ok = false;
-    if (data != nullptr && size > 0) {
-        try {
-            ok = RunGuarded(&ctx);
-        } catch (const std::exception&) {
-            ok = false;  // the bitmap refused the size, or memory ran out
-        }
+    if (data == nullptr || size == 0) {
+        out.Clear();
+        state_ = State::Failed;
+        return;
     }
-    jpeg_destroy_decompress(&ctx.cinfo);
-    if (!ok) out.Clear();
-    return ok;
+    jpeg_create_decompress(&ctx.cinfo);
+    ctx.cinfo.progress = &ctx.progress;  // creating the decoder cleared it
+    // Whole-image buffers of progressive files beyond this fail instead of
+    // exhausting memory; they come from the same budget as the bitmap.
+    ctx.cinfo.mem->max_memory_to_use = long(kMaxBitmapBytes);
+    InstallSource(&ctx);
+    state_ = State::Working;
+}
+
+JpegDecode::State JpegDecode::Step(StepDeadline deadline) {
+    if (state_ != State::Working) return state_;
+    bool ok = false;
+    try {
+        ok = RunGuarded(ctx_.get(), deadline);
+    } catch (const std::exception&) {
+        ok = false;  // the bitmap refused the size, or memory ran out
+    }
+    if (ok && ctx_->phase != Phase::Done) return state_;
+    Bitmap* out = ctx_->out;
+    Cancel();
+    state_ = ok ? State::Done : State::Failed;
+    if (!ok) out->Clear();
+    return state_;
+}
+
+void JpegDecode::Cancel() {
+    if (state_ == State::Working) jpeg_destroy_decompress(&ctx_->cinfo);
+    state_ = State::Failed;
+}
+
+bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out) {
+    JpegDecode decode;
+    decode.Start(data, size, out, 0);
+    return decode.Step(kNoDeadline) == JpegDecode::State::Done;
 }
 
 }  // namespace pelumir

@@ -45,9 +45,14 @@ TfrmGrpView::TfrmGrpView(QWidget* parent)
     setCursor(Qt::ArrowCursor);
     tmrAutoSlide_.OnTimer = [this] { Guarded([this] { tmrAutoSlideTimer(); }); };
     tmrImgInfo_.OnTimer = [this] { Guarded([this] { tmrImgInfoTimer(); }); };
+    // A zero interval runs once the window system's queued events are
+    // handled: input and paints always come first.
+    prepareTimer_.setInterval(0);
+    connect(&prepareTimer_, &QTimer::timeout, this, [this] { Guarded([this] { PrepareNextStep(); }); });
 }
 
 void TfrmGrpView::ApplySettings(const TViewerConfig& config) {
+    DropPreparation();
     Config_ = config;
     try {
         tmrImgInfo_.SetInterval(PeriodMs(Config_.ImageInfoTime));
@@ -85,6 +90,7 @@ bool TfrmGrpView::IndexValid() const {
 void TfrmGrpView::FormShow() {
     CurrentIndex_ = 0;
     InfoVisible_ = false;
+    DropPreparation();
     BuildPlayOrder();
     ShowCurrentImage();
 }
@@ -96,13 +102,54 @@ void TfrmGrpView::BuildPlayOrder() { PlayList_ = pelumir::BuildPlayOrder(SourceI
 void TfrmGrpView::ShowCurrentImage() {
     if (!IndexValid()) return;
     const int w = ViewWidth(), h = ViewHeight();
-    BackBuffer_.Allocate(w, h, 32, Bitmap::Init::Uninitialised);
+    const std::string& path = PlayList_[size_t(CurrentIndex_)];
     ++decodeCount_;
-    if (!LoadImageFile(PlayList_[size_t(CurrentIndex_)], fileBytes_, SourceBitmap_) ||
-        !DrawFitted(SourceBitmap_, BackBuffer_, w, h)) {
-        if (BackBuffer_.ByteSize() != 0) std::memset(BackBuffer_.Bits(), 0, BackBuffer_.ByteSize());
-    }
+    // The image made ready ahead is taken when it is this one, at this size,
+    // from an unchanged file; anything else is made now, the same way.
+    if (!next_.Holds(path, w, h)) next_.Start(path, w, h);
+    next_.Finish();
+    next_.TakeInto(SourceBitmap_, BackBuffer_);
+    AimPreparation();
     RefreshView();
+}
+
+void TfrmGrpView::AimPreparation() {
+    nextOrderWanted_ = false;
+    nextOrder_.clear();
+    const int w = ViewWidth(), h = ViewHeight();
+    if (size_t(CurrentIndex_) + 1 < PlayList_.size()) {
+        next_.Start(PlayList_[size_t(CurrentIndex_) + 1], w, h);
+    } else if (Config_.LoopMode) {
+        nextOrderWanted_ = true;  // drawn in the first idle step, not at the click
+    } else {
+        next_.Cancel();
+        return;
+    }
+    prepareTimer_.start();
+}
+
+void TfrmGrpView::PrepareNextStep() {
+    if (!isVisible()) {
+        prepareTimer_.stop();
+        return;
+    }
+    if (nextOrderWanted_) {
+        nextOrderWanted_ = false;
+        nextOrderSeedBefore_ = RandomSeed;
+        nextOrder_ = pelumir::BuildPlayOrder(SourceImages, Config_.ImageSortType);
+        nextOrderSeedAfter_ = RandomSeed;
+        RandomSeed = nextOrderSeedBefore_;  // drawn again, the same draws, when the pass really ends
+        if (!nextOrder_.empty()) next_.Start(nextOrder_.front(), ViewWidth(), ViewHeight());
+        return;
+    }
+    if (next_.Step(std::chrono::steady_clock::now() + kPrepareStepBudget) || !next_.Aimed()) prepareTimer_.stop();
+}
+
+void TfrmGrpView::DropPreparation() {
+    prepareTimer_.stop();
+    nextOrderWanted_ = false;
+    nextOrder_.clear();
+    next_.Cancel();
 }
 
 void TfrmGrpView::RefreshView() {
@@ -137,7 +184,15 @@ bool TfrmGrpView::AdvanceIndex() {
     if (size_t(CurrentIndex_) < PlayList_.size()) return true;
     if (Config_.LoopMode) {
         CurrentIndex_ = 0;
-        BuildPlayOrder();
+        // The order drawn ahead is the one this call would draw, as long as
+        // nothing else has drawn from the generator since.
+        if (!nextOrder_.empty() && RandomSeed == nextOrderSeedBefore_) {
+            PlayList_ = std::move(nextOrder_);
+            RandomSeed = nextOrderSeedAfter_;
+        } else {
+            BuildPlayOrder();
+        }
+        nextOrder_.clear();
         return true;
     }
     return false;
@@ -186,8 +241,11 @@ void TfrmGrpView::CloseViewer() {
 }
 
 void TfrmGrpView::done(int result) {
-    // However the viewer closes, a hidden viewer never advances.
+    // However the viewer closes, a hidden viewer never advances, and gives
+    // back the memory of the image it was making ready.
     tmrAutoSlide_.Stop();
+    DropPreparation();
+    next_.Release();
     QDialog::done(result);
 }
 

@@ -3,12 +3,14 @@
 // black, moved through by clicks, Escape and the automatic advance.
 #include <QDialog>
 #include <QImage>
+#include <QTimer>
 #include <string>
 #include <vector>
 
 #include "platform/Bitmap.h"
 #include "platform/Timer.h"
 #include "settings/ViewerConfig.h"
+#include "viewer/ImagePreparation.h"
 
 namespace pelumir {
 
@@ -39,6 +41,10 @@ public:
     void ShowInfoOverlay(const std::string& text);
     void HideInfoOverlay();
     void RotateCurrentImage();
+    // One piece of the work on the image that plays next, as the idle
+    // timer runs it between events; NextImageReady once it is done.
+    void PrepareNextStep();
+    bool NextImageReady() const { return next_.Ready(); }
 
     const std::vector<std::string>& PlayList() const { return PlayList_; }
     int CurrentIndex() const { return CurrentIndex_; }
@@ -52,7 +58,8 @@ public:
     // The window size in device pixels.
     int ViewWidth() const;
     int ViewHeight() const;
-    // How many files were decoded since start: a show decodes each once.
+    // How many images were decoded for display since start: a show decodes
+    // each once, whether ahead of its click or at it.
     int DecodeCount() const { return decodeCount_; }
 
 protected:
@@ -67,6 +74,8 @@ protected:
 private:
     void CloseViewer();
     bool IndexValid() const;
+    void AimPreparation();
+    void DropPreparation();
 
     Timer tmrImgInfo_;
     Timer tmrAutoSlide_;
@@ -77,7 +86,14 @@ private:
     bool InfoVisible_ = false;
     TViewerConfig Config_;
     int CurrentIndex_ = 0;
-    std::vector<uint8_t> fileBytes_;  // the current file, reused between images
+    // The image that plays next, made ready while this one is looked at.
+    ImagePreparation next_;
+    QTimer prepareTimer_;
+    // At the end of a looping show: the next pass's order, drawn ahead from
+    // a copy of the generator, used only if the generator has not moved since.
+    bool nextOrderWanted_ = false;
+    std::vector<std::string> nextOrder_;
+    uint32_t nextOrderSeedBefore_ = 0, nextOrderSeedAfter_ = 0;
     int decodeCount_ = 0;
 };
 

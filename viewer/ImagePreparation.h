@@ -1,0 +1,57 @@
+#pragma once
+// An image change made ahead of time: the file read, decoded at full size
+// and fitted into a frame of its own, exactly as a change at the click
+// makes it, in pieces small enough to run between a window's events.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/Bitmap.h"
+#include "platform/FileSystem.h"
+#include "viewer/ImageFile.h"
+
+namespace pelumir {
+
+// How long one piece of preparation may hold the event loop, and how much
+// input the decoder takes at a time (the pieces stay well under a
+// millisecond or two each, so a step overshoots its budget by little).
+inline constexpr std::chrono::microseconds kPrepareStepBudget{3000};
+inline constexpr size_t kPreparePieceBytes = 64 * 1024;
+
+class ImagePreparation {
+public:
+    // Aims at `path` for a width x height frame, forgetting earlier work.
+    // Nothing is read before the first step.
+    void Start(const std::string& path, int width, int height, size_t pieceBytes = kPreparePieceBytes);
+    // True when aimed at this image and frame size, and the file has not
+    // changed since it was read (a file rewritten meanwhile is read again).
+    bool Holds(const std::string& path, int width, int height) const;
+    bool Aimed() const { return aimed_; }
+    const std::string& Path() const { return path_; }
+    // Works until the deadline (at least one piece); true once the frame
+    // is ready.
+    bool Step(StepDeadline deadline);
+    // The rest of the work at once.
+    void Finish() { Step(kNoDeadline); }
+    bool Ready() const { return aimed_ && fitted_; }
+    // Whether the file loaded; a failed one leaves a black frame, as the show has it.
+    bool Loaded() const { return load_.Current() == ImageLoad::State::Loaded; }
+    // Takes the finished work: the decoded image and the composed frame
+    // change places with `source` and `frame`, whose storage the next
+    // preparation reuses. Aims at nothing afterwards.
+    void TakeInto(Bitmap& source, Bitmap& frame);
+    // Aims at nothing; the storage is kept (Release gives it back).
+    void Cancel();
+    void Release();
+
+private:
+    bool aimed_ = false;
+    bool fitted_ = false;
+    std::string path_;
+    int width_ = 0, height_ = 0;
+    ImageLoad load_;
+    std::vector<uint8_t> fileBytes_;
+    Bitmap source_, frame_;
+};
+
+}  // namespace pelumir
