@@ -14,9 +14,9 @@ TEST(FileReader, PiecesGiveWhatTheWholeFileReaderGives) {
     auto path = [&dir](const char* name) { return dir.filePath(name).toStdString(); };
     std::string big(200000, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7 % 251);
-    test::Spit(path("big"), big);
-    test::Spit(path("empty"), "");
-    test::Spit(path("ten"), "0123456789");
+    testutil::Spit(path("big"), big);
+    testutil::Spit(path("empty"), "");
+    testutil::Spit(path("ten"), "0123456789");
     ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
     struct Case {
         std::string path;
@@ -48,12 +48,12 @@ TEST(FileReader, TheStampTellsARewrittenFileFromTheOneRead) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("photo.jpg").toStdString();
     EXPECT_FALSE(StampOf(path).exists);
-    test::Spit(path, "first");
+    testutil::Spit(path, "first");
     std::vector<uint8_t> bytes;
     FileReader reader;
     ASSERT_TRUE(reader.Open(path, bytes, 100));
     EXPECT_EQ(reader.Stamp(), StampOf(path));
-    test::Spit(path, "second version");
+    testutil::Spit(path, "second version");
     EXPECT_NE(reader.Stamp(), StampOf(path));
 }
 

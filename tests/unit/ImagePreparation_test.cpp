@@ -153,7 +153,7 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
     for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);
         const std::string path = dir / name;
-        test::Spit(path, bytes);
+        testutil::Spit(path, bytes);
         Bitmap coldSource, coldFrame;
         ColdChange(path, 200, 150, coldSource, coldFrame);
         for (size_t piece : {size_t(1), size_t(700), kPreparePieceBytes}) {
@@ -181,7 +181,7 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
 TEST(ImagePreparation, FinishingMidwayGivesTheSameImageAndAChangedFileIsReadAgain) {
     testutil::TempDir dir;
     const std::string path = dir / "photo.jpg";
-    test::Spit(path, EncodeJpeg({"", JCS_RGB, JCS_YCbCr, true}, 320, 200));
+    testutil::Spit(path, EncodeJpeg({"", JCS_RGB, JCS_YCbCr, true}, 320, 200));
     Bitmap coldSource, coldFrame;
     ColdChange(path, 160, 120, coldSource, coldFrame);
 
@@ -202,7 +202,7 @@ TEST(ImagePreparation, FinishingMidwayGivesTheSameImageAndAChangedFileIsReadAgai
     // Rewritten after it was read: the preparation no longer holds it.
     PrepareInPieces(prep, path, 160, 120, kPreparePieceBytes);
     EXPECT_TRUE(prep.Holds(path, 160, 120));
-    test::Spit(path, EncodeJpeg({"", JCS_GRAYSCALE, JCS_GRAYSCALE}, 64, 48));
+    testutil::Spit(path, EncodeJpeg({"", JCS_GRAYSCALE, JCS_GRAYSCALE}, 64, 48));
     EXPECT_FALSE(prep.Holds(path, 160, 120));
     std::remove(path.c_str());
     EXPECT_FALSE(prep.Holds(path, 160, 120));
