@@ -1,5 +1,6 @@
 #include "app/SourceListBox.h"
 
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -26,6 +27,9 @@ TSourceListBox::TSourceListBox(QWidget* parent) : QPlainTextEdit(parent) {
     // the box itself would insert their URLs as text.
     setAcceptDrops(false);
     viewport()->setAcceptDrops(false);
+    // A tab inside a path line would stop it matching its file: Tab moves the
+    // focus, as on any form; Ctrl+Tab still types one.
+    setTabChangesFocus(true);
     setToolTip(QStringLiteral("ここにファイル・フォルダをドラッグアンドドロップしてください。"));
     // The document reports a change of its own flag after an edit, and also
     // after an undo that returns to the loaded text: both are edits to us.
@@ -82,6 +86,14 @@ void TSourceListBox::SetModified(bool modified) {
     // The document's signal would set our flag again; ours is set last.
     document()->setModified(modified);
     modified_ = modified;
+}
+
+void TSourceListBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Tab && event->modifiers() == Qt::ControlModifier) {
+        insertPlainText(QStringLiteral("\t"));
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 QMimeData* TSourceListBox::createMimeDataFromSelection() const {

@@ -36,6 +36,7 @@ public:
     void SetModified(bool modified);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     // Copies the selection as it stands: the document's plain-text view
     // would turn no-break spaces into blanks.
     QMimeData* createMimeDataFromSelection() const override;

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
@@ -111,6 +112,10 @@ THelpWindow::THelpWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     connect(showButton_, &QPushButton::clicked, this, &THelpWindow::OpenSelectedKeyword);
     connect(backButton_, &QPushButton::clicked, this, &THelpWindow::GoBack);
     connect(page_, &QTextBrowser::anchorClicked, this, &THelpWindow::Navigate);
+    // Escape puts the help away, whichever of its parts has the focus.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 void THelpWindow::LoadFile(const QString& helpFile) {

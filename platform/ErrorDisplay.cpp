@@ -1,5 +1,6 @@
 #include "platform/ErrorDisplay.h"
 
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -36,8 +37,27 @@ void ShowErrorBox(const std::string& message) {
     box.exec();
 }
 
+namespace {
+
+// Enter presses the push button that has the focus, wherever it stands: a
+// tool bar button would ignore it, and a dialog would press its default
+// button instead of the focused one.
+bool PressFocusedButton(QObject* receiver, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || key->isAutoRepeat()) return false;
+    auto* button = qobject_cast<QPushButton*>(receiver);
+    if (button == nullptr || !button->hasFocus() || !button->isEnabled() || button->menu() != nullptr) return false;
+    button->click();
+    return true;
+}
+
+}  // namespace
+
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
+        if (PressFocusedButton(receiver, event)) return true;
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
         ShowErrorBox(e.what());

@@ -212,8 +212,7 @@ void TfrmGrpView::FormMouseDown(Qt::MouseButton button) {
         else CloseViewer();
     } else if (button == Qt::RightButton) {
         if (Config_.RightClickMode == RightClick::PreviousImage) {
-            if (--CurrentIndex_ < 0) CurrentIndex_ = int(PlayList_.size()) - 1;
-            ShowCurrentImage();
+            ShowPreviousImage();
         } else if (Config_.RightClickMode == RightClick::RotateClockwise) {
             RotateCurrentImage();
         }
@@ -231,8 +230,32 @@ void TfrmGrpView::RotateCurrentImage() {
     RefreshView();
 }
 
+void TfrmGrpView::ShowPreviousImage() {
+    if (--CurrentIndex_ < 0) CurrentIndex_ = int(PlayList_.size()) - 1;
+    ShowCurrentImage();
+}
+
 void TfrmGrpView::FormKeyDown(int key) {
-    if (key == Qt::Key_Escape) CloseViewer();
+    switch (key) {
+    case Qt::Key_Escape:
+        CloseViewer();
+        break;
+    // Forward is a left click; back is always a step back, whatever the
+    // right button is set to do.
+    case Qt::Key_Right:
+    case Qt::Key_Space:
+    case Qt::Key_PageDown:
+        FormMouseDown(Qt::LeftButton);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_PageUp:
+    case Qt::Key_Backspace:
+        tmrAutoSlide_.Stop();
+        if (!PlayList_.empty()) ShowPreviousImage();
+        break;
+    default:
+        break;
+    }
 }
 
 void TfrmGrpView::CloseViewer() {

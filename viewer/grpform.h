@@ -45,6 +45,8 @@ public:
     // timer runs it between events; NextImageReady once it is done.
     void PrepareNextStep();
     bool NextImageReady() const { return next_.Ready(); }
+    // One image back; from the first to the last.
+    void ShowPreviousImage();
 
     const std::vector<std::string>& PlayList() const { return PlayList_; }
     int CurrentIndex() const { return CurrentIndex_; }

@@ -247,3 +247,37 @@ TEST_F(Viewer, RotatingNothingReportsASizeErrorAndStaysOpen) {
     EXPECT_EQ(errors[0], "Bitmap Size Error.");
     EXPECT_TRUE(view.isVisible());
 }
+
+TEST_F(Viewer, KeysStepForwardAsALeftClickAndBackWhateverTheRightButtonDoes) {
+    TViewerConfig config;
+    config.LoopMode = false;
+    config.RightClickMode = 1;  // the right button turns; the keys still go back
+    ThreeImages(config);
+    const int rotatedWidth = view.SourceBitmap().Width();
+    for (int key : {Qt::Key_Left, Qt::Key_PageUp, Qt::Key_Backspace}) {
+        QTest::keyClick(&view, Qt::Key(key));
+        EXPECT_EQ(view.CurrentIndex(), 2) << key;  // back from the first is the last
+        QTest::keyClick(&view, Qt::Key(key));
+        EXPECT_EQ(view.CurrentIndex(), 1) << key;
+        EXPECT_TRUE(Near(Centre(), 0x00FF00)) << key;
+        view.hide();
+        ThreeImages(config);
+    }
+    EXPECT_EQ(view.SourceBitmap().Width(), rotatedWidth);
+    for (int key : {Qt::Key_Right, Qt::Key_Space, Qt::Key_PageDown}) {
+        view.hide();
+        ThreeImages(config);
+        QTest::keyClick(&view, Qt::Key(key));
+        EXPECT_EQ(view.CurrentIndex(), 1) << key;
+        EXPECT_TRUE(Near(Centre(), 0x00FF00)) << key;
+        QTest::keyClick(&view, Qt::Key(key));
+        QTest::keyClick(&view, Qt::Key(key));
+        EXPECT_FALSE(view.isVisible()) << key;  // past the last, as a click
+    }
+    // Other keys do nothing.
+    ThreeImages(config);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QTest::keyClick(&view, Qt::Key_Return);
+    EXPECT_TRUE(view.isVisible());
+    EXPECT_EQ(view.CurrentIndex(), 0);
+}
