@@ -15,6 +15,7 @@
 
 #include "about/AboutUnt.h"
 #include "about/AppInfo.h"
+#include "app/FileUrls.h"
 #include "app/ImageCollection.h"
 #include "app/ListFile.h"
 #include "app/ListText.h"
@@ -39,23 +40,6 @@ namespace {
 
 std::string ToBytes(const QString& s) { return QFile::encodeName(s).toStdString(); }
 QString FromBytes(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
-
-// A dropped file URL's path exactly as its bytes stand, so names that are
-// not valid UTF-8 arrive unchanged.
-std::string LocalPathBytes(const QUrl& url) {
-    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
-}
-
-// The local files and folders a drag carries, whole and in the order given.
-std::vector<std::string> DroppedNames(const QMimeData* mime) {
-    std::vector<std::string> names;
-    if (!mime->hasUrls()) return names;
-    const QList<QUrl> urls = mime->urls();
-    names.reserve(size_t(urls.size()));
-    for (const QUrl& url : urls)
-        if (url.isLocalFile()) names.push_back(LocalPathBytes(url));
-    return names;
-}
 
 bool CarriesLocalFiles(const QMimeData* mime) {
     if (!mime->hasUrls()) return false;
@@ -87,6 +71,7 @@ TfrmMain::TfrmMain(const StartupInput& input, QWidget* parent) : QMainWindow(par
     memSrcFList_ = new TSourceListBox(this);
     memSrcFList_->setObjectName(QStringLiteral("memSrcFList"));
     setCentralWidget(memSrcFList_);
+    memSrcFList_->OnNamesLeftOut = [this](size_t left) { ReportNamesLeftOut(left); };
     BuildMenus();
     BuildToolBar();
     auto* status = new QStatusBar(this);
@@ -224,6 +209,10 @@ void TfrmMain::AddCommandLineFiles(const std::vector<std::string>& arguments) {
 void TfrmMain::AppendNames(std::vector<std::string> names) {
     const size_t left = RemoveNamesWithLineBreaks(names);
     memSrcFList_->AppendLines(names);
+    ReportNamesLeftOut(left);
+}
+
+void TfrmMain::ReportNamesLeftOut(size_t left) {
     if (left > 0)
         statusBar()->showMessage(QStringLiteral("名前に改行を含むため、%1 個のファイル・フォルダを一覧に追加しませんでした。")
                                      .arg(qulonglong(left)));
@@ -391,7 +380,7 @@ void TfrmMain::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TfrmMain::dropEvent(QDropEvent* event) {
-    const std::vector<std::string> names = DroppedNames(event->mimeData());
+    const std::vector<std::string> names = LocalFileNames(event->mimeData());
     if (names.empty()) return;
     AcceptAsCopy(event);
     Guarded([&] { FormDropFiles(names); });

@@ -99,6 +99,7 @@ private:
     bool DefaultListIsCurrent() const;
     // Appends the names a list line can hold and says in the status bar how
     // many it left out.
+    void ReportNamesLeftOut(size_t left);
     void AppendNames(std::vector<std::string> names);
 
     TSourceListBox* memSrcFList_ = nullptr;

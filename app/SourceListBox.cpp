@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "app/FileUrls.h"
 #include "app/ListText.h"
 #include "platform/TextCodec.h"
 
@@ -94,6 +95,39 @@ void TSourceListBox::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+bool TSourceListBox::canInsertFromMimeData(const QMimeData* source) const {
+    return !LocalFileNames(source).empty() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void TSourceListBox::insertFromMimeData(const QMimeData* source) {
+    // A file manager's copy also offers the URLs as text, which would match
+    // no file: the names go in as whole lines instead, as a drop adds them.
+    if (LocalFileNames(source).empty()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    // A name with a line break would come back as two broken lines.
+    std::vector<std::string> names = LocalFileNames(source);
+    const size_t left = RemoveNamesWithLineBreaks(names);
+    if (left > 0 && OnNamesLeftOut) OnNamesLeftOut(left);
+    if (names.empty()) return;
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    std::string lines;
+    // Pasted into the middle of a line, the names start on a line of their own.
+    if (!cursor.atBlockStart()) lines += "\r\n";
+    for (size_t i = 0; i < names.size(); ++i) lines += (i ? "\r\n" : "") + names[i];
+    // At the end of an unfinished last line the text stays unfinished, as
+    // after a drop; anywhere else the names end their lines.
+    if (!(cursor.atEnd() && !cursor.atBlockStart())) lines += "\r\n";
+    cursor.insertText(ListBytesToText(lines));
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    modified_ = true;
 }
 
 QMimeData* TSourceListBox::createMimeDataFromSelection() const {

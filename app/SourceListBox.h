@@ -2,6 +2,7 @@
 // The source list: the main window's edit box seen as CR LF separated byte
 // lines with a modified flag, whatever the widget does by itself.
 #include <QPlainTextEdit>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,14 @@ public:
     bool Modified() const;
     void SetModified(bool modified);
 
+    // Told how many pasted files were left out for a line break in the name.
+    std::function<void(size_t)> OnNamesLeftOut;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Files copied in a file manager paste as their paths, one per line.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
     // Copies the selection as it stands: the document's plain-text view
     // would turn no-break spaces into blanks.
     QMimeData* createMimeDataFromSelection() const override;

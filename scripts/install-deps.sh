@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic fonts-noto-cjk fonts-urw-base35
-  xvfb xauth xdotool imagemagick openbox x11-utils libx11-dev
+  xvfb xauth xdotool imagemagick openbox x11-utils libx11-dev xclip
   libxss-dev libxext-dev dbus-daemon
   desktop-file-utils
 )

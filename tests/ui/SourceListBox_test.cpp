@@ -1,6 +1,10 @@
 #include "app/SourceListBox.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QTextCursor>
+#include <QUrl>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -130,4 +134,79 @@ TEST(SourceListBox, ADropOfTenThousandNamesPaintsOnce) {
     EXPECT_EQ(box.Text(), expected);
     EXPECT_TRUE(CaretAtEnd(box));
     EXPECT_TRUE(box.viewport()->rect().contains(box.cursorRect()));  // scrolled into view
+}
+
+namespace {
+
+// What a file manager puts on the clipboard when files are copied: the URLs,
+// and the same URLs as text.
+QMimeData* CopiedFiles(const QList<QUrl>& urls) {
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    QString text;
+    for (const QUrl& u : urls) text += u.toString(QUrl::FullyEncoded) + u'\n';
+    mime->setText(text);
+    return mime;
+}
+
+QUrl Encoded(const char* uri) { return QUrl::fromEncoded(QByteArray(uri), QUrl::StrictMode); }
+
+// Puts the selection [from, to) in the box, then pastes the clipboard.
+void PasteAt(TSourceListBox& box, int from, int to) {
+    QTextCursor c(box.document());
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    box.setTextCursor(c);
+    box.paste();
+}
+
+}  // namespace
+
+TEST(SourceListBox, PastedFilesBecomeTheirPathsOnLinesOfTheirOwn) {
+    QClipboard* clipboard = QApplication::clipboard();
+    // Blanks, Japanese, a percent sign and a name that is not UTF-8: the
+    // bytes the URLs encode, exactly; a web address and a name holding a
+    // line break are not paths a line can name.
+    clipboard->setMimeData(CopiedFiles({Encoded("file:///pics/two%20%20blanks.jpg"),
+                                        Encoded("file:///pics/%E5%86%99%E7%9C%9F%20%E4%B8%80.jpg"),
+                                        Encoded("https://example.org/c.jpg"),
+                                        Encoded("file:///pics/100%25%20%232.bmp"),
+                                        Encoded("file:///pics/bad%0Aname.jpg"),
+                                        Encoded("file:///pics/%FF%FE.bmp")}));
+    const std::string names =
+        "/pics/two  blanks.jpg\r\n/pics/\xe5\x86\x99\xe7\x9c\x9f \xe4\xb8\x80.jpg\r\n/pics/100% #2.bmp\r\n/pics/\xff\xfe.bmp";
+
+    TSourceListBox box;
+    size_t leftOut = 0;
+    box.OnNamesLeftOut = [&](size_t n) { leftOut += n; };
+    PasteAt(box, 0, 0);  // an empty list: as a drop, every line ends
+    EXPECT_EQ(box.Text(), names + "\r\n");
+    EXPECT_EQ(leftOut, 1u);
+    EXPECT_TRUE(box.Modified());
+    ExpectLinesMatchTheText(box);
+
+    box.ReplaceText("first\r\nlast");
+    PasteAt(box, 10, 10);  // after an unfinished last line: it stays unfinished
+    EXPECT_EQ(box.Text(), "first\r\nlast\r\n" + names);
+
+    box.ReplaceText("abcd\r\nnext\r\n");
+    PasteAt(box, 2, 2);  // in the middle of a line: the names stand alone
+    EXPECT_EQ(box.Text(), "ab\r\n" + names + "\r\ncd\r\nnext\r\n");
+
+    box.ReplaceText("abcd\r\nnext\r\n");
+    PasteAt(box, 5, 9);  // a selected line: the names take its place
+    EXPECT_EQ(box.Text(), "abcd\r\n" + names + "\r\n\r\n");
+    box.undo();  // one edit
+    EXPECT_EQ(box.Text(), "abcd\r\nnext\r\n");
+
+    // Without a local file the text pastes as it always has.
+    clipboard->setMimeData(CopiedFiles({Encoded("https://example.org/c.jpg")}));
+    box.ReplaceText("x");
+    PasteAt(box, 1, 1);
+    EXPECT_EQ(box.Text(), "xhttps://example.org/c.jpg\r\n");
+    clipboard->setText(QStringLiteral("file:///typed/by/hand.jpg"));
+    box.ReplaceText("");
+    PasteAt(box, 0, 0);
+    EXPECT_EQ(box.Text(), "file:///typed/by/hand.jpg");
+    clipboard->clear();
 }

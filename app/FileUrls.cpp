@@ -1,0 +1,28 @@
+#include "app/FileUrls.h"
+
+#include <QMimeData>
+#include <QUrl>
+
+namespace pelumir {
+
+namespace {
+
+// The path exactly as its bytes stand, so names that are not valid UTF-8
+// arrive unchanged.
+std::string LocalPathBytes(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+}  // namespace
+
+std::vector<std::string> LocalFileNames(const QMimeData* mime) {
+    std::vector<std::string> names;
+    if (mime == nullptr || !mime->hasUrls()) return names;
+    const QList<QUrl> urls = mime->urls();
+    names.reserve(size_t(urls.size()));
+    for (const QUrl& url : urls)
+        if (url.isLocalFile()) names.push_back(LocalPathBytes(url));
+    return names;
+}
+
+}  // namespace pelumir

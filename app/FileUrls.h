@@ -1,0 +1,15 @@
+#pragma once
+// The local files a drag or the clipboard carries as URLs (text/uri-list),
+// as the path bytes they name.
+#include <string>
+#include <vector>
+
+class QMimeData;
+
+namespace pelumir {
+
+// The local file URLs' paths, percent-decoded to their bytes, whole and in
+// the order given; other URLs are left out.
+std::vector<std::string> LocalFileNames(const QMimeData* mime);
+
+}  // namespace pelumir
