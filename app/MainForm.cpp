@@ -20,6 +20,7 @@
 #include "app/ListFile.h"
 #include "app/ListText.h"
 #include "app/SourceListBox.h"
+#include "platform/BaseFolder.h"
 #include "platform/Collation.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/FileDialogs.h"
@@ -186,7 +187,7 @@ void TfrmMain::FormCreate(const StartupInput& input) {
     try {
         SetApplicationTitle(AppTitle);
         setWindowTitle(QString::fromUtf8(AppTitle) + QString::fromStdString(GetVersionString()));
-        BaseDir_ = ExtractFilePath(input.executablePath);
+        BaseDir_ = BaseFolderForExecutable(input.executablePath);
         HelpFile_ = HelpFileForExecutable(input.executablePath);
         SeedRandom();
         LoadSettings();
@@ -230,7 +231,14 @@ void TfrmMain::LoadSettings() {
     if (FileExists(ListFileName_)) ReadListFile(ListFileName_);
 }
 
+// The folder under ~/.config may not exist yet; a failure to make it shows
+// as the failed write that follows.
+void TfrmMain::PrepareToWriteIn(const std::string& path) {
+    if (path.starts_with(BaseDir_)) EnsurePrivateFolder(BaseDir_);
+}
+
 void TfrmMain::SaveSettings() {
+    PrepareToWriteIn(BaseDir_);
     StoredSettings stored{Config_, ConfigVersion_, ListFileName_};
     pelumir::SaveSettings(BaseDir_, stored);
     ConfigVersion_ = stored.configVersion;
@@ -238,7 +246,10 @@ void TfrmMain::SaveSettings() {
 
 void TfrmMain::ReadListFile(const std::string& path) { memSrcFList_->ReplaceText(pelumir::ReadListFile(path)); }
 
-void TfrmMain::WriteListFile(const std::string& path) { pelumir::WriteListFile(path, memSrcFList_->Text()); }
+void TfrmMain::WriteListFile(const std::string& path) {
+    PrepareToWriteIn(path);
+    pelumir::WriteListFile(path, memSrcFList_->Text());
+}
 
 void TfrmMain::btnOpenViewClick() {
     TfrmGrpView& viewer = frmGrpView();

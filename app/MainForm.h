@@ -94,6 +94,7 @@ private:
     void BuildToolBar();
     void LoadSettings();
     void SaveSettings();
+    void PrepareToWriteIn(const std::string& path);
     void WriteListFile(const std::string& path);
     void ReadListFile(const std::string& path);
     bool DefaultListIsCurrent() const;

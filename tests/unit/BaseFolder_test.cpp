@@ -1,0 +1,45 @@
+#include "platform/BaseFolder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "tests/unit/TempDir.h"
+
+using pelumir::BaseFolderFacts;
+using pelumir::ChooseBaseFolder;
+
+TEST(BaseFolder, WritableProgramFolderWinsElseTheUsersConfigFolder) {
+    BaseFolderFacts f{"/opt/p/", true, "/xdg", "/home/u"};
+    EXPECT_EQ(ChooseBaseFolder(f), "/opt/p/");  // a portable copy keeps its files beside it
+    f.executableDirWritable = false;
+    EXPECT_EQ(ChooseBaseFolder(f), "/xdg/pelumir/");
+    f.xdgConfigHome = "/xdg/";
+    EXPECT_EQ(ChooseBaseFolder(f), "/xdg/pelumir/");
+    // The variable counts only when absolute, as the base-directory rules say.
+    for (const char* ignored : {"", "relative/cfg", "~/cfg"}) {
+        f.xdgConfigHome = ignored;
+        EXPECT_EQ(ChooseBaseFolder(f), "/home/u/.config/pelumir/") << ignored;
+    }
+    f.home = "";
+    EXPECT_EQ(ChooseBaseFolder(f), "/opt/p/");
+}
+
+TEST(BaseFolder, PrivateFolderIsMadeWithItsParentsAndOnlyForItsUser) {
+    testutil::TempDir t;
+    const std::string dir = t / "home/.config/pelumir/";
+    ASSERT_TRUE(pelumir::EnsurePrivateFolder(dir));
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat((t / "home/.config").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // An existing folder is used as it is; a file in the way is no folder.
+    ::chmod(dir.c_str(), 0750);
+    EXPECT_TRUE(pelumir::EnsurePrivateFolder(dir));
+    ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0750u);
+    t.Touch("file");
+    EXPECT_FALSE(pelumir::EnsurePrivateFolder(t / "file/pelumir"));
+    EXPECT_FALSE(pelumir::EnsurePrivateFolder(""));
+}
