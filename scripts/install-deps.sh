@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick openbox x11-utils libx11-dev xclip
   libxss-dev libxext-dev dbus-daemon
   desktop-file-utils
+  dpkg-dev lintian
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,3 +1,4 @@
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -69,4 +70,36 @@ TEST_F(MainFormSettings, AnUnreadableListEndsTheStartupButTheWindowOpens) {
     EXPECT_EQ(w.memSrcFList()->LineCount(), 0);  // the command line was not reached
     EXPECT_FALSE(w.acceptDrops());
     EXPECT_EQ(w.windowTitle(), QStringLiteral("PelumirVersion 1.02"));
+}
+
+// A program in a folder we may not write (here one that does not exist) keeps
+// everything in the user's config folder, made private on the first save, and
+// finds it there on the next start; the help still comes from beside it.
+TEST_F(MainFormSettings, AProgramFolderWeMayNotWriteSendsEverythingToTheConfigFolder) {
+    struct XdgConfigHome {
+        explicit XdgConfigHome(const std::string& v) { qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(v)); }
+        ~XdgConfigHome() { had ? qputenv("XDG_CONFIG_HOME", old) : qunsetenv("XDG_CONFIG_HOME"); }
+        bool had = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        QByteArray old = qgetenv("XDG_CONFIG_HOME");
+    } xdg(base + "cfg");
+    input.executablePath = "/nonexistent-pelumir-folder/pelumir";
+    const std::string cfg = base + "cfg/pelumir/";
+    {
+        TfrmMain first(input);
+        EXPECT_EQ(first.BaseDir(), cfg);
+        EXPECT_EQ(first.ListFileName(), cfg + "default.txt");
+        EXPECT_EQ(first.HelpFile(), "/nonexistent-pelumir-folder/pelumir.hlp");
+        EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(cfg)));  // nothing made before it is needed
+        first.Config().ImageSortType = 1;
+        first.memSrcFList()->AppendLine("/pics/a.jpg");
+        ASSERT_TRUE(first.FormCloseQuery());
+        first.FormDestroy();
+    }
+    EXPECT_EQ(QFileInfo(QString::fromStdString(cfg)).permissions() & QFile::ReadOther, 0);
+    EXPECT_EQ(Slurp(cfg + "default.txt"), "/pics/a.jpg\r\n");
+    EXPECT_NE(Slurp(cfg + "plm.ini").find("DefaultFileName=\"default.txt\""), std::string::npos);
+    TfrmMain second(input);
+    EXPECT_EQ(second.Config().ImageSortType, 1);
+    EXPECT_EQ(second.memSrcFList()->Lines(), (std::vector<std::string>{"/pics/a.jpg"}));
+    EXPECT_TRUE(errors.empty());
 }

@@ -1,0 +1,49 @@
+# The Debian package: the program and its help file in /usr/lib/pelumir (the
+# program finds the help beside itself), a link in /usr/bin, the desktop entry
+# and the icon at every size we draw. Built by scripts/package.sh.
+include(GNUInstallDirs)
+
+install(TARGETS pelumir RUNTIME DESTINATION lib/pelumir)
+install(FILES resources/pelumir.hlp DESTINATION lib/pelumir)
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/deb-files)
+file(CREATE_LINK ../lib/pelumir/pelumir ${CMAKE_CURRENT_BINARY_DIR}/deb-files/pelumir SYMBOLIC)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/deb-files/pelumir DESTINATION bin)
+install(FILES resources/pelumir.desktop DESTINATION share/applications)
+foreach(icon IN LISTS PELUMIR_ICONS)
+  string(REGEX MATCH "pelumir-([0-9]+)\\.png$" _ ${icon})
+  install(FILES ${icon} DESTINATION share/icons/hicolor/${CMAKE_MATCH_1}x${CMAKE_MATCH_1}/apps RENAME pelumir.png)
+endforeach()
+
+# Debian wants the copyright and a compressed changelog in the package's doc folder.
+install(FILES resources/debian/copyright DESTINATION share/doc/pelumir)
+find_program(GZIP gzip REQUIRED)
+add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/deb-files/changelog.gz
+  COMMAND ${GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/resources/debian/changelog > ${CMAKE_CURRENT_BINARY_DIR}/deb-files/changelog.gz
+  DEPENDS resources/debian/changelog)
+add_custom_target(pelumir_changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/deb-files/changelog.gz)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/deb-files/changelog.gz DESTINATION share/doc/pelumir)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME pelumir)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "image slideshow viewer with a Japanese user interface")
+# CPack puts the summary in front as the synopsis line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Pelumir collects image files and folders in a list and shows every JPEG and
+BMP file of it full screen on black, shrunk to fit and centred, in list,
+reverse or random order, by mouse click or automatically.
+.
+Settings and the default list are kept in ~/.config/pelumir.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Pelumir developers <pelumir@example.org>")
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The linked libraries (Qt, libjpeg-turbo, ICU, X11) come from dpkg-shlibdeps;
+# Qt's X11 platform plugin ships in libqt6gui6, which the program links. What
+# is only loaded at run time is named here: a Japanese font, so the interface
+# never shows boxes.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-urw-base35")
+include(CPack)

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The Debian package as a user meets it: built, unpacked with dpkg-deb, its
+# files and declared dependencies checked, lintian without errors, and the
+# unpacked program started from a folder it may not write: its settings and
+# list must land under the user's HOME. A writable copy of the same folder
+# keeps them beside the program instead.
+#   package_test.sh <source tree>
+set -euo pipefail
+src=$(cd "$1" && pwd)
+tmp=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  chmod -R u+w "$tmp" 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+deb="$src/$("$src/scripts/package.sh" | tail -n 1)"
+[ -f "$deb" ] || fail "no package at $deb"
+case "${deb##*/}" in pelumir_*_"$(dpkg --print-architecture)".deb) ;; *) fail "package name ${deb##*/}" ;; esac
+
+# --- the files
+dpkg-deb -x "$deb" "$tmp/root"
+expected=(usr/lib/pelumir/pelumir usr/lib/pelumir/pelumir.hlp usr/share/applications/pelumir.desktop
+          usr/share/doc/pelumir/copyright usr/share/doc/pelumir/changelog.gz)
+for icon in "$src"/resources/pelumir-*.png; do
+  size=${icon##*-}; size=${size%.png}
+  expected+=("usr/share/icons/hicolor/${size}x${size}/apps/pelumir.png")
+done
+for f in "${expected[@]}"; do [ -f "$tmp/root/$f" ] || fail "missing /$f"; done
+[ -x "$tmp/root/usr/lib/pelumir/pelumir" ] || fail "the program is not executable"
+[ "$(readlink "$tmp/root/usr/bin/pelumir")" = ../lib/pelumir/pelumir ] || fail "/usr/bin/pelumir is no link to the program"
+extra=$(cd "$tmp/root" && find . ! -type d | sed 's|^\./||' | sort | grep -vxF -f <(printf '%s\n' "${expected[@]}" usr/bin/pelumir) || true)
+[ -z "$extra" ] || fail "unexpected files: $extra"
+
+# --- what it declares it needs
+depends=$(dpkg-deb -f "$deb" Depends)
+for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libicu[0-9]+' 'fonts-ipafont-gothic'; do
+  grep -Eq "(^|[ ,|])$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
+done
+
+lintian --fail-on error "$deb" || fail "lintian reports errors"
+
+# --- started from a read-only folder, as a plain user
+chmod 755 "$tmp"
+chmod -R a-w "$tmp/root"
+mkdir "$tmp/home" "$tmp/portable"
+cp -a "$tmp/root/usr/lib/pelumir/." "$tmp/portable/"
+chmod u+w "$tmp/portable"
+echo x >"$tmp/photo.jpg"
+run_as=()
+if [ "$(id -u)" -eq 0 ]; then
+  # Root may write anywhere; a plain user is who meets the read-only folder.
+  chown -R nobody "$tmp/home" "$tmp/portable"
+  run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+
+for n in $(seq 150 199); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
+Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset -ac >"$tmp/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=":$n"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+# start_and_end <program>: starts it with photo.jpg, waits for its window,
+# then ends it as a log-off would (SIGTERM saves what closing saves).
+start_and_end() {
+  env -i PATH=/usr/bin:/bin HOME="$tmp/home" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb LANG=C.UTF-8 \
+    "${run_as[@]}" "$1" "$tmp/photo.jpg" >"$tmp/program.log" 2>&1 &
+  local pid=$!
+  xdotool search --sync --onlyvisible --name '^Pelumir' >/dev/null &
+  local waiter=$!
+  for _ in $(seq 300); do kill -0 "$waiter" 2>/dev/null || break; sleep 0.1; done
+  kill "$waiter" 2>/dev/null && fail "no window from $1: $(cat "$tmp/program.log")"
+  kill -TERM "$pid"
+  for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && fail "$1 did not end on SIGTERM"
+  wait "$pid" || true
+}
+
+start_and_end "$tmp/root/usr/bin/pelumir"
+cfg="$tmp/home/.config/pelumir"
+[ -f "$cfg/plm.ini" ] || fail "no plm.ini under HOME: $(find "$tmp/home" | tr '\n' ' ') $(cat "$tmp/program.log")"
+grep -q "$tmp/photo.jpg" "$cfg/default.txt" || fail "the list was not saved under HOME"
+grep -q '^DefaultFileName="default.txt"' "$cfg/plm.ini" || fail "plm.ini names the list relative to another folder"
+[ "$(stat -c %a "$cfg")" = 700 ] || fail "$cfg is not private"
+[ -z "$(find "$tmp/root" -newer "$tmp/photo.jpg" ! -type d)" ] || fail "something was written beside the installed program"
+
+start_and_end "$tmp/portable/pelumir"
+[ -f "$tmp/portable/plm.ini" ] && grep -q "$tmp/photo.jpg" "$tmp/portable/default.txt" \
+  || fail "a writable copy did not keep its files beside itself"
+echo "package ${deb##*/}: files, dependencies, lintian and the user's settings folder as expected"
