@@ -26,6 +26,7 @@
 
 #include "platform/ErrorDisplay.h"
 #include "platform/ScreenSaver.h"
+#include "tests/ui/ViewerFixture.h"
 #include "viewer/grpform.h"
 
 
@@ -101,17 +102,6 @@ TEST(ScreenSaverBus, ServicesOnTheOlderPathAreUsedToo) {
 
 // ---- the show ----
 
-std::string WriteBmp(const QTemporaryDir& dir, const char* name) {
-    // 1 x 1, 24 bits: one grey pixel.
-    const unsigned char bmp[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0,
-                                   1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x80, 0x80, 0};
-    QFile f(dir.filePath(name));
-    f.open(QIODevice::WriteOnly);
-    f.write(reinterpret_cast<const char*>(bmp), sizeof bmp);
-    return f.fileName().toStdString();
-}
-
 // ---- neither a bus nor an X server ----
 
 TEST(ScreenSaverNone, WithoutBusOrDisplayTheShowRunsAsBefore) {
@@ -125,7 +115,7 @@ TEST(ScreenSaverNone, WithoutBusOrDisplayTheShowRunsAsBefore) {
     SetErrorDisplayHook([&](const std::string& m) { errors.push_back(m); });
     QTemporaryDir dir;
     TfrmGrpView viewer;
-    viewer.SourceImages = {WriteBmp(dir, "a.bmp")};
+    viewer.SourceImages = {testutil::WriteImage(dir, "a.bmp", 1, 1, 0x808080, "BMP")};
     viewer.ApplySettings(TViewerConfig{});
     int shownAt = -1;
     QTimer::singleShot(50, &viewer, [&] {
@@ -145,7 +135,8 @@ TEST(ScreenSaverNone, WithoutBusOrDisplayTheShowRunsAsBefore) {
 std::pair<Calls, Calls> RunShow(StandIn& service, const std::function<void(TfrmGrpView&)>& during) {
     QTemporaryDir dir;
     TfrmGrpView viewer;
-    viewer.SourceImages = {WriteBmp(dir, "a.bmp"), WriteBmp(dir, "b.bmp")};
+    viewer.SourceImages = {testutil::WriteImage(dir, "a.bmp", 1, 1, 0x808080, "BMP"),
+                           testutil::WriteImage(dir, "b.bmp", 1, 1, 0x808080, "BMP")};
     TViewerConfig config;
     config.LoopMode = false;
     config.AutoSlideEnabled = false;
