@@ -14,14 +14,21 @@ foreach(icon IN LISTS PELUMIR_ICONS)
   install(FILES ${icon} DESTINATION share/icons/hicolor/${CMAKE_MATCH_1}x${CMAKE_MATCH_1}/apps RENAME pelumir.png)
 endforeach()
 
-# Debian wants the copyright and a compressed changelog in the package's doc folder.
+# Debian wants the copyright and a compressed changelog in the package's doc
+# folder, and a manual page for every command.
 install(FILES resources/debian/copyright DESTINATION share/doc/pelumir)
 find_program(GZIP gzip REQUIRED)
-add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/deb-files/changelog.gz
-  COMMAND ${GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/resources/debian/changelog > ${CMAKE_CURRENT_BINARY_DIR}/deb-files/changelog.gz
-  DEPENDS resources/debian/changelog)
-add_custom_target(pelumir_changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/deb-files/changelog.gz)
+# Both carry the version, filled in from the one place it is kept.
+foreach(doc changelog pelumir.1)
+  configure_file(resources/debian/${doc}.in ${CMAKE_CURRENT_BINARY_DIR}/deb-files/${doc} @ONLY)
+  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/deb-files/${doc}.gz
+    COMMAND ${GZIP} -9nc ${CMAKE_CURRENT_BINARY_DIR}/deb-files/${doc} > ${CMAKE_CURRENT_BINARY_DIR}/deb-files/${doc}.gz
+    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/deb-files/${doc})
+  list(APPEND PELUMIR_PACKAGE_DOCS ${CMAKE_CURRENT_BINARY_DIR}/deb-files/${doc}.gz)
+endforeach()
+add_custom_target(pelumir_package_docs ALL DEPENDS ${PELUMIR_PACKAGE_DOCS})
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/deb-files/changelog.gz DESTINATION share/doc/pelumir)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/deb-files/pelumir.1.gz DESTINATION share/man/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pelumir)

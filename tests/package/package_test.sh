@@ -25,7 +25,7 @@ case "${deb##*/}" in pelumir_*_"$(dpkg --print-architecture)".deb) ;; *) fail "p
 # --- the files
 dpkg-deb -x "$deb" "$tmp/root"
 expected=(usr/lib/pelumir/pelumir usr/lib/pelumir/pelumir.hlp usr/share/applications/pelumir.desktop
-          usr/share/doc/pelumir/copyright usr/share/doc/pelumir/changelog.gz)
+          usr/share/doc/pelumir/copyright usr/share/doc/pelumir/changelog.gz usr/share/man/man1/pelumir.1.gz)
 for icon in "$src"/resources/pelumir-*.png; do
   size=${icon##*-}; size=${size%.png}
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/pelumir.png")
