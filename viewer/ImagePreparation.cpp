@@ -1,5 +1,6 @@
 #include "viewer/ImagePreparation.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -13,6 +14,8 @@ void ImagePreparation::Start(const std::string& path, int width, int height, siz
     height_ = height;
     aimed_ = true;
     fitted_ = false;
+    frameSized_ = false;
+    touched_ = 0;
     load_.Start(path_, fileBytes_, source_, pieceBytes);
 }
 
@@ -23,13 +26,38 @@ bool ImagePreparation::Holds(const std::string& path, int width, int height) con
 
 bool ImagePreparation::Step(StepDeadline deadline) {
     if (!aimed_ || fitted_) return Ready();
-    if (load_.Step(deadline) == ImageLoad::State::Working) return false;
+    if (load_.Current() == ImageLoad::State::Working) {
+        // The fitting comes in a step of its own unless there is no deadline.
+        if (load_.Step(deadline) == ImageLoad::State::Working || deadline != kNoDeadline) return false;
+    }
+    if (!FrameMapped(deadline)) return false;
     // The fitting is one piece: a single pass over the frame.
-    frame_.Allocate(width_, height_, 32, Bitmap::Init::Uninitialised);
     if (!Loaded() || !DrawFitted(source_, frame_, width_, height_)) {
         if (frame_.ByteSize() != 0) std::memset(frame_.Bits(), 0, frame_.ByteSize());
     }
     fitted_ = true;
+    return true;
+}
+
+bool ImagePreparation::FrameMapped(StepDeadline deadline) {
+    if (!frameSized_) {
+        frameSized_ = true;
+        const uint8_t* before = frame_.Bits();
+        frame_.Allocate(width_, height_, 32, Bitmap::Init::Uninitialised);
+        // Storage kept from the frame before is mapped already.
+        touched_ = frame_.Bits() == before ? frame_.ByteSize() : 0;
+        if (deadline == kNoDeadline) touched_ = frame_.ByteSize();
+    }
+    // A fresh frame's memory is mapped by the first write to each page, a
+    // fault that costs milliseconds for a huge page: a few per step, so
+    // the fitting that follows does not take them all at once.
+    constexpr size_t kTouchBytes = size_t(2) << 20;
+    while (touched_ < frame_.ByteSize()) {
+        const size_t n = std::min(kTouchBytes, frame_.ByteSize() - touched_);
+        std::memset(frame_.Bits() + touched_, 0, n);
+        touched_ += n;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    }
     return true;
 }
 

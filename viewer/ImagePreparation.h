@@ -15,7 +15,7 @@ namespace pelumir {
 // How long one piece of preparation may hold the event loop, and how much
 // input the decoder takes at a time (the pieces stay well under a
 // millisecond or two each, so a step overshoots its budget by little).
-inline constexpr std::chrono::microseconds kPrepareStepBudget{3000};
+inline constexpr std::chrono::microseconds kPrepareStepBudget{2000};
 inline constexpr size_t kPreparePieceBytes = 64 * 1024;
 
 class ImagePreparation {
@@ -45,10 +45,14 @@ public:
     void Release();
 
 private:
+    bool FrameMapped(StepDeadline deadline);
+
     bool aimed_ = false;
     bool fitted_ = false;
     std::string path_;
     int width_ = 0, height_ = 0;
+    bool frameSized_ = false;
+    size_t touched_ = 0;  // how much of a fresh frame has been mapped
     ImageLoad load_;
     std::vector<uint8_t> fileBytes_;
     Bitmap source_, frame_;
