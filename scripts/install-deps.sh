@@ -7,7 +7,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libjpeg-turbo-progs libicu-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  fonts-ipafont-gothic fonts-noto-cjk fonts-urw-base35
+  fonts-ipafont-gothic fonts-noto-cjk fonts-noto-color-emoji fonts-urw-base35
   xvfb xauth xdotool imagemagick openbox x11-utils libx11-dev xclip
   libxss-dev libxext-dev dbus-daemon
   desktop-file-utils

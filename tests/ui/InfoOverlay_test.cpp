@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "ViewerFixture.h"
+#include "platform/Fonts.h"
 #include "viewer/InfoOverlay.h"
 
 using namespace pelumir;
@@ -47,6 +48,20 @@ TEST(InfoOverlay, JapanesePathsRenderAsGlyphsNotBoxes) {
     const QFontMetrics m(font);
     for (QChar ch : QStringLiteral("写真フォルダ"))
         EXPECT_TRUE(m.inFontUcs4(ch.unicode())) << "no glyph for U+" << std::hex << unsigned(ch.unicode());
+}
+
+TEST(InfoOverlay, EmojiInANameDrawInColour) {
+    // White text on black: only an emoji face puts colour in the box; a
+    // missing glyph would be a white box.
+    const QImage box = ComposeInfoBox("/pics/\xf0\x9f\x8c\xb8 \xf0\x9f\x98\x80.jpg", 9, 96);
+    int coloured = 0;
+    for (int y = 0; y < box.height(); ++y)
+        for (int x = 0; x < box.width(); ++x) {
+            const QColor c = box.pixelColor(x, y);
+            coloured += std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 80;
+        }
+    EXPECT_GT(coloured, 10);
+    EXPECT_TRUE(QFontMetrics(UiFont()).inFontUcs4(0x1F600));  // the list's face too
 }
 
 using InfoBox = testutil::ViewerTest;
