@@ -2,9 +2,11 @@
 
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include "platform/MessageRules.h"
+#include "platform/ScreenFit.h"
 
 namespace pelumir {
 
@@ -58,7 +60,11 @@ bool PressFocusedButton(QObject* receiver, QEvent* event) {
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         if (PressFocusedButton(receiver, event)) return true;
-        return QApplication::notify(receiver, event);
+        if (!IsPlacementEvent(event)) return QApplication::notify(receiver, event);
+        const QPointer<QObject> alive(receiver);
+        const bool result = QApplication::notify(receiver, event);
+        if (alive) KeepWindowOnScreen(receiver, event);
+        return result;
     } catch (const std::exception& e) {
         ShowErrorBox(e.what());
     } catch (...) {

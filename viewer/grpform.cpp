@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/ErrorDisplay.h"
+#include "platform/NativeWindow.h"
 #include "platform/ScreenSaver.h"
 #include "viewer/BitmapUtils.h"
 #include "viewer/InfoOverlay.h"
@@ -80,8 +81,16 @@ void TfrmGrpView::ShowModal() {
     exec();
 }
 
-int TfrmGrpView::ViewWidth() const { return qRound(width() * devicePixelRatioF()); }
-int TfrmGrpView::ViewHeight() const { return qRound(height() * devicePixelRatioF()); }
+QSize TfrmGrpView::ViewSize() const {
+    // The window system's own count: the logical size times the scale factor
+    // is a pixel too many at some factors, and the image would sit off centre.
+    const QSize native = NativeVisibleSize(this);
+    if (!native.isEmpty()) return native;
+    return QSize(qRound(width() * devicePixelRatioF()), qRound(height() * devicePixelRatioF()));
+}
+
+int TfrmGrpView::ViewWidth() const { return ViewSize().width(); }
+int TfrmGrpView::ViewHeight() const { return ViewSize().height(); }
 
 bool TfrmGrpView::IndexValid() const {
     return CurrentIndex_ >= 0 && size_t(CurrentIndex_) < PlayList_.size();
@@ -281,14 +290,15 @@ void TfrmGrpView::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     // Only a real change of the shown window's size draws again: the show
     // has already composed the first image at this size.
-    if (!isVisible() || (ViewWidth() == BackBuffer_.Width() && ViewHeight() == BackBuffer_.Height())) return;
+    if (!isVisible() || ViewSize() == QSize(BackBuffer_.Width(), BackBuffer_.Height())) return;
     Guarded([this] { FormResize(); });
 }
 
 void TfrmGrpView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const qreal dpr = devicePixelRatioF();
-    if (BackBuffer_.Width() < ViewWidth() || BackBuffer_.Height() < ViewHeight())
+    const QSize view = ViewSize();
+    if (BackBuffer_.Width() < view.width() || BackBuffer_.Height() < view.height())
         p.fillRect(rect(), Qt::black);
     if (!BackBuffer_.Empty()) {
         QImage frame = ViewOf(BackBuffer_);

@@ -58,6 +58,7 @@ public:
     Timer& tmrAutoSlide() { return tmrAutoSlide_; }
     Timer& tmrImgInfo() { return tmrImgInfo_; }
     // The window size in device pixels.
+    QSize ViewSize() const;
     int ViewWidth() const;
     int ViewHeight() const;
     // How many images were decoded for display since start: a show decodes
