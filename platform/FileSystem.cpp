@@ -155,8 +155,11 @@ bool FileReader::Open(const std::string& path, std::vector<uint8_t>& out, uint64
     stamp_ = StampFrom(st);
     if (uint64_t(st.st_size) > maxBytes) return !End(ReadResult::TooLarge);
     // As ReadWholeFile: the size is a hint, one byte more meets the end early.
+    // The buffer grows to it a piece at a time, so fresh memory is mapped a
+    // piece at a time as well.
     cap_ = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
-    out.resize(size_t(std::min<uint64_t>(uint64_t(st.st_size) + 1, cap_)));
+    expected_ = size_t(std::min<uint64_t>(uint64_t(st.st_size) + 1, cap_));
+    out.reserve(expected_);
     result_ = ReadResult::Ok;
     return true;
 }
@@ -168,7 +171,9 @@ bool FileReader::ReadSome(size_t pieceBytes) {
     for (;;) {
         if (got_ == out.size()) {
             if (got_ > max_ || got_ == cap_) break;
-            out.resize(size_t(std::min<uint64_t>(std::max<uint64_t>(uint64_t(got_) * 2, 65536), cap_)));
+            if (budget == 0) return false;
+            out.resize(got_ < expected_ ? got_ + std::min(expected_ - got_, budget)
+                                        : size_t(std::min<uint64_t>(std::max<uint64_t>(uint64_t(got_) * 2, 65536), cap_)));
         }
         if (budget == 0) return false;
         const ssize_t n = ::read(fd_, out.data() + got_, std::min(out.size() - got_, budget));

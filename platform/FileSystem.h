@@ -75,6 +75,7 @@ private:
     int fd_ = -1;
     std::vector<uint8_t>* out_ = nullptr;
     uint64_t max_ = 0, cap_ = 0;
+    size_t expected_ = 0;
     size_t got_ = 0;
     ReadResult result_ = ReadResult::Failed;
     FileStamp stamp_;

@@ -28,7 +28,7 @@ TEST(FileReader, PiecesGiveWhatTheWholeFileReaderGives) {
     for (const Case& c : cases) {
         std::vector<uint8_t> whole = {1, 2, 3};
         const ReadResult want = ReadWholeFile(c.path, whole, c.max);
-        for (size_t piece : {size_t(1), size_t(4096), size_t(1) << 30}) {
+        for (size_t piece : {size_t(1), size_t(4096), SIZE_MAX}) {
             SCOPED_TRACE(c.path + " " + std::to_string(c.max) + " " + std::to_string(piece));
             std::vector<uint8_t> bytes = {9};
             FileReader reader;
