@@ -11,6 +11,8 @@
 #include <exception>
 #include <limits>
 
+#include "viewer/MaskChannel.h"
+
 namespace pelumir {
 
 namespace {
@@ -38,7 +40,7 @@ struct BmpLayout {
     uint64_t paletteStart = 0;
     uint32_t paletteEntries = 0;  // usable entries, at most 2^bitCount
     uint32_t paletteEntrySize = 4;
-    uint32_t masks[3] = {};  // red, green, blue; an alpha mask is never read
+    ColorMasks masks;  // an alpha mask is never read
 
     bool Compressed() const { return compression == kRle4 || compression == kRle8; }
     // 1-bit files stay 1-bit, 2- to 8-bit files become 8-bit indexed images
@@ -50,14 +52,15 @@ struct BmpLayout {
 };
 
 // The three layouts every reader knows; Qt shows these itself.
-bool CommonMasks(int bits, const uint32_t m[3]) {
-    if (bits == 16) return (m[0] == 0x7C00 && m[1] == 0x03E0 && m[2] == 0x1F) || (m[0] == 0xF800 && m[1] == 0x07E0 && m[2] == 0x1F);
-    return m[0] == 0xFF0000 && m[1] == 0xFF00 && m[2] == 0xFF;
+bool CommonMasks(int bits, const ColorMasks& m) {
+    if (bits == 16) return m == kMasks555 || m == kMasks565;
+    return m == kMasks888;
 }
 
 // Masks we can read: within the pixel, each one run of bits, no two
 // overlapping, and at least one colour.
-bool UsableMasks(int bits, const uint32_t m[3]) {
+bool UsableMasks(int bits, const ColorMasks& masks) {
+    const uint32_t m[3] = {masks.red, masks.green, masks.blue};
     const uint64_t limit = (uint64_t(1) << bits) - 1;
     if ((m[0] | m[1] | m[2]) == 0) return false;
     for (int i = 0; i < 3; ++i) {
@@ -100,15 +103,15 @@ bool ParseInfoHeader(const uint8_t* info, uint32_t infoSize, size_t available, B
         const uint8_t* m = info + kInfoHeaderSize;
         if (infoSize == kInfoHeaderSize) masksAfter = layout.compression == kAlphaBitfields ? 16 : 12;
         if (available < kInfoHeaderSize + 12) return false;
-        for (int i = 0; i < 3; ++i) layout.masks[i] = Le32(m + 4 * i);
+        layout.masks = {Le32(m), Le32(m + 4), Le32(m + 8)};
         if (layout.compression == kAlphaBitfields || !CommonMasks(layout.bitCount, layout.masks)) layout.ownDecoder = true;
         // Masks that would run past a header of another size are not masks.
         if (layout.ownDecoder && infoSize > kInfoHeaderSize && infoSize < 52) return false;
         if (layout.ownDecoder && !UsableMasks(layout.bitCount, layout.masks)) return false;
     } else if (layout.bitCount == 16) {
-        layout.masks[0] = 0x7C00, layout.masks[1] = 0x03E0, layout.masks[2] = 0x1F;
+        layout.masks = kMasks555;
     } else if (layout.bitCount == 32) {
-        layout.masks[0] = 0xFF0000, layout.masks[1] = 0xFF00, layout.masks[2] = 0xFF;
+        layout.masks = kMasks888;
     }
     return true;
 }
@@ -157,29 +160,6 @@ bool ParseHeaders(const uint8_t* h, size_t available, uint64_t fileSize, BmpLayo
 
 // ---- our own loop, for the kinds Qt's reader refuses ----
 
-// One colour channel of a bit-field pixel, scaled to 8 bits as image
-// libraries do: narrow channels spread over 0-255 (rounded), wide ones keep
-// their top eight bits.
-struct Channel {
-    uint32_t mask = 0;
-    int shift = 0;
-    int bits = 0;
-    uint8_t table[256] = {};
-
-    explicit Channel(uint32_t m) : mask(m) {
-        if (m == 0) return;
-        shift = std::countr_zero(m);
-        bits = std::popcount(m);
-        if (bits > 8) return;
-        const uint32_t top = (uint32_t(1) << bits) - 1;
-        for (uint32_t v = 0; v <= top; ++v) table[v] = uint8_t((v * 255 + top / 2) / top);
-    }
-    uint8_t operator()(uint32_t pixel) const {
-        const uint32_t v = (pixel & mask) >> shift;
-        return bits <= 8 ? table[v] : uint8_t(v >> (bits - 8));
-    }
-};
-
 void DecodeIndexedRow(const uint8_t* src, int bits, int width, uint8_t* dst) {
     if (bits == 1 || bits == 8) {
         std::memcpy(dst, src, size_t((int64_t(width) * bits + 7) / 8));
@@ -193,13 +173,13 @@ void DecodeIndexedRow(const uint8_t* src, int bits, int width, uint8_t* dst) {
     }
 }
 
-void DecodeTrueColourRow(const uint8_t* src, int bits, int width, const Channel (&c)[3], uint8_t* dst) {
+void DecodeTrueColourRow(const uint8_t* src, int bits, int width, const MaskChannel (&c)[3], uint8_t* dst) {
     for (int x = 0; x < width; ++x, dst += 4) {
         if (bits == 24) {
             std::memcpy(dst, src + 3 * x, 3);
         } else {
             const uint32_t p = bits == 16 ? Le16(src + 2 * x) : Le32(src + 4 * x);
-            dst[0] = c[2](p), dst[1] = c[1](p), dst[2] = c[0](p);
+            dst[0] = c[2].Scaled(p), dst[1] = c[1].Scaled(p), dst[2] = c[0].Scaled(p);
         }
         dst[3] = 0xFF;  // as Qt leaves it in the other 32-bit images
     }
@@ -224,7 +204,10 @@ bool DecodeOwn(const uint8_t* file, uint64_t fileSize, const BmpLayout& layout, 
             palette[i] = uint32_t(e[2]) << 16 | uint32_t(e[1]) << 8 | e[0];
         }
     }
-    const Channel channels[3] = {Channel(layout.masks[0]), Channel(layout.masks[1]), Channel(layout.masks[2])};
+    // A file's bit fields widen as other readers widen them, so these
+    // images look the same here as in other viewers.
+    const MaskChannel channels[3] = {MaskChannel(layout.masks.red), MaskChannel(layout.masks.green),
+                                     MaskChannel(layout.masks.blue)};
     const uint64_t srcStride = layout.pixelBytes / uint64_t(rows);
     for (int y = 0; y < rows; ++y) {
         const int fileRow = layout.height < 0 ? y : rows - 1 - y;
