@@ -72,6 +72,9 @@ bool UsableMasks(int bits, const ColorMasks& masks) {
     return true;
 }
 
+// What 16 and 32 bits per pixel mean when the file gives no masks.
+ColorMasks PlainMasks(int bits) { return bits == 16 ? kMasks555 : bits == 32 ? kMasks888 : ColorMasks{}; }
+
 // Reads the sizes, depth, compression and colour masks of the info header.
 // OS/2 2.x headers may stop after any field; those missing are zero.
 bool ParseInfoHeader(const uint8_t* info, uint32_t infoSize, size_t available, BmpLayout& layout, uint32_t& colourCount,
@@ -90,6 +93,8 @@ bool ParseInfoHeader(const uint8_t* info, uint32_t infoSize, size_t available, B
     layout.width = int32_t(Le32(info + 4));
     layout.height = int32_t(Le32(info + 8));
     layout.bitCount = Le16(info + 14);
+    // Short OS/2 headers stop before any masks; without these such pixels read black.
+    layout.masks = PlainMasks(layout.bitCount);
     if (infoSize >= 20) layout.compression = Le32(info + 16);
     if (infoSize >= 36) colourCount = Le32(info + 32);
     if (infoSize < kInfoHeaderSize) {
@@ -108,10 +113,6 @@ bool ParseInfoHeader(const uint8_t* info, uint32_t infoSize, size_t available, B
         // Masks that would run past a header of another size are not masks.
         if (layout.ownDecoder && infoSize > kInfoHeaderSize && infoSize < 52) return false;
         if (layout.ownDecoder && !UsableMasks(layout.bitCount, layout.masks)) return false;
-    } else if (layout.bitCount == 16) {
-        layout.masks = kMasks555;
-    } else if (layout.bitCount == 32) {
-        layout.masks = kMasks888;
     }
     return true;
 }

@@ -130,6 +130,9 @@ TEST(BmpLoaderKinds, BitFieldsScaleEachChannelToEightBits) {
         {"5-6-5 in a 56-byte header", {2, 1, 16, 56, 3, {0xF800, 0x07E0, 0x001F}}, {0xF800, 0x07E0 | 0x10}, {0xFF0000, 0x00FF84}},
         {"8-8-8-8 alpha bit fields", {2, 1, 32, 40, 6, {0xFF000000, 0xFF0000, 0xFF00, 0xFF}}, {0x123456FF, 0xABCDEF00}, {0x123456, 0xABCDEF}},
         {"5-5-5 in a 52-byte header, no bit fields", {2, 1, 16, 52, 0, {}}, {0x7C00, 0x001F}, {0xFF0000, 0x0000FF}},
+        // A short OS/2 header has no room for masks: the plain layouts, not black.
+        {"5-5-5 in a 16-byte header", {2, 1, 16, 16, 0, {}}, {0x7C00, 0x001F}, {0xFF0000, 0x0000FF}},
+        {"8-8-8 in a 24-byte header", {2, 1, 32, 24, 0, {}}, {0x123456, 0xFF00FF}, {0x123456, 0xFF00FF}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
