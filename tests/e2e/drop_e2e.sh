@@ -35,6 +35,7 @@ E2E_PIDS+=($APP)
 TITLE='^PelumirVersion 1\.02$'
 wait_until 30 xdotool search --onlyvisible --name "$TITLE" || fail "main window did not appear"
 MAIN=$(xdotool search --onlyvisible --name "$TITLE" | head -n1)
+wait_managed "$MAIN"
 wait_until 20 sh -c "xprop -id $MAIN XdndAware | grep -q '='" || fail "main window does not announce XDND"
 
 # The list box fills the middle of the window; the tool bar's first button

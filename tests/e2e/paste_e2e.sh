@@ -39,6 +39,7 @@ E2E_PIDS+=($APP)
 TITLE='^PelumirVersion 1\.02$'
 wait_until 30 xdotool search --onlyvisible --name "$TITLE" || fail "main window did not appear"
 MAIN=$(xdotool search --onlyvisible --name "$TITLE" | head -n1)
+wait_managed "$MAIN"
 
 # xclip owns the clipboard and answers requests until someone else takes it.
 xclip -selection clipboard -t text/uri-list -i "$E2E_TMP/uris"

@@ -66,8 +66,7 @@ for SCALE in ${SCALES[@]}; do
     keys=${menu%%:*}
     title=${menu#*:}
     xdotool windowactivate --sync "$MAIN"
-    xdotool key --clearmodifiers ${keys% *}
-    sleep 0.3
+    open_menu "$APP" "$MAIN" ${keys% *}
     xdotool key --clearmodifiers ${keys#* }
     check_inside "$title"
     xdotool key Escape

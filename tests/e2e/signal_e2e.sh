@@ -59,8 +59,13 @@ for f in ".default.txt.tmp$ALIVE-0" ".notes.txt.tmp$GONE-0" ".default.txt.tmpx-0
   [ -e "$APPDIR/$f" ] || fail "$f is not a leftover of ours, yet it was removed"
 done
 xdotool windowactivate --sync "$MAIN" type --delay 20 "typed line"
-# Let the keys reach the list before the signal does.
-sleep 1
+# The keys must reach the list before the signal does. Keys are taken in
+# order, so once the about box that the last keys open is up, the text is in.
+open_menu "$APP" "$MAIN" alt+h
+xdotool key --clearmodifiers a
+wait_until 20 xdotool search --onlyvisible --name 'バージョン情報' || fail "the about box did not open"
+xdotool key Escape
+wait_until 20 sh -c "! xdotool search --onlyvisible --name 'バージョン情報'" || fail "the about box did not close"
 end_app TERM
 [ -f "$APPDIR/default.txt" ] || fail "SIGTERM: default.txt was not written"
 printf '%s\r\ntyped line' "$FILES/a.jpg" >"$E2E_TMP/expected.txt"

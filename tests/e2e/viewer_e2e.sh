@@ -20,7 +20,7 @@ APP=$!
 E2E_PIDS+=($APP)
 wait_until 30 xdotool search --onlyvisible --name '^PelumirVersion 1\.02$' || fail "main window did not appear"
 MAIN=$(xdotool search --onlyvisible --name '^PelumirVersion 1\.02$' | head -n1)
-sleep 0.5
+wait_managed "$MAIN"
 
 # "画像の表示" is the first button of the tool bar under the menu bar.
 xdotool mousemove 5 5

@@ -21,25 +21,42 @@ wait_until() {
   return 1
 }
 
+# start_xvfb: a private X server on a display number it picks itself, so
+# servers started at the same moment by other test runs never share one.
+start_xvfb() {
+  : >"$E2E_TMP/display"
+  # -noreset: the server must not reset when its last client leaves, or a
+  # client that comes a moment later (openbox, the next test) is refused.
+  Xvfb -displayfd 3 -screen 0 "${E2E_W}x${E2E_H}x24" -nolisten tcp -noreset \
+    3>"$E2E_TMP/display" >"$E2E_TMP/xvfb.log" 2>&1 &
+  E2E_PIDS+=($!)
+  # The number is written once the server takes connections.
+  wait_until 30 grep -q '[0-9]' "$E2E_TMP/display" || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
+  export DISPLAY=":$(tr -dc 0-9 <"$E2E_TMP/display")"
+}
+
 start_x() {
   # The program must use the X server, whatever the caller asked of Qt.
   export QT_QPA_PLATFORM=xcb
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    # -noreset: the server must not reset when its first client (xdpyinfo)
-    # leaves, or openbox may knock during the reset and give up.
-    Xvfb ":$n" -screen 0 "${E2E_W}x${E2E_H}x24" -nolisten tcp -noreset >"$E2E_TMP/xvfb.log" 2>&1 &
-    E2E_PIDS+=($!)
-    export DISPLAY=":$n"
-    if wait_until 20 xdpyinfo; then break; fi
-    fail "Xvfb did not start on :$n"
-  done
+  start_xvfb
   openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
   E2E_PIDS+=($!)
   # Openbox is ready for a full-screen window once it advertises the states.
   wait_until 20 sh -c 'xprop -root _NET_SUPPORTED | grep -q _NET_WM_STATE_FULLSCREEN && xprop -root _NET_WORKAREA | grep -q ='  \
     || fail "openbox did not come up"
+}
+
+# wait_managed <window>: the window manager has framed and placed it, so
+# points given relative to it stay where they are.
+wait_managed() {
+  wait_until 20 sh -c "xprop -id $1 _NET_FRAME_EXTENTS | grep -q =" || fail "window $1 was not managed"
+}
+
+# open_menu <pid> <main window> <keys>: presses the menu's keys and waits for
+# its pop-up, so the next key goes to the menu and not to the window.
+open_menu() {
+  xdotool key --clearmodifiers "$3"
+  wait_until 20 sh -c "xdotool search --onlyvisible --pid $1 --name . | grep -vx $2" || fail "menu $3 did not open"
 }
 
 shot() { import -window root "$E2E_TMP/shot.png"; }

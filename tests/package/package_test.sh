@@ -58,11 +58,14 @@ if [ "$(id -u)" -eq 0 ]; then
   run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
 
-for n in $(seq 150 199); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset -ac >"$tmp/xvfb.log" 2>&1 &
+# The server picks a free display itself and names it once it takes
+# connections: no race with servers other test runs start.
+: >"$tmp/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset -ac 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY=":$n"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do grep -q '[0-9]' "$tmp/display" && break; sleep 0.1; done
+grep -q '[0-9]' "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
+export DISPLAY=":$(tr -dc 0-9 <"$tmp/display")"
 
 # start_and_end <program>: starts it with photo.jpg, waits for its window,
 # then ends it as a log-off would (SIGTERM saves what closing saves).
