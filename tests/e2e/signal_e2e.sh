@@ -9,7 +9,6 @@ PROGRAM=$1
 source "$(dirname "$0")/x11_session.sh"
 start_x
 
-TITLE='^PelumirVersion 1\.02$'
 FILES="$E2E_TMP/files"
 mkdir -p "$FILES"
 : >"$FILES/a.jpg"
@@ -21,17 +20,6 @@ wait $GONE || true
 sleep 300 &
 ALIVE=$!
 E2E_PIDS+=($ALIVE)
-
-# start_app <app dir> <args...>: starts a private copy and waits for its window.
-start_app() {
-  local dir=$1; shift
-  cp "$PROGRAM" "$dir/pelumir"
-  (cd "$E2E_TMP" && exec "$dir/pelumir" "$@" >"$dir/app.log" 2>&1) &
-  APP=$!
-  E2E_PIDS+=($APP)
-  wait_until 30 xdotool search --onlyvisible --pid "$APP" --name "$TITLE" || fail "main window did not appear"
-  MAIN=$(xdotool search --onlyvisible --pid "$APP" --name "$TITLE" | head -n1)
-}
 
 # end_app <signal>: sends it and checks the program ended by it.
 end_app() {
@@ -51,7 +39,7 @@ for f in ".plm.ini.tmp$GONE-0" "plm.ini.tmp$GONE-1" ".default.txt.tmp$GONE-0" \
          ".default.txt.tmp$ALIVE-0" ".notes.txt.tmp$GONE-0" ".default.txt.tmpx-0"; do
   echo leftover >"$APPDIR/$f"
 done
-start_app "$APPDIR" "$FILES/a.jpg"
+start_copy "$PROGRAM" "$FILES/a.jpg"
 for f in ".plm.ini.tmp$GONE-0" "plm.ini.tmp$GONE-1" ".default.txt.tmp$GONE-0"; do
   [ ! -e "$APPDIR/$f" ] || fail "leftover $f was not removed at start"
 done
@@ -80,7 +68,7 @@ APPDIR="$E2E_TMP/hup"
 mkdir -p "$APPDIR"
 printf 'named\r\n' >"$APPDIR/named.txt"
 printf '[Grobal]\r\nConfigVersion=2\r\nDefaultFileName="named.txt"\r\nLoopMode=0\r\n' >"$APPDIR/plm.ini"
-start_app "$APPDIR" "$FILES/a.jpg"
+start_copy "$PROGRAM" "$FILES/a.jpg"
 end_app HUP
 [ "$(cat "$APPDIR/named.txt")" = "$(printf 'named\r')" ] || fail "SIGHUP: the named list was written without asking"
 [ ! -e "$APPDIR/default.txt" ] || fail "SIGHUP: default.txt was written for a named list"
@@ -90,7 +78,7 @@ end_app HUP
 # 3. SIGINT (Ctrl+C in the terminal) with the default list.
 APPDIR="$E2E_TMP/int"
 mkdir -p "$APPDIR"
-start_app "$APPDIR" "$FILES/a.jpg"
+start_copy "$PROGRAM" "$FILES/a.jpg"
 end_app INT
 printf '%s\r\n' "$FILES/a.jpg" >"$E2E_TMP/expected.txt"
 cmp -s "$E2E_TMP/expected.txt" "$APPDIR/default.txt" || fail "SIGINT: default.txt does not hold the list"

@@ -59,6 +59,37 @@ open_menu() {
   wait_until 20 sh -c "xdotool search --onlyvisible --pid $1 --name . | grep -vx $2" || fail "menu $3 did not open"
 }
 
+# start_copy <program> [args...]: starts a private copy of the program in
+# $APPDIR (default $E2E_TMP/app; its settings and default list live beside it,
+# so nothing is left from an earlier run) and waits until its main window is
+# placed. Sets APP and MAIN.
+start_copy() {
+  APPDIR=${APPDIR:-$E2E_TMP/app}
+  mkdir -p "$APPDIR"
+  cp "$1" "$APPDIR/pelumir"
+  shift
+  (cd "$E2E_TMP" && exec "$APPDIR/pelumir" "$@" >"$APPDIR/app.log" 2>&1) &
+  APP=$!
+  E2E_PIDS+=($APP)
+  wait_until 30 xdotool search --onlyvisible --pid "$APP" --name '^PelumirVersion' || fail "main window did not appear"
+  MAIN=$(xdotool search --onlyvisible --pid "$APP" --name '^PelumirVersion' | head -n1)
+  wait_managed "$MAIN"
+}
+
+# close_and_expect_list <line...>: closes the main window as a user does; the
+# default list it saves must hold exactly these lines.
+close_and_expect_list() {
+  xdotool windowactivate --sync "$MAIN" key --clearmodifiers alt+F4 || true
+  wait_until 20 sh -c "! kill -0 $APP" || fail "program did not exit"
+  [ -f "$APPDIR/default.txt" ] || fail "default.txt was not written"
+  printf '%s\r\n' "$@" >"$E2E_TMP/expected.txt"
+  if ! cmp -s "$E2E_TMP/expected.txt" "$APPDIR/default.txt"; then
+    echo "expected:" >&2; od -c "$E2E_TMP/expected.txt" >&2
+    echo "default.txt:" >&2; od -c "$APPDIR/default.txt" >&2
+    fail "default.txt does not hold the expected lines"
+  fi
+}
+
 shot() { import -window root "$E2E_TMP/shot.png"; }
 
 # pixel <x> <y>: "r,g,b" of the last screenshot

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/unit/ImageFixtures.h"
 #include "viewer/BitmapUtils.h"
 #include "viewer/BmpLoader.h"
 #include "viewer/StretchDraw.h"
@@ -14,60 +15,8 @@
 namespace pelumir {
 namespace {
 
-struct Kind {
-    int32_t width, height;  // a negative height stores the rows top-down
-    int bits;
-    uint32_t infoSize = 40;
-    uint32_t compression = 0;
-    std::vector<uint32_t> masks = {};    // in the header from 52 bytes on, right after a 40-byte one
-    std::vector<uint32_t> palette = {};  // 0x00RRGGBB, 4 bytes an entry
-    int64_t colourCount = -1;            // the header's count; -1: the palette's size
-    int64_t offBits = -1;                // -1: right after the palette
-};
-
-void Put(std::vector<uint8_t>& b, size_t at, uint32_t v, int bytes) {
-    if (b.size() < at + size_t(bytes)) b.resize(at + size_t(bytes), 0);
-    for (int i = 0; i < bytes; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
-}
-
-// `pixels` holds raw pixel values (indexes or packed colours), top row first.
-std::vector<uint8_t> Build(const Kind& k, const std::vector<uint32_t>& pixels) {
-    std::vector<uint8_t> b(14 + k.infoSize, 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    Put(b, 14, k.infoSize, 4);
-    Put(b, 18, uint32_t(k.width), 4);
-    Put(b, 22, uint32_t(k.height), 4);
-    Put(b, 26, 1, 2);
-    Put(b, 28, uint32_t(k.bits), 2);
-    if (k.infoSize >= 20) Put(b, 30, k.compression, 4);
-    if (k.infoSize >= 36) Put(b, 46, uint32_t(k.colourCount >= 0 ? k.colourCount : int64_t(k.palette.size())), 4);
-    for (size_t i = 0; i < k.masks.size(); ++i) {
-        if (k.infoSize == 40) Put(b, b.size(), k.masks[i], 4);
-        else if (54 + 4 * i < 14 + k.infoSize) Put(b, 54 + 4 * i, k.masks[i], 4);
-    }
-    for (uint32_t c : k.palette) Put(b, b.size(), c, 4);
-    if (k.offBits >= 0) b.resize(size_t(k.offBits), 0);
-    Put(b, 10, uint32_t(b.size()), 4);
-    const int rows = k.height < 0 ? -k.height : k.height;
-    const size_t stride = (size_t(k.width) * size_t(k.bits) + 31) / 32 * 4;
-    for (int i = 0; i < rows; ++i) {
-        const int y = k.height < 0 ? i : rows - 1 - i;
-        std::vector<uint8_t> row(stride, 0);
-        for (int x = 0; x < k.width; ++x) {
-            const uint32_t v = pixels[size_t(y) * size_t(k.width) + size_t(x)];
-            if (k.bits >= 8) {
-                for (int j = 0; j < k.bits / 8; ++j) row[size_t(x * k.bits / 8 + j)] = uint8_t(v >> (8 * j));
-            } else {
-                const int bit = x * k.bits;  // the leftmost pixel in the high bits
-                row[size_t(bit / 8)] |= uint8_t(v << (8 - k.bits - bit % 8));
-            }
-        }
-        b.insert(b.end(), row.begin(), row.end());
-    }
-    Put(b, 2, uint32_t(b.size()), 4);
-    return b;
-}
+using Kind = testutil::BmpSpec;
+using testutil::BuildBmp;
 
 uint32_t ColourAt(const Bitmap& b, int x, int y) {
     const uint8_t* row = b.Row(y);
@@ -95,7 +44,7 @@ TEST(BmpLoaderKinds, TwoBitPalettesBecomeEightBitIndexes) {
         for (int32_t height : {2, -2}) {
             SCOPED_TRACE(std::to_string(palette[0]) + ", height " + std::to_string(height));
             Bitmap out;
-            const auto bytes = Build({5, height, 2, 40, 0, {}, palette}, indexes);
+            const auto bytes = BuildBmp({5, height, 2, 40, 0, {}, palette}, indexes);
             ASSERT_TRUE(DecodeBmp(bytes.data(), bytes.size(), out));
             EXPECT_EQ(out.Format(), PixelFormat::Bit8);
             std::vector<uint32_t> expected;
@@ -136,7 +85,7 @@ TEST(BmpLoaderKinds, BitFieldsScaleEachChannelToEightBits) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto bytes = Build(c.kind, c.pixels);
+        const auto bytes = BuildBmp(c.kind, c.pixels);
         Bitmap out;
         ASSERT_TRUE(DecodeBmp(bytes.data(), bytes.size(), out));
         EXPECT_EQ(out.Format(), PixelFormat::Bit32);
@@ -168,7 +117,7 @@ TEST(BmpLoaderKinds, OddHeadersAndPaletteLengths) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto bytes = Build(c.kind, c.pixels);
+        const auto bytes = BuildBmp(c.kind, c.pixels);
         Bitmap out;
         ASSERT_TRUE(DecodeBmp(bytes.data(), bytes.size(), out));
         EXPECT_EQ(out.BitsPerPixel(), c.kind.bits == 1 ? 1 : c.kind.bits <= 8 ? 8 : 32);
@@ -178,22 +127,22 @@ TEST(BmpLoaderKinds, OddHeadersAndPaletteLengths) {
 
 TEST(BmpLoaderKinds, WhatStillCannotBeReadFails) {
     const std::vector<uint32_t> four = {1, 2, 3, 4};
-    const auto good = Build({2, 2, 2, 40, 0, {}, kColour4}, {0, 1, 2, 3});
+    const auto good = BuildBmp({2, 2, 2, 40, 0, {}, kColour4}, {0, 1, 2, 3});
     auto truncated = good;
     truncated.pop_back();
     const struct {
         const char* name;
         std::vector<uint8_t> bytes;
     } cases[] = {
-        {"overlapping masks", Build({2, 2, 16, 40, 3, {0xF800, 0x0FE0, 0x1F}}, four)},
-        {"a mask in two pieces", Build({2, 2, 16, 40, 3, {0xF00F, 0x0FE0, 0x0010}}, four)},
-        {"a mask wider than the pixel", Build({2, 2, 16, 40, 3, {0x1F800, 0x7E0, 0x1F}}, four)},
-        {"no colour masks", Build({2, 2, 32, 56, 3, {0, 0, 0, 0xFF000000}}, four)},
-        {"bit fields in a 44-byte header", Build({2, 2, 16, 44, 3, {0x30, 0x0E, 0x01}}, {0, 0, 0, 0})},
-        {"bit fields on 24 bits", Build({2, 2, 24, 52, 3, {0xFF0000, 0xFF00, 0xFF}}, four)},
-        {"2 bits, run-length", Build({2, 2, 2, 40, 1, {}, kColour4}, {0, 0, 0, 0})},
-        {"OS/2 2.x, 1-D Huffman", Build({2, 2, 1, 24, 3, {}, {0, 0xFFFFFF}}, {0, 1, 1, 0})},
-        {"300 entries claimed, rows among them", Build({2, 2, 8, 40, 0, {}, kColour4, 300}, {0, 1, 2, 3})},
+        {"overlapping masks", BuildBmp({2, 2, 16, 40, 3, {0xF800, 0x0FE0, 0x1F}}, four)},
+        {"a mask in two pieces", BuildBmp({2, 2, 16, 40, 3, {0xF00F, 0x0FE0, 0x0010}}, four)},
+        {"a mask wider than the pixel", BuildBmp({2, 2, 16, 40, 3, {0x1F800, 0x7E0, 0x1F}}, four)},
+        {"no colour masks", BuildBmp({2, 2, 32, 56, 3, {0, 0, 0, 0xFF000000}}, four)},
+        {"bit fields in a 44-byte header", BuildBmp({2, 2, 16, 44, 3, {0x30, 0x0E, 0x01}}, {0, 0, 0, 0})},
+        {"bit fields on 24 bits", BuildBmp({2, 2, 24, 52, 3, {0xFF0000, 0xFF00, 0xFF}}, four)},
+        {"2 bits, run-length", BuildBmp({2, 2, 2, 40, 1, {}, kColour4}, {0, 0, 0, 0})},
+        {"OS/2 2.x, 1-D Huffman", BuildBmp({2, 2, 1, 24, 3, {}, {0, 0xFFFFFF}}, {0, 1, 1, 0})},
+        {"300 entries claimed, rows among them", BuildBmp({2, 2, 8, 40, 0, {}, kColour4, 300}, {0, 1, 2, 3})},
         {"2 bits, a byte short", truncated},
         {"the 2-bit image cut at its header", std::vector<uint8_t>(good.begin(), good.begin() + 40)},
     };
@@ -208,10 +157,10 @@ TEST(BmpLoaderKinds, WhatStillCannotBeReadFails) {
 
 TEST(BmpLoaderKinds, TheNewKindsTurnAndFitLikeAnyOther) {
     const std::vector<std::vector<uint8_t>> files = {
-        Build({3, 2, 2, 40, 0, {}, kColour4}, {0, 1, 2, 3, 2, 1}),
-        Build({3, 2, 16, 56, 3, {0x0F00, 0x00F0, 0x000F, 0xF000}}, {0xF800, 0x00F0, 0x000F, 0x0FFF, 0x0888, 0x0000}),
-        Build({3, 2, 32, 40, 3, {0x3FF00000, 0xFFC00, 0x3FF}}, {0x3FF00000, 0xFFC00, 0x3FF, 0, 0x3FFFFFFF, 0x20080200}),
-        Build({3, 2, 1, 16, 0, {}, {0x0000FF, 0xFFFF00}}, {0, 1, 1, 0, 0, 1}),
+        BuildBmp({3, 2, 2, 40, 0, {}, kColour4}, {0, 1, 2, 3, 2, 1}),
+        BuildBmp({3, 2, 16, 56, 3, {0x0F00, 0x00F0, 0x000F, 0xF000}}, {0xF800, 0x00F0, 0x000F, 0x0FFF, 0x0888, 0x0000}),
+        BuildBmp({3, 2, 32, 40, 3, {0x3FF00000, 0xFFC00, 0x3FF}}, {0x3FF00000, 0xFFC00, 0x3FF, 0, 0x3FFFFFFF, 0x20080200}),
+        BuildBmp({3, 2, 1, 16, 0, {}, {0x0000FF, 0xFFFF00}}, {0, 1, 1, 0, 0, 1}),
     };
     for (const auto& bytes : files) {
         SCOPED_TRACE(&bytes - files.data());

@@ -12,6 +12,7 @@
 #include <jpeglib.h>
 #include <sys/stat.h>
 
+#include "tests/unit/ImageFixtures.h"
 #include "tests/unit/PeakMemory.h"
 #include "viewer/ImageFile.h"
 
@@ -20,43 +21,8 @@ namespace {
 
 // ---- fixtures, written by libjpeg's compressor ----
 
-struct JpegFixture {
-    int width = 64, height = 64;
-    J_COLOR_SPACE input = JCS_RGB;  // RGB, GRAYSCALE or CMYK pixels
-    J_COLOR_SPACE stored = JCS_YCbCr;
-    bool progressive = false;
-    bool adobeMarker = true;  // for CMYK and YCCK
-};
-
-std::vector<uint8_t> Encode(const JpegFixture& fixture, const std::vector<uint8_t>& pixels) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = JDIMENSION(fixture.width);
-    c.image_height = JDIMENSION(fixture.height);
-    c.input_components = fixture.input == JCS_GRAYSCALE ? 1 : fixture.input == JCS_CMYK ? 4 : 3;
-    c.in_color_space = fixture.input;
-    jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, fixture.stored);
-    c.write_Adobe_marker = fixture.adobeMarker && fixture.input == JCS_CMYK;
-    for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-    jpeg_set_quality(&c, 98, TRUE);
-    if (fixture.progressive) jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&pixels[c.next_scanline * JDIMENSION(fixture.width * c.input_components)]);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::vector<uint8_t> bytes(out, out + outSize);
-    std::free(out);
-    return bytes;
-}
+using JpegFixture = testutil::JpegSpec;
+using testutil::EncodeJpeg;
 
 struct Rgb {
     int r, g, b;
@@ -76,7 +42,7 @@ std::vector<uint8_t> QuadrantJpeg(JpegFixture fixture = {}) {
             }
             for (int ink : {255 - q.r, 255 - q.g, 255 - q.b, 0}) pixels.push_back(uint8_t(fixture.adobeMarker ? 255 - ink : ink));
         }
-    return Encode(fixture, pixels);
+    return EncodeJpeg(fixture, pixels);
 }
 
 void ExpectColour(const Bitmap& b, int x, int y, Rgb want, int tolerance = 6) {
@@ -139,7 +105,7 @@ TEST(JpegLoader, GreyscaleBecomesAtMost236PaletteGreys) {
     std::vector<uint8_t> ramp;
     for (int i = 0; i < 256 * 64; ++i) ramp.push_back(uint8_t(i % 256));
     Bitmap out;
-    ASSERT_TRUE(Decode(Encode(fixture, ramp), out));
+    ASSERT_TRUE(Decode(EncodeJpeg(fixture, ramp), out));
     ASSERT_EQ(out.Format(), PixelFormat::Bit8);
     ASSERT_GE(out.Palette().size(), 200u);
     ASSERT_LE(out.Palette().size(), 236u);
@@ -175,7 +141,7 @@ TEST(JpegLoader, TruncatedFileStillDecodesAtFullSize) {
     for (bool progressive : {false, true}) {
         SCOPED_TRACE(progressive ? "progressive" : "baseline");
         fixture.progressive = progressive;
-        std::vector<uint8_t> jpeg = Encode(fixture, noisy);
+        std::vector<uint8_t> jpeg = EncodeJpeg(fixture, noisy);
         // Halfway into the last scan's data; a cut inside a table would be an error.
         const size_t scan = LastMarker(jpeg, 0xDA);
         jpeg.resize(scan + (jpeg.size() - scan) / 2);
@@ -257,7 +223,7 @@ std::vector<uint8_t> NoiseJpeg(int w, int h, bool progressive) {
         state = state * 1664525u + 1013904223u;
         v = uint8_t(state >> 24);
     }
-    return Encode(fixture, pixels);
+    return EncodeJpeg(fixture, pixels);
 }
 
 struct Segment {

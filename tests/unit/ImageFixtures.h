@@ -1,0 +1,142 @@
+#pragma once
+// Image files made by the tests themselves: JPEGs through libjpeg's own
+// compressor, Windows bitmaps from headers written by hand, so each kind a
+// test needs costs a line and no fixture file goes stale.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace testutil {
+
+struct JpegSpec {
+    int width = 64, height = 64;
+    J_COLOR_SPACE input = JCS_RGB;  // RGB, GRAYSCALE or CMYK pixels
+    J_COLOR_SPACE stored = JCS_YCbCr;
+    bool progressive = false;
+    bool adobeMarker = true;  // for CMYK and YCCK
+    bool arithmetic = false;
+    bool subsampled = false;  // the compressor's usual 2 x 2 chroma; else every pixel keeps its colour
+    int quality = 98;
+};
+
+inline int Components(J_COLOR_SPACE space) { return space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3; }
+
+// `pixels` run top row first, Components(spec.input) bytes a pixel.
+inline std::vector<uint8_t> EncodeJpeg(const JpegSpec& spec, const std::vector<uint8_t>& pixels) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&c, &out, &outSize);
+    c.image_width = JDIMENSION(spec.width);
+    c.image_height = JDIMENSION(spec.height);
+    c.input_components = Components(spec.input);
+    c.in_color_space = spec.input;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, spec.stored);
+    c.write_Adobe_marker = spec.adobeMarker && spec.input == JCS_CMYK;
+    c.arith_code = spec.arithmetic;
+    if (!spec.subsampled)
+        for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+    jpeg_set_quality(&c, spec.quality, TRUE);
+    if (spec.progressive) jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<JSAMPLE*>(&pixels[c.next_scanline * JDIMENSION(spec.width * c.input_components)]);
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::vector<uint8_t> bytes(out, out + outSize);
+    std::free(out);
+    return bytes;
+}
+
+inline uint32_t NextNoise(uint32_t& state) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+}
+
+// A gradient under noise: a picture that compresses poorly, so its file
+// spans many pieces of a reader.
+inline std::vector<uint8_t> NoisyJpeg(JpegSpec spec) {
+    std::vector<uint8_t> pixels(size_t(spec.width) * size_t(spec.height) * size_t(Components(spec.input)));
+    const size_t rowBytes = pixels.size() / size_t(spec.height);
+    uint32_t state = 0x9E3779B9;
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint8_t(i % rowBytes * 3 + i / rowBytes * 2 + NextNoise(state) % 48);
+    return EncodeJpeg(spec, pixels);
+}
+
+struct BmpSpec {
+    int32_t width, height;  // a negative height stores the rows top-down
+    int bits;
+    uint32_t infoSize = 40;
+    uint32_t compression = 0;
+    std::vector<uint32_t> masks = {};    // in the header from 52 bytes on, right after a 40-byte one
+    std::vector<uint32_t> palette = {};  // 0x00RRGGBB, 4 bytes an entry
+    int64_t colourCount = -1;            // the header's count; -1: the palette's size
+    int64_t offBits = -1;                // -1: right after the palette
+};
+
+inline void PutLittle(std::vector<uint8_t>& b, size_t at, uint32_t v, int bytes) {
+    if (b.size() < at + size_t(bytes)) b.resize(at + size_t(bytes), 0);
+    for (int i = 0; i < bytes; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
+}
+
+// `pixels` holds raw pixel values (indexes or packed colours), top row first.
+inline std::vector<uint8_t> BuildBmp(const BmpSpec& k, const std::vector<uint32_t>& pixels) {
+    std::vector<uint8_t> b(14 + k.infoSize, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    PutLittle(b, 14, k.infoSize, 4);
+    PutLittle(b, 18, uint32_t(k.width), 4);
+    PutLittle(b, 22, uint32_t(k.height), 4);
+    PutLittle(b, 26, 1, 2);
+    PutLittle(b, 28, uint32_t(k.bits), 2);
+    if (k.infoSize >= 20) PutLittle(b, 30, k.compression, 4);
+    if (k.infoSize >= 36) PutLittle(b, 46, uint32_t(k.colourCount >= 0 ? k.colourCount : int64_t(k.palette.size())), 4);
+    for (size_t i = 0; i < k.masks.size(); ++i) {
+        if (k.infoSize == 40) PutLittle(b, b.size(), k.masks[i], 4);
+        else if (54 + 4 * i < 14 + k.infoSize) PutLittle(b, 54 + 4 * i, k.masks[i], 4);
+    }
+    for (uint32_t c : k.palette) PutLittle(b, b.size(), c, 4);
+    if (k.offBits >= 0) b.resize(size_t(k.offBits), 0);
+    PutLittle(b, 10, uint32_t(b.size()), 4);
+    const int rows = k.height < 0 ? -k.height : k.height;
+    const size_t stride = (size_t(k.width) * size_t(k.bits) + 31) / 32 * 4;
+    for (int i = 0; i < rows; ++i) {
+        const int y = k.height < 0 ? i : rows - 1 - i;
+        std::vector<uint8_t> row(stride, 0);
+        for (int x = 0; x < k.width; ++x) {
+            const uint32_t v = pixels[size_t(y) * size_t(k.width) + size_t(x)];
+            if (k.bits >= 8) {
+                for (int j = 0; j < k.bits / 8; ++j) row[size_t(x * k.bits / 8 + j)] = uint8_t(v >> (8 * j));
+            } else {
+                const int bit = x * k.bits;  // the leftmost pixel in the high bits
+                row[size_t(bit / 8)] |= uint8_t((v & ((1u << k.bits) - 1)) << (8 - k.bits - bit % 8));
+            }
+        }
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    PutLittle(b, 2, uint32_t(b.size()), 4);
+    return b;
+}
+
+// Noise of any depth; the indexed depths get a grey palette of their size.
+inline std::vector<uint8_t> NoisyBmp(int bits, int w, int h) {
+    std::vector<uint32_t> palette, pixels(size_t(w) * size_t(h));
+    for (uint32_t i = 0, n = bits <= 8 ? 1u << bits : 0; i < n; ++i) palette.push_back(i * 255 / (n - 1) * 0x010101);
+    uint32_t state = 0x12345678;
+    for (uint32_t& p : pixels) p = NextNoise(state);
+    return BuildBmp({w, h, bits, 40, 0, {}, palette}, pixels);
+}
+
+}  // namespace testutil
