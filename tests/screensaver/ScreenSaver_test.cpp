@@ -1,25 +1,20 @@
 // Holding off the screensaver. ScreenSaverBus and ScreenSaverQuit run on a
-// private session bus (dbus-run-session) with a stand-in service that logs
-// every call;
-// ScreenSaverX runs under Xvfb with no bus; ScreenSaverNone has neither.
+// private session bus (dbus-run-session) against a stand-in service, which is
+// this binary started with --stand-in; ScreenSaverX runs under Xvfb with no
+// bus; ScreenSaverNone has neither.
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
-
-#include <QThread>
 
 #include <csignal>
 #include <cstdio>
 #include <functional>
-#include <cstdlib>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
@@ -29,19 +24,40 @@
 #include "tests/ui/ViewerFixture.h"
 #include "viewer/grpform.h"
 
-
 namespace pelumir {
 namespace {
 
 using Route = ScreenSaverInhibitor::Route;
+using Calls = std::vector<std::string>;
 
-// ---- the stand-in service ----
+// The desktop's screensaver service as far as we use it: each call is
+// written to a log, a line a call, before it is answered.
+class StandInService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    explicit StandInService(const QString& logPath) : log_(logPath) { log_.open(QIODevice::WriteOnly); }
+public slots:
+    uint Inhibit(const QString& app, const QString& reason) {
+        Write(QStringLiteral("Inhibit %1 %2 %3").arg(app, reason).arg(++cookie_));
+        return cookie_;
+    }
+    void UnInhibit(uint cookie) { Write(QStringLiteral("UnInhibit %1").arg(cookie)); }
 
+private:
+    void Write(const QString& line) {
+        log_.write((line + '\n').toUtf8());
+        log_.flush();
+    }
+    QFile log_;
+    uint cookie_ = 100;
+};
+
+// The stand-in, run as a process of its own.
 class StandIn {
 public:
     explicit StandIn(QStringList extra = {}) {
-        log_ = dir_.filePath("calls.log");
-        process_.start(QStringLiteral(SCREENSAVER_STANDIN), QStringList{log_} + extra);
+        process_.start(QCoreApplication::applicationFilePath(), QStringList{"--stand-in", log_} + extra);
         // "ready" comes once the name is on the bus.
         ready_ = process_.waitForReadyRead(20000) && process_.readAll().contains("ready");
     }
@@ -50,59 +66,46 @@ public:
         process_.waitForFinished(5000);
     }
     bool Ready() const { return ready_; }
-    std::vector<std::string> Calls() const {
+    Calls Log() const {
         QFile f(log_);
-        std::vector<std::string> lines;
-        if (!f.open(QIODevice::ReadOnly)) return lines;
-        for (const QByteArray& line : f.readAll().split('\n'))
-            if (!line.isEmpty()) lines.push_back(line.toStdString());
+        Calls lines;
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : f.readAll().split('\n'))
+                if (!line.isEmpty()) lines.push_back(line.toStdString());
         return lines;
     }
 
 private:
     QTemporaryDir dir_;
-    QString log_;
+    QString log_ = dir_.filePath("calls.log");
     QProcess process_;
     bool ready_ = false;
 };
 
-using Calls = std::vector<std::string>;
-
-TEST(ScreenSaverBus, InhibitsOnceAndLetsGoOnce) {
-    StandIn service;
-    ASSERT_TRUE(service.Ready());
-    {
-        ScreenSaverInhibitor inhibitor;
-        EXPECT_EQ(inhibitor.Inhibit("Pelumir", "show"), Route::SessionBus);
-        EXPECT_EQ(inhibitor.Inhibit("Pelumir", "show"), Route::SessionBus);  // already held: no second cookie
-        EXPECT_EQ(service.Calls(), (Calls{"Inhibit Pelumir show 101"}));
-        inhibitor.Release();
-        inhibitor.Release();
-        EXPECT_EQ(inhibitor.Held(), Route::NotHeld);
-        EXPECT_EQ(service.Calls(), (Calls{"Inhibit Pelumir show 101", "UnInhibit 101"}));
+TEST(ScreenSaverBus, InhibitsOnceAndLetsGoOnceOnEitherPath) {
+    for (const QStringList& paths : {QStringList{}, QStringList{"--old-path-only"}}) {
+        StandIn service(paths);
+        ASSERT_TRUE(service.Ready());
+        {
+            ScreenSaverInhibitor inhibitor;
+            EXPECT_EQ(inhibitor.Inhibit("Pelumir", "show"), Route::SessionBus);
+            EXPECT_EQ(inhibitor.Inhibit("Pelumir", "show"), Route::SessionBus);  // already held: no second cookie
+            EXPECT_EQ(service.Log(), (Calls{"Inhibit Pelumir show 101"}));
+            inhibitor.Release();
+            inhibitor.Release();
+            EXPECT_EQ(inhibitor.Held(), Route::NotHeld);
+            EXPECT_EQ(service.Log(), (Calls{"Inhibit Pelumir show 101", "UnInhibit 101"}));
+        }
+        // A scope left by an exception lets go as well.
+        try {
+            ScreenSaverInhibitor inhibitor;
+            inhibitor.Inhibit("Pelumir", "again");
+            throw std::runtime_error("handler failed");
+        } catch (const std::runtime_error&) {
+        }
+        EXPECT_EQ(service.Log().back(), "UnInhibit 102");
     }
-    // A scope left by an exception lets go as well.
-    try {
-        ScreenSaverInhibitor inhibitor;
-        inhibitor.Inhibit("Pelumir", "again");
-        throw std::runtime_error("handler failed");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_EQ(service.Calls().back(), "UnInhibit 102");
 }
-
-TEST(ScreenSaverBus, ServicesOnTheOlderPathAreUsedToo) {
-    StandIn service({"--old-path-only"});
-    ASSERT_TRUE(service.Ready());
-    ScreenSaverInhibitor inhibitor;
-    EXPECT_EQ(inhibitor.Inhibit("Pelumir", "show"), Route::SessionBus);
-    inhibitor.Release();
-    EXPECT_EQ(service.Calls(), (Calls{"Inhibit Pelumir show 101", "UnInhibit 101"}));
-}
-
-// ---- the show ----
-
-// ---- neither a bus nor an X server ----
 
 TEST(ScreenSaverNone, WithoutBusOrDisplayTheShowRunsAsBefore) {
     const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS"), display = qgetenv("DISPLAY");
@@ -143,13 +146,13 @@ std::pair<Calls, Calls> RunShow(StandIn& service, const std::function<void(TfrmG
     viewer.ApplySettings(config);
     Calls whileShown;
     QTimer::singleShot(50, &viewer, [&] {
-        whileShown = service.Calls();
+        whileShown = service.Log();
         during(viewer);
         // Whatever `during` did, the show must not outlive the test.
         QTimer::singleShot(5000, &viewer, [&] { viewer.reject(); });
     });
     viewer.ShowModal();
-    return {whileShown, service.Calls()};
+    return {whileShown, service.Log()};
 }
 
 TEST(ScreenSaverBus, TheShowHoldsItOffUntilItEnds) {
@@ -178,8 +181,6 @@ TEST(ScreenSaverQuit, QuittingTheProgramDuringTheShowLetsGo) {
     EXPECT_EQ(quit.second, (Calls{"Inhibit Pelumir スライドショーを表示中 101", "UnInhibit 101"}));
 }
 
-// ---- the X server's screen saver ----
-
 // A connection of the test's own, which sets a one-second timeout and
 // reads the saver's state.
 struct XProbe {
@@ -200,8 +201,7 @@ struct XProbe {
         XFree(info);
         return state;
     }
-    // The saver comes on after a second of idleness; a loaded machine may
-    // take longer, so wait generously for it.
+    // After a second of idleness; a loaded machine may take much longer.
     bool ComesOn() {
         return QTest::qWaitFor([this] { return State() == ScreenSaverOn; }, 30000);
     }
@@ -238,21 +238,42 @@ TEST(ScreenSaverX, AKilledHolderLetsGo) {
     EXPECT_TRUE(x.ComesOn());
 }
 
+// The two helper processes the tests start: the stand-in service, and a
+// holder of the X saver for AKilledHolderLetsGo to kill.
+int RunHelper(const QStringList& args) {
+    if (args[1] == "--stand-in") {
+        StandInService service(args[2]);
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        const auto exportAll = QDBusConnection::ExportAllSlots;
+        if (!args.contains("--old-path-only") &&
+            !bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &service, exportAll))
+            return 1;
+        // The name last: a client that sees it finds the objects there.
+        if (!bus.registerObject(QStringLiteral("/ScreenSaver"), &service, exportAll) ||
+            !bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")))
+            return 1;
+        std::printf("ready\n");
+        std::fflush(stdout);
+        return QCoreApplication::exec();
+    }
+    ScreenSaverInhibitor inhibitor;
+    if (inhibitor.Inhibit("Pelumir", "show") != Route::XExtension) return 1;
+    std::printf("held\n");
+    std::fflush(stdout);
+    QThread::sleep(120);
+    return 0;
+}
+
 }  // namespace
 }  // namespace pelumir
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     pelumir::TApplication app(argc, argv);
-    if (argc > 1 && std::string(argv[1]) == "--hold-x-screensaver") {
-        // The holder that AKilledHolderLetsGo kills: holds, says so, waits.
-        pelumir::ScreenSaverInhibitor inhibitor;
-        if (inhibitor.Inhibit("Pelumir", "show") != pelumir::ScreenSaverInhibitor::Route::XExtension) return 1;
-        std::printf("held\n");
-        std::fflush(stdout);
-        QThread::sleep(120);
-        return 0;
-    }
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--stand-in" || mode == "--hold-x-screensaver") return pelumir::RunHelper(app.arguments());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+#include "ScreenSaver_test.moc"
