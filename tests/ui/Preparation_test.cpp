@@ -2,15 +2,13 @@
 // screen; what the user sees must be exactly what a change at the click makes.
 #include <QKeyEvent>
 
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include "ViewerFixture.h"
-#include "viewer/ImageFile.h"
+#include "tests/unit/ImageFixtures.h"
 #include "viewer/PlayOrder.h"
-#include "viewer/StretchDraw.h"
 
 using namespace pelumir;
 using testutil::Click;
@@ -35,19 +33,10 @@ protected:
     // The current frame and source are what a change at the click makes of
     // the file as it is now.
     void ExpectColdChangeOf(const std::string& path) {
-        std::vector<uint8_t> bytes;
         Bitmap source, frame;
-        const bool loaded = LoadImageFile(path, bytes, source);
-        frame.Allocate(view.ViewWidth(), view.ViewHeight(), 32, Bitmap::Init::Zero);
-        if (loaded) DrawFitted(source, frame, frame.Width(), frame.Height());
-        ASSERT_EQ(view.BackBuffer().Width(), frame.Width());
-        ASSERT_EQ(view.BackBuffer().Height(), frame.Height());
-        EXPECT_EQ(std::memcmp(view.BackBuffer().Bits(), frame.Bits(), frame.ByteSize()), 0);
-        ASSERT_EQ(view.SourceBitmap().Width(), source.Width());
-        ASSERT_EQ(view.SourceBitmap().Height(), source.Height());
-        if (!source.Empty()) {
-            EXPECT_EQ(std::memcmp(view.SourceBitmap().Bits(), source.Bits(), source.ByteSize()), 0);
-        }
+        testutil::ColdChange(path, view.ViewWidth(), view.ViewHeight(), source, frame);
+        testutil::ExpectSameBitmap(view.BackBuffer(), frame);
+        testutil::ExpectSameBitmap(view.SourceBitmap(), source);
     }
     uint32_t Centre() const { return FramePixel(view.BackBuffer(), view.ViewWidth() / 2, view.ViewHeight() / 2); }
     std::string red, green, blue;

@@ -2,12 +2,19 @@
 // Image files made by the tests themselves: JPEGs through libjpeg's own
 // compressor, Windows bitmaps from headers written by hand, so each kind a
 // test needs costs a line and no fixture file goes stale.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include <jpeglib.h>
+
+#include "viewer/ImageFile.h"
+#include "viewer/StretchDraw.h"
 
 namespace testutil {
 
@@ -137,6 +144,24 @@ inline std::vector<uint8_t> NoisyBmp(int bits, int w, int h) {
     uint32_t state = 0x12345678;
     for (uint32_t& p : pixels) p = NextNoise(state);
     return BuildBmp({w, h, bits, 40, 0, {}, palette}, pixels);
+}
+
+// What a change at the click makes of a file: the one load, then the fitting.
+inline void ColdChange(const std::string& path, int w, int h, pelumir::Bitmap& source, pelumir::Bitmap& frame) {
+    std::vector<uint8_t> bytes;
+    const bool loaded = pelumir::LoadImageFile(path, bytes, source);
+    frame.Allocate(w, h, 32, pelumir::Bitmap::Init::Zero);
+    if (loaded) pelumir::DrawFitted(source, frame, w, h);
+}
+
+inline void ExpectSameBitmap(const pelumir::Bitmap& got, const pelumir::Bitmap& want) {
+    ASSERT_EQ(got.Width(), want.Width());
+    ASSERT_EQ(got.Height(), want.Height());
+    ASSERT_EQ(got.BitsPerPixel(), want.BitsPerPixel());
+    EXPECT_EQ(got.Palette(), want.Palette());
+    if (want.ByteSize() != 0) {
+        EXPECT_EQ(std::memcmp(got.Bits(), want.Bits(), want.ByteSize()), 0);
+    }
 }
 
 }  // namespace testutil
