@@ -124,27 +124,43 @@ void SetValue(std::vector<TextLine>& lines, const IniValue& v) {
 
 }  // namespace
 
-TIniFileEx::TIniFileEx(std::string fileName) : fileName_(std::move(fileName)) {}
-
-std::string TIniFileEx::ReadString(const std::string& section, const std::string& key, const std::string& def) const {
+TIniSnapshot::TIniSnapshot(const std::string& fileName) {
     std::string bytes;
-    if (ReadIniFile(fileName_, bytes) != ReadStatus::Ok) return def;
-    const std::vector<TextLine> lines = SplitLines(bytes);
-    const Location loc = Locate(lines, section, key);
-    if (!loc.entry) return def;
-
-    std::string_view value = SplitEntry(Significant(lines, *loc.entry))->value;
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return std::string(value.substr(0, MaxValueLength));
+    readable_ = ReadIniFile(fileName, bytes) == ReadStatus::Ok;
+    if (readable_) lines_ = SplitLines(bytes);
 }
 
-int32_t TIniFileEx::ReadInteger(const std::string& section, const std::string& key, int32_t def) const {
+std::string TIniSnapshot::ReadString(const std::string& section, const std::string& key, const std::string& def) const {
+    if (!readable_) return def;
+    const Location loc = Locate(lines_, section, key);
+    if (!loc.entry) return def;
+
+    std::string_view value = SplitEntry(Significant(lines_, *loc.entry))->value;
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return std::string(value.substr(0, TIniFileEx::MaxValueLength));
+}
+
+int32_t TIniSnapshot::ReadInteger(const std::string& section, const std::string& key, int32_t def) const {
     return StrToIntDef(ReadString(section, key, ""), def);
 }
 
-bool TIniFileEx::ReadBool(const std::string& section, const std::string& key, bool def) const {
+bool TIniSnapshot::ReadBool(const std::string& section, const std::string& key, bool def) const {
     return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+TIniFileEx::TIniFileEx(std::string fileName) : fileName_(std::move(fileName)) {}
+
+std::string TIniFileEx::ReadString(const std::string& section, const std::string& key, const std::string& def) const {
+    return Snapshot().ReadString(section, key, def);
+}
+
+int32_t TIniFileEx::ReadInteger(const std::string& section, const std::string& key, int32_t def) const {
+    return Snapshot().ReadInteger(section, key, def);
+}
+
+bool TIniFileEx::ReadBool(const std::string& section, const std::string& key, bool def) const {
+    return Snapshot().ReadBool(section, key, def);
 }
 
 void TIniFileEx::WriteString(const std::string& section, const std::string& key, const std::string& value) {

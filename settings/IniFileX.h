@@ -8,12 +8,30 @@
 #include <string>
 #include <vector>
 
+#include "platform/TextLines.h"
+
 namespace pelumir {
 
 struct IniValue {
     std::string section;
     std::string key;
     std::string value;
+};
+
+// The file as it stood at one moment, read once: every value taken from it
+// comes from the same save, even while another copy of the program writes.
+class TIniSnapshot {
+public:
+    explicit TIniSnapshot(const std::string& fileName);
+
+    // The reads of TIniFileEx, by the same rules.
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
+    bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+
+private:
+    bool readable_ = false;
+    std::vector<TextLine> lines_;
 };
 
 class TIniFileEx {
@@ -26,6 +44,8 @@ public:
     const std::string& FileName() const { return fileName_; }
 
     // A missing file, section or key (or a file that cannot be read) gives def.
+    // Each read reads the file afresh; take several keys from a Snapshot.
+    TIniSnapshot Snapshot() const { return TIniSnapshot(fileName_); }
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
     // An integer; non-zero is true.

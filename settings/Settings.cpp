@@ -45,7 +45,9 @@ std::string SettingsFilePath(const std::string& baseDir) { return baseDir + kIni
 std::string DefaultListPath(const std::string& baseDir) { return baseDir + kDefaultListName; }
 
 StoredSettings LoadSettings(const std::string& baseDir) {
-    const TIniFileEx ini(SettingsFilePath(baseDir));
+    // One read for all keys: another copy saving meanwhile cannot give us
+    // half of its save and half of the one before.
+    const TIniSnapshot ini = TIniFileEx(SettingsFilePath(baseDir)).Snapshot();
     StoredSettings s;
     TViewerConfig& c = s.config;
     const TViewerConfig& d = DefaultViewerConfig;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include "platform/Exception.h"
 #include "settings/IntegerText.h"
 #include "tests/unit/TestFiles.h"
@@ -33,6 +35,23 @@ TEST(IniFileX, ValueRulesOnAHandWrittenFile) {
     EXPECT_EQ(ini.ReadString("other", "PLAIN", "-"), "other");
     EXPECT_EQ(ini.ReadString("Nowhere", "Plain", "-"), "-");
     EXPECT_EQ(TIniFileEx(d.path + ".none").ReadString("Grobal", "Plain", "-"), "-");
+}
+
+TEST(IniFileX, ASnapshotKeepsTheSaveItReadWhenAnotherReplacesIt) {
+    IniDir d;
+    Spit(d.path, "[S]\r\nA=1\r\nB=\"one\"\r\nOn=1\r\n");
+    const TIniFileEx ini(d.path);
+    const TIniSnapshot before = ini.Snapshot();
+    TIniFileEx(d.path).WriteValues({{"S", "A", "2"}, {"S", "B", "two"}, {"S", "On", "0"}});
+    // Every key from the first save, none from the second, by the same rules.
+    EXPECT_EQ(before.ReadInteger("s", "a", -1), 1);
+    EXPECT_EQ(before.ReadString("S", "B", "-"), "one");
+    EXPECT_TRUE(before.ReadBool("S", "ON", false));
+    EXPECT_EQ(before.ReadString("S", "Missing", "-"), "-");
+    EXPECT_EQ(ini.ReadInteger("S", "A", -1), 2);  // a fresh read sees the new save
+    std::remove(d.path.c_str());
+    EXPECT_EQ(before.ReadInteger("S", "A", -1), 1);
+    EXPECT_EQ(ini.Snapshot().ReadInteger("S", "A", -1), -1);  // a missing file gives defaults
 }
 
 TEST(IniFileX, IntegerRule) {
