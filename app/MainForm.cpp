@@ -279,9 +279,19 @@ void TfrmMain::AppAbout() {
     frmAbout().exec();
 }
 
-void TfrmMain::mnuHelpIndexClick() { ShowHelpContents(this, FromBytes(HelpFile_)); }
+// Which of the two places the settings went is decided at start; the help
+// page on files names the one in use.
+HelpValues TfrmMain::HelpPageValues() const {
+    std::string folder = BaseDir_;
+    if (folder.size() > 1 && folder.ends_with('/')) folder.pop_back();
+    return {{"basedir", FromBytes(folder).toStdString()}};
+}
 
-void TfrmMain::mnuHelpTopicClick() { ShowHelpKeywordSearch(this, FromBytes(HelpFile_), QString()); }
+void TfrmMain::mnuHelpIndexClick() { ShowHelpContents(this, FromBytes(HelpFile_), HelpPageValues()); }
+
+void TfrmMain::mnuHelpTopicClick() {
+    ShowHelpKeywordSearch(this, FromBytes(HelpFile_), QString(), HelpPageValues());
+}
 
 void TfrmMain::mnuConfigClick() {
     if (ExecuteConfigDialog(frmConfig(), Config_)) SaveSettings();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "help/HelpFile.h"
 #include "settings/ViewerConfig.h"
 
 class QPushButton;
@@ -98,6 +99,7 @@ private:
     void WriteListFile(const std::string& path);
     void ReadListFile(const std::string& path);
     bool DefaultListIsCurrent() const;
+    HelpValues HelpPageValues() const;
     // Appends the names a list line can hold and says in the status bar how
     // many it left out.
     void ReportNamesLeftOut(size_t left);

@@ -71,17 +71,31 @@ std::string Escape(std::string_view s) {
     return out;
 }
 
+// Escaped text with each known {{name}} replaced by its value.
+std::string Fill(std::string_view s, const HelpValues& values) {
+    std::string out;
+    for (;;) {
+        const std::size_t open = s.find("{{");
+        const std::size_t close = open == std::string_view::npos ? open : s.find("}}", open + 2);
+        if (close == std::string_view::npos) return out + Escape(s);
+        const auto value = values.find(std::string(s.substr(open + 2, close - open - 2)));
+        out += Escape(s.substr(0, value == values.end() ? close + 2 : open));
+        if (value != values.end()) out += Escape(value->second);
+        s.remove_prefix(close + 2);
+    }
+}
+
 // Plain text with [[id]] and [[id|text]] links.
-std::string Inline(const HelpBook& book, std::string_view s) {
+std::string Inline(const HelpBook& book, std::string_view s, const HelpValues& values) {
     std::string out;
     for (;;) {
         const std::size_t open = s.find("[[");
         const std::size_t close = open == std::string_view::npos ? open : s.find("]]", open + 2);
         if (close == std::string_view::npos) {
-            out += Escape(s);
+            out += Fill(s, values);
             return out;
         }
-        out += Escape(s.substr(0, open));
+        out += Fill(s.substr(0, open), values);
         const std::string_view link = s.substr(open + 2, close - open - 2);
         const std::size_t bar = link.find('|');
         const std::string id = Trim(link.substr(0, bar));
@@ -150,7 +164,7 @@ HelpBook ParseHelpFile(const std::string& text) {
     return book;
 }
 
-std::string RenderTopicHtml(const HelpBook& book, int topic) {
+std::string RenderTopicHtml(const HelpBook& book, int topic, const HelpValues& values) {
     if (topic < 0 || topic >= static_cast<int>(book.topics.size())) return {};
     const HelpTopic& t = book.topics[topic];
     std::string html = "<h2>" + Escape(t.title) + "</h2>\n";
@@ -173,16 +187,16 @@ std::string RenderTopicHtml(const HelpBook& book, int topic) {
             close();
         } else if (StartsWith(v, "    ")) {
             if (!open(Block::Pre, "<pre>")) html += '\n';
-            html += Escape(v.substr(4));
+            html += Fill(v.substr(4), values);
         } else if (StartsWith(v, "## ")) {
             close();
-            html += "<h3>" + Inline(book, Trim(v.substr(3))) + "</h3>\n";
+            html += "<h3>" + Inline(book, Trim(v.substr(3)), values) + "</h3>\n";
         } else if (StartsWith(v, "- ")) {
             open(Block::List, "<ul>\n");
-            html += "<li>" + Inline(book, Trim(v.substr(2))) + "</li>\n";
+            html += "<li>" + Inline(book, Trim(v.substr(2)), values) + "</li>\n";
         } else {
             if (!open(Block::Paragraph, "<p>")) html += "<br>\n";
-            html += Inline(book, Trim(v));
+            html += Inline(book, Trim(v), values);
         }
     }
     close();

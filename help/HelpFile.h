@@ -9,8 +9,10 @@
 //
 // In a body: a blank line ends a paragraph, "## " starts a heading, "- " a
 // list item, four blanks a preformatted line; [[id]] links to a topic by its
-// title, [[id|text]] with a text of its own. The first topic is the contents
-// page. The file is UTF-8.
+// title, [[id|text]] with a text of its own; {{name}} is a value only the
+// running program knows, such as the folder it keeps its settings in. The
+// first topic is the contents page. The file is UTF-8.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,8 +46,12 @@ struct HelpIndexEntry {
 
 HelpBook ParseHelpFile(const std::string& text);
 
-// The topic as a page for a rich-text view; links are "topic:<id>".
-std::string RenderTopicHtml(const HelpBook& book, int topic);
+// The values the running program fills into {{name}}, by name.
+using HelpValues = std::map<std::string, std::string>;
+
+// The topic as a page for a rich-text view; links are "topic:<id>". A
+// {{name}} not in `values` stays as written, so a missing one shows.
+std::string RenderTopicHtml(const HelpBook& book, int topic, const HelpValues& values = {});
 
 // One entry per keyword and topic, in Japanese dictionary order of the
 // readings. The entries point into `book`, which must outlive them.

@@ -29,10 +29,11 @@ QPointer<THelpWindow>& SharedWindow() {
 
 // One help window at a time, as the old help engines had: a second command
 // reuses it and brings it to the front.
-THelpWindow* OpenWindow(QWidget* owner, const QString& helpFile) {
+THelpWindow* OpenWindow(QWidget* owner, const QString& helpFile, const HelpValues& values) {
     QPointer<THelpWindow>& window = SharedWindow();
     if (window && window->parentWidget() != owner) delete window;
     if (!window) window = new THelpWindow(owner);
+    window->SetValues(values);
     window->LoadFile(helpFile);
     return window;
 }
@@ -47,14 +48,15 @@ QString DefaultTitle() { return QStringLiteral("Pelumir ヘルプ"); }
 
 }  // namespace
 
-void ShowHelpContents(QWidget* owner, const QString& helpFile) {
-    THelpWindow* window = OpenWindow(owner, helpFile);
+void ShowHelpContents(QWidget* owner, const QString& helpFile, const HelpValues& values) {
+    THelpWindow* window = OpenWindow(owner, helpFile, values);
     window->ShowContents();
     Present(window);
 }
 
-void ShowHelpKeywordSearch(QWidget* owner, const QString& helpFile, const QString& keyword) {
-    THelpWindow* window = OpenWindow(owner, helpFile);
+void ShowHelpKeywordSearch(QWidget* owner, const QString& helpFile, const QString& keyword,
+                           const HelpValues& values) {
+    THelpWindow* window = OpenWindow(owner, helpFile, values);
     window->ShowKeywordSearch(keyword);
     Present(window);
 }
@@ -191,7 +193,7 @@ void THelpWindow::ShowTopic(int topic) {
     if (topic < 0 || topic >= static_cast<int>(book_.topics.size())) return;
     if (current_ >= 0 && current_ != topic) history_.push_back(current_);
     current_ = topic;
-    page_->setHtml(QString::fromStdString(RenderTopicHtml(book_, topic)));
+    page_->setHtml(QString::fromStdString(RenderTopicHtml(book_, topic, values_)));
     backButton_->setEnabled(!history_.empty());
     const QSignalBlocker quiet(contentsList_);
     contentsList_->setCurrentRow(topic);

@@ -17,11 +17,13 @@ class QTextBrowser;
 
 namespace pelumir {
 
-// Shows the help file's contents page. A missing or unreadable help file is
-// reported by the help window itself.
-void ShowHelpContents(QWidget* owner, const QString& helpFile);
+// Shows the help file's contents page, its {{name}} places filled from
+// `values`. A missing or unreadable help file is reported by the help window
+// itself.
+void ShowHelpContents(QWidget* owner, const QString& helpFile, const HelpValues& values = {});
 // Opens the keyword search of the help file, started with `keyword`.
-void ShowHelpKeywordSearch(QWidget* owner, const QString& helpFile, const QString& keyword);
+void ShowHelpKeywordSearch(QWidget* owner, const QString& helpFile, const QString& keyword,
+                           const HelpValues& values = {});
 
 class THelpWindow;
 // The help window the two commands above share, or null before the first
@@ -36,6 +38,8 @@ public:
 
     // Reads the help file anew; when that fails, the window says why.
     void LoadFile(const QString& helpFile);
+    // What the pages show for each {{name}}, from the next page shown on.
+    void SetValues(HelpValues values) { values_ = std::move(values); }
     void ShowContents();
     // The keyword page, its field holding `keyword`; a keyword that leads to
     // exactly one topic shows that topic at once.
@@ -63,6 +67,7 @@ private:
     void Navigate(const QUrl& link);
 
     HelpBook book_;
+    HelpValues values_;
     std::vector<HelpIndexEntry> index_;  // points into book_
     std::vector<int> listed_;            // index_ entries in the list, by row
     std::vector<int> history_;

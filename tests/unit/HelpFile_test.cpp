@@ -90,6 +90,25 @@ TEST(HelpFile, RendersBlocksEscapesAndLinks) {
     EXPECT_EQ(RenderTopicHtml(book, -1), "");
 }
 
+TEST(HelpFile, ValuesOfTheRunningProgramFillTheirPlacesEscaped) {
+    const HelpBook book = ParseHelpFile(
+        "@topic files Files\n"
+        "In use: {{basedir}}, see [[files]] {{basedir}}\n"
+        "- {{basedir}}/plm.ini and {{other}} and {{basedir\n"
+        "## {{basedir}}\n"
+        "    ls {{basedir}}\n");
+    const HelpValues values = {{"basedir", "/home/a&b/<c>"}};
+    const std::string html = RenderTopicHtml(book, 0, values);
+    const std::string folder = "/home/a&amp;b/&lt;c&gt;";
+    EXPECT_NE(html.find("<p>In use: " + folder + ", see <a href=\"topic:files\">Files</a> " + folder + "</p>"),
+              std::string::npos) << html;
+    // A name the program did not give, and an unclosed one, stay as written.
+    EXPECT_NE(html.find("<li>" + folder + "/plm.ini and {{other}} and {{basedir</li>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<h3>" + folder + "</h3>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<pre>ls " + folder + "</pre>"), std::string::npos) << html;
+    EXPECT_NE(RenderTopicHtml(book, 0).find("In use: {{basedir}}"), std::string::npos);
+}
+
 TEST(HelpFile, IndexIsInReadingOrderAndNamesSharedKeywords) {
     const HelpBook book = ParseHelpFile(kSample);
     const auto index = BuildKeywordIndex(book);
