@@ -1,7 +1,9 @@
 #include "platform/FileReplace.h"
 
 #include <QTemporaryDir>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,13 +42,44 @@ TEST(FileReplace, WholeFileReaderTellsWhyItFailed) {
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0123456789");
 }
 
+// What a user gets from ReplaceFileContents on their own read-only file in
+// their own folder. Root may write any file, so as root the write is made by a
+// child that has become nobody, with the folder and the files nobody's own.
 TEST(FileReplace, AFileWeMayNotWriteStaysUnwritten) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
     Dir d;
-    Spit(d.Path("ro"), "old");
-    ASSERT_EQ(::chmod(d.Path("ro").c_str(), 0444), 0);
-    EXPECT_EQ(ReplaceFileContents(d.Path("ro"), "new"), ReplaceResult::CannotCreate);
-    EXPECT_EQ(Slurp(d.Path("ro")), "old");
+    const std::string readOnly = d.Path("ro"), writable = d.Path("rw");
+    Spit(readOnly, "old");
+    Spit(writable, "old");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    if (::geteuid() != 0) {
+        EXPECT_EQ(ReplaceFileContents(readOnly, "new"), ReplaceResult::CannotCreate);
+        EXPECT_EQ(Slurp(readOnly), "old");
+        return;
+    }
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) GTEST_SKIP() << "no user nobody to become";
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    for (const std::string& path : {d.dir.path().toStdString(), readOnly, writable})
+        ASSERT_EQ(::chown(path.c_str(), uid, gid), 0) << path;
+    constexpr int kNotNobody = 90, kFolderUnwritable = 91;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0 || ::geteuid() == 0)
+            ::_exit(kNotNobody);
+        // The writable file first, so that a refusal below is the file's own
+        // and not a folder nobody cannot reach.
+        if (ReplaceFileContents(writable, "new") != ReplaceResult::Ok) ::_exit(kFolderUnwritable);
+        ::_exit(int(ReplaceFileContents(readOnly, "new")));
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    ASSERT_NE(WEXITSTATUS(status), kNotNobody) << "the child could not become nobody";
+    if (WEXITSTATUS(status) == kFolderUnwritable) GTEST_SKIP() << "nobody cannot write in " << d.dir.path().toStdString();
+    EXPECT_EQ(ReplaceResult(WEXITSTATUS(status)), ReplaceResult::CannotCreate);
+    EXPECT_EQ(Slurp(readOnly), "old");
+    EXPECT_EQ(Slurp(writable), "new");
 }
 
 TEST(FileReplace, InPlaceFallbackFindsAFullDiskBeforeTouchingTheOldText) {
