@@ -86,31 +86,31 @@ TEST_F(Keyboard, EnterAndKeypadEnterPressTheToolBarButtonThatHasTheFocus) {
 
 TEST_F(Keyboard, EnterOnADialogButtonPressesThatButtonNotTheDefault) {
     TfrmConfig dialog;
-    TViewerConfig config;
-    config.AutoSlideTime = 7;
-    bool focused = false;
-    QTimer::singleShot(0, [&] {
-        dialog.edtAutoSlideTime->setText(QStringLiteral("9"));
-        focused = QTest::qWaitForWindowActive(&dialog);
-        dialog.btnCancel->setFocus();
-        focused = focused && dialog.btnCancel->hasFocus();
-        QTest::keyClick(dialog.btnCancel, Qt::Key_Return);
-        if (dialog.isVisible()) dialog.done(-1);
-    });
-    EXPECT_FALSE(ExecuteConfigDialog(dialog, config));
-    EXPECT_TRUE(focused);
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(config.AutoSlideTime, 7);
-
-    // Enter on the OK button takes the edits.
-    QTimer::singleShot(0, [&] {
-        dialog.edtAutoSlideTime->setText(QStringLiteral("9"));
-        if (QTest::qWaitForWindowActive(&dialog)) dialog.btnOk->setFocus();
-        QTest::keyClick(dialog.btnOk, Qt::Key_Enter, Qt::KeypadModifier);
-        if (dialog.isVisible()) dialog.done(-1);
-    });
-    EXPECT_TRUE(ExecuteConfigDialog(dialog, config));
-    EXPECT_EQ(config.AutoSlideTime, 9);
+    // Return on Cancel drops the edit; keypad Enter on OK takes it.
+    const struct {
+        QPushButton* button;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool taken;
+    } cases[] = {{dialog.btnCancel, Qt::Key_Return, Qt::NoModifier, false},
+                 {dialog.btnOk, Qt::Key_Enter, Qt::KeypadModifier, true}};
+    for (const auto& c : cases) {
+        TViewerConfig config;
+        config.AutoSlideTime = 7;
+        bool focused = false;
+        QTimer::singleShot(0, [&] {
+            dialog.edtAutoSlideTime->setText(QStringLiteral("9"));
+            focused = QTest::qWaitForWindowActive(&dialog);
+            c.button->setFocus();
+            focused = focused && c.button->hasFocus();
+            QTest::keyClick(c.button, c.key, c.modifiers);
+            if (dialog.isVisible()) dialog.done(-1);
+        });
+        EXPECT_EQ(ExecuteConfigDialog(dialog, config), c.taken);
+        EXPECT_TRUE(focused);
+        EXPECT_EQ(dialog.result(), c.taken ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(config.AutoSlideTime, c.taken ? 9 : 7);
+    }
 }
 
 TEST_F(Keyboard, EscapeClosesTheHelpWindowFromAnyOfItsParts) {

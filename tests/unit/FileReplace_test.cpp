@@ -23,25 +23,6 @@ struct Dir {
     std::string Path(const std::string& name) const { return dir.path().toStdString() + "/" + name; }
 };
 
-TEST(FileReplace, WholeFileReaderTellsWhyItFailed) {
-    Dir d;
-    std::string out = "stale";
-    EXPECT_EQ(ReadWholeFile(d.Path("missing"), out, 100), ReadResult::Missing);
-    EXPECT_EQ(out, "");
-    Spit(d.Path("plain"), "0123456789");
-    EXPECT_EQ(ReadWholeFile(d.Path("plain/below"), out, 100), ReadResult::Missing);
-    EXPECT_EQ(ReadWholeFile(d.Path(""), out, 100), ReadResult::Failed);  // a folder
-    ASSERT_EQ(::mkfifo(d.Path("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(ReadWholeFile(d.Path("fifo"), out, 100), ReadResult::Failed);  // and no hang
-    EXPECT_EQ(ReadWholeFile(d.Path("plain"), out, 9), ReadResult::TooLarge);
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(ReadWholeFile(d.Path("plain"), out, 10), ReadResult::Ok);
-    EXPECT_EQ(out, "0123456789");
-    std::vector<uint8_t> bytes(1000, 7);  // reused storage keeps no stale tail
-    EXPECT_TRUE(ReadFileBytes(d.Path("plain"), bytes, 10));
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0123456789");
-}
-
 // What a user gets from ReplaceFileContents on their own read-only file in
 // their own folder. Root may write any file, so as root the write is made by a
 // child that has become nobody, with the folder and the files nobody's own.
