@@ -11,6 +11,7 @@
 
 #include "tests/unit/PeakMemory.h"
 #include "ViewerFixture.h"
+#include "tests/unit/ImageFixtures.h"
 
 using namespace pelumir;
 using testutil::FramePixel;
@@ -52,32 +53,18 @@ QByteArray WithJpegSize(QByteArray jpeg, int w, int h) {
     return jpeg;
 }
 
-void Put32(QByteArray& b, qsizetype at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = char(v >> (8 * i));
-}
-
 // A 40-byte-header BMP with the given claims and whatever data follows.
-QByteArray BmpBytes(int32_t w, int32_t h, int bits, uint32_t compression, const QByteArray& palette,
+QByteArray BmpBytes(int32_t w, int32_t h, int bits, uint32_t compression, const std::vector<uint32_t>& palette,
                     const QByteArray& data) {
-    QByteArray b(54, '\0');
-    b[0] = 'B';
-    b[1] = 'M';
-    Put32(b, 10, uint32_t(54 + palette.size()));
-    Put32(b, 14, 40);
-    Put32(b, 18, uint32_t(w));
-    Put32(b, 22, uint32_t(h));
-    b[26] = 1;
-    b[28] = char(bits);
-    Put32(b, 30, compression);
-    Put32(b, 46, uint32_t(palette.size() / 4));
-    b += palette + data;
-    Put32(b, 2, uint32_t(b.size()));
-    return b;
+    std::vector<uint8_t> b = testutil::BmpHeaders({w, h, bits, 40, compression, {}, palette});
+    b.insert(b.end(), data.begin(), data.end());
+    testutil::PutLittle(b, 2, uint32_t(b.size()), 4);
+    return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()));
 }
 
-QByteArray GreyPalette(int entries) {
-    QByteArray p;
-    for (int i = 0; i < entries; ++i) p += QByteArray(3, char(255 - i)) + '\0';
+std::vector<uint32_t> GreyPalette(int entries) {
+    std::vector<uint32_t> p;
+    for (int i = 0; i < entries; ++i) p.push_back(uint32_t(255 - i) * 0x010101);
     return p;
 }
 

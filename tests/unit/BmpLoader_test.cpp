@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 
+#include "tests/unit/ImageFixtures.h"
 #include "tests/unit/PeakMemory.h"
 #include "viewer/BitmapUtils.h"
 #include "viewer/ImageFile.h"
@@ -30,34 +31,9 @@ struct BmpLayout {
     bool coreHeader = false;             // OS/2's 12-byte header, 3-byte palette entries
 };
 
-// `rows` run top to bottom, each padded to 32 bits already.
 std::vector<uint8_t> MakeBmp(const BmpLayout& s, const Rows& rows) {
-    const uint32_t info = s.coreHeader ? 12 : 40, entry = s.coreHeader ? 3 : 4;
-    const uint32_t offBits = 14 + info + uint32_t(s.palette.size()) * entry;
-    std::vector<uint8_t> bmp(offBits, 0);
-    auto put = [&bmp](size_t at, uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) bmp[at + size_t(i)] = uint8_t(v >> (8 * i));
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put(10, offBits, 4);
-    put(14, info, 4);
-    const int field = s.coreHeader ? 2 : 4;
-    put(18, uint32_t(s.width), field);
-    put(18 + size_t(field), uint32_t(s.height), field);
-    put(18 + 2 * size_t(field), 1, 2);
-    put(20 + 2 * size_t(field), uint32_t(s.bitCount), 2);
-    if (!s.coreHeader) {
-        put(30, s.compression, 4);
-        put(46, uint32_t(s.palette.size()), 4);
-    }
-    for (size_t i = 0; i < s.palette.size(); ++i) put(14 + info + i * entry, s.palette[i], 3);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const auto& row = rows[s.height < 0 ? i : rows.size() - 1 - i];
-        bmp.insert(bmp.end(), row.begin(), row.end());
-    }
-    put(2, uint32_t(bmp.size()), 4);
-    return bmp;
+    return testutil::BuildBmpRows({s.width, s.height, s.bitCount, s.coreHeader ? 12u : 40u, s.compression, {}, s.palette},
+                                  rows);
 }
 
 // A 3 x 2 picture, narrow enough that every depth pads its rows. Palette

@@ -98,30 +98,49 @@ inline void PutLittle(std::vector<uint8_t>& b, size_t at, uint32_t v, int bytes)
     for (int i = 0; i < bytes; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
 }
 
-// `pixels` holds raw pixel values (indexes or packed colours), top row first.
-inline std::vector<uint8_t> BuildBmp(const BmpSpec& k, const std::vector<uint32_t>& pixels) {
+// The file header, the info header (12 bytes is OS/2's core header, with
+// 16-bit sizes and 3-byte palette entries), masks and palette.
+inline std::vector<uint8_t> BmpHeaders(const BmpSpec& k) {
+    const bool core = k.infoSize == 12;
     std::vector<uint8_t> b(14 + k.infoSize, 0);
     b[0] = 'B';
     b[1] = 'M';
     PutLittle(b, 14, k.infoSize, 4);
-    PutLittle(b, 18, uint32_t(k.width), 4);
-    PutLittle(b, 22, uint32_t(k.height), 4);
-    PutLittle(b, 26, 1, 2);
-    PutLittle(b, 28, uint32_t(k.bits), 2);
+    const int field = core ? 2 : 4;
+    PutLittle(b, 18, uint32_t(k.width), field);
+    PutLittle(b, 18 + size_t(field), uint32_t(k.height), field);
+    PutLittle(b, 18 + 2 * size_t(field), 1, 2);
+    PutLittle(b, 20 + 2 * size_t(field), uint32_t(k.bits), 2);
     if (k.infoSize >= 20) PutLittle(b, 30, k.compression, 4);
     if (k.infoSize >= 36) PutLittle(b, 46, uint32_t(k.colourCount >= 0 ? k.colourCount : int64_t(k.palette.size())), 4);
     for (size_t i = 0; i < k.masks.size(); ++i) {
         if (k.infoSize == 40) PutLittle(b, b.size(), k.masks[i], 4);
         else if (54 + 4 * i < 14 + k.infoSize) PutLittle(b, 54 + 4 * i, k.masks[i], 4);
     }
-    for (uint32_t c : k.palette) PutLittle(b, b.size(), c, 4);
+    for (uint32_t c : k.palette) PutLittle(b, b.size(), c, core ? 3 : 4);
     if (k.offBits >= 0) b.resize(size_t(k.offBits), 0);
     PutLittle(b, 10, uint32_t(b.size()), 4);
+    return b;
+}
+
+// `rows` run top to bottom, each padded to 32 bits already.
+inline std::vector<uint8_t> BuildBmpRows(const BmpSpec& k, const std::vector<std::vector<uint8_t>>& rows) {
+    std::vector<uint8_t> b = BmpHeaders(k);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto& row = rows[k.height < 0 ? i : rows.size() - 1 - i];
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    PutLittle(b, 2, uint32_t(b.size()), 4);
+    return b;
+}
+
+// `pixels` holds raw pixel values (indexes or packed colours), top row first.
+inline std::vector<uint8_t> BuildBmp(const BmpSpec& k, const std::vector<uint32_t>& pixels) {
     const int rows = k.height < 0 ? -k.height : k.height;
     const size_t stride = (size_t(k.width) * size_t(k.bits) + 31) / 32 * 4;
-    for (int i = 0; i < rows; ++i) {
-        const int y = k.height < 0 ? i : rows - 1 - i;
-        std::vector<uint8_t> row(stride, 0);
+    std::vector<std::vector<uint8_t>> packed(size_t(rows), std::vector<uint8_t>(stride, 0));
+    for (int y = 0; y < rows; ++y) {
+        std::vector<uint8_t>& row = packed[size_t(y)];
         for (int x = 0; x < k.width; ++x) {
             const uint32_t v = pixels[size_t(y) * size_t(k.width) + size_t(x)];
             if (k.bits >= 8) {
@@ -131,10 +150,8 @@ inline std::vector<uint8_t> BuildBmp(const BmpSpec& k, const std::vector<uint32_
                 row[size_t(bit / 8)] |= uint8_t((v & ((1u << k.bits) - 1)) << (8 - k.bits - bit % 8));
             }
         }
-        b.insert(b.end(), row.begin(), row.end());
     }
-    PutLittle(b, 2, uint32_t(b.size()), 4);
-    return b;
+    return BuildBmpRows(k, packed);
 }
 
 // Noise of any depth; the indexed depths get a grey palette of their size.
