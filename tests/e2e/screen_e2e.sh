@@ -101,8 +101,7 @@ for SCALE in ${SCALES[@]}; do
   expect_colour 519 300 0 0 0 40
   xdotool key Escape
 
-  xdotool windowactivate --sync "$MAIN" key --clearmodifiers alt+F4 || true
-  wait_until 20 sh -c "! kill -0 $APP" || fail "$SCALE: program did not exit"
+  close_main
   echo "scale $SCALE passed"
 done
 echo "e2e passed"

@@ -60,8 +60,7 @@ xdotool key Escape
 wait_screen 30 400 300 255 255 255 40
 
 # Closing saves the default list beside the program and ends it.
-xdotool windowactivate --sync "$MAIN" key --clearmodifiers alt+F4 || true
-wait_until 20 sh -c "! kill -0 $APP" || fail "program did not exit"
+close_main
 grep -q 'first.jpg' "$APPDIR/default.txt" || fail "default.txt was not written"
 [ -f "$APPDIR/plm.ini" ] || fail "plm.ini was not written"
 echo "e2e passed"
