@@ -9,19 +9,19 @@ using pelumir::BaseFolderFacts;
 using pelumir::ChooseBaseFolder;
 
 TEST(BaseFolder, WritableProgramFolderWinsElseTheUsersConfigFolder) {
-    BaseFolderFacts f{"/opt/p/", true, "/xdg", "/home/u"};
-    EXPECT_EQ(ChooseBaseFolder(f), "/opt/p/");  // a portable copy keeps its files beside it
+    BaseFolderFacts f{"/program/", true, "/config-home", "/user-home"};
+    EXPECT_EQ(ChooseBaseFolder(f), "/program/");  // a portable copy keeps its files beside it
     f.executableDirWritable = false;
-    EXPECT_EQ(ChooseBaseFolder(f), "/xdg/pelumir/");
-    f.xdgConfigHome = "/xdg/";
-    EXPECT_EQ(ChooseBaseFolder(f), "/xdg/pelumir/");
+    EXPECT_EQ(ChooseBaseFolder(f), "/config-home/pelumir/");
+    f.xdgConfigHome = "/config-home/";
+    EXPECT_EQ(ChooseBaseFolder(f), "/config-home/pelumir/");
     // The variable counts only when absolute, as the base-directory rules say.
     for (const char* ignored : {"", "relative/cfg", "~/cfg"}) {
         f.xdgConfigHome = ignored;
-        EXPECT_EQ(ChooseBaseFolder(f), "/home/u/.config/pelumir/") << ignored;
+        EXPECT_EQ(ChooseBaseFolder(f), "/user-home/.config/pelumir/") << ignored;
     }
     f.home = "";
-    EXPECT_EQ(ChooseBaseFolder(f), "/opt/p/");
+    EXPECT_EQ(ChooseBaseFolder(f), "/program/");
 }
 
 TEST(BaseFolder, PrivateFolderIsMadeWithItsParentsAndOnlyForItsUser) {

@@ -97,9 +97,9 @@ TEST(HelpFile, ValuesOfTheRunningProgramFillTheirPlacesEscaped) {
         "- {{basedir}}/plm.ini and {{other}} and {{basedir\n"
         "## {{basedir}}\n"
         "    ls {{basedir}}\n");
-    const HelpValues values = {{"basedir", "/home/a&b/<c>"}};
+    const HelpValues values = {{"basedir", "/pictures a&b/<c>"}};
     const std::string html = RenderTopicHtml(book, 0, values);
-    const std::string folder = "/home/a&amp;b/&lt;c&gt;";
+    const std::string folder = "/pictures a&amp;b/&lt;c&gt;";
     EXPECT_NE(html.find("<p>In use: " + folder + ", see <a href=\"topic:files\">Files</a> " + folder + "</p>"),
               std::string::npos) << html;
     // A name the program did not give, and an unclosed one, stay as written.

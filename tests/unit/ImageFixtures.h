@@ -18,7 +18,7 @@
 
 namespace testutil {
 
-struct JpegSpec {
+struct JpegRecipe {
     int width = 64, height = 64;
     J_COLOR_SPACE input = JCS_RGB;  // RGB, GRAYSCALE or CMYK pixels
     J_COLOR_SPACE stored = JCS_YCbCr;
@@ -31,8 +31,8 @@ struct JpegSpec {
 
 inline int Components(J_COLOR_SPACE space) { return space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3; }
 
-// `pixels` run top row first, Components(spec.input) bytes a pixel.
-inline std::vector<uint8_t> EncodeJpeg(const JpegSpec& spec, const std::vector<uint8_t>& pixels) {
+// `pixels` run top row first, Components(recipe.input) bytes a pixel.
+inline std::vector<uint8_t> EncodeJpeg(const JpegRecipe& recipe, const std::vector<uint8_t>& pixels) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -40,21 +40,21 @@ inline std::vector<uint8_t> EncodeJpeg(const JpegSpec& spec, const std::vector<u
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = JDIMENSION(spec.width);
-    c.image_height = JDIMENSION(spec.height);
-    c.input_components = Components(spec.input);
-    c.in_color_space = spec.input;
+    c.image_width = JDIMENSION(recipe.width);
+    c.image_height = JDIMENSION(recipe.height);
+    c.input_components = Components(recipe.input);
+    c.in_color_space = recipe.input;
     jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, spec.stored);
-    c.write_Adobe_marker = spec.adobeMarker && spec.input == JCS_CMYK;
-    c.arith_code = spec.arithmetic;
-    if (!spec.subsampled)
+    jpeg_set_colorspace(&c, recipe.stored);
+    c.write_Adobe_marker = recipe.adobeMarker && recipe.input == JCS_CMYK;
+    c.arith_code = recipe.arithmetic;
+    if (!recipe.subsampled)
         for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-    jpeg_set_quality(&c, spec.quality, TRUE);
-    if (spec.progressive) jpeg_simple_progression(&c);
+    jpeg_set_quality(&c, recipe.quality, TRUE);
+    if (recipe.progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&pixels[c.next_scanline * JDIMENSION(spec.width * c.input_components)]);
+        JSAMPROW row = const_cast<JSAMPLE*>(&pixels[c.next_scanline * JDIMENSION(recipe.width * c.input_components)]);
         jpeg_write_scanlines(&c, &row, 1);
     }
     jpeg_finish_compress(&c);
@@ -73,13 +73,13 @@ inline uint32_t NextNoise(uint32_t& state) {
 
 // A gradient under noise: a picture that compresses poorly, so its file
 // spans many pieces of a reader.
-inline std::vector<uint8_t> NoisyJpeg(JpegSpec spec) {
-    std::vector<uint8_t> pixels(size_t(spec.width) * size_t(spec.height) * size_t(Components(spec.input)));
-    const size_t rowBytes = pixels.size() / size_t(spec.height);
+inline std::vector<uint8_t> NoisyJpeg(JpegRecipe recipe) {
+    std::vector<uint8_t> pixels(size_t(recipe.width) * size_t(recipe.height) * size_t(Components(recipe.input)));
+    const size_t rowBytes = pixels.size() / size_t(recipe.height);
     uint32_t state = 0x9E3779B9;
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = uint8_t(i % rowBytes * 3 + i / rowBytes * 2 + NextNoise(state) % 48);
-    return EncodeJpeg(spec, pixels);
+    return EncodeJpeg(recipe, pixels);
 }
 
 struct BmpSpec {

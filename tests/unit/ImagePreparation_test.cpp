@@ -12,14 +12,14 @@
 namespace pelumir {
 namespace {
 
-using testutil::JpegSpec;
+using testutil::JpegRecipe;
 
 // Noisy pictures, so the files span many pieces.
-std::string Jpeg(JpegSpec spec, int w = 320, int h = 200) {
-    spec.width = w;
-    spec.height = h;
-    spec.subsampled = true;
-    const auto bytes = testutil::NoisyJpeg(spec);
+std::string Jpeg(JpegRecipe recipe, int w = 320, int h = 200) {
+    recipe.width = w;
+    recipe.height = h;
+    recipe.subsampled = true;
+    const auto bytes = testutil::NoisyJpeg(recipe);
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -45,7 +45,7 @@ int PrepareInPieces(ImagePreparation& prep, const std::string& path, int w, int 
 TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
     testutil::TempDir dir;
     std::vector<std::pair<std::string, std::string>> files;  // name, bytes
-    const std::pair<const char*, JpegSpec> jpegs[] = {
+    const std::pair<const char*, JpegRecipe> jpegs[] = {
         {"baseline.jpg", {}},
         {"progressive.jpg", {.progressive = true}},
         {"grey.jpg", {.input = JCS_GRAYSCALE, .stored = JCS_GRAYSCALE}},
@@ -55,7 +55,7 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
         {"ycck.jpg", {.input = JCS_CMYK, .stored = JCS_YCCK, .progressive = true}},
         {"arithmetic.jpg", {.progressive = true, .arithmetic = true}},  // a decoder that cannot stop midway
     };
-    for (const auto& [name, spec] : jpegs) files.emplace_back(name, Jpeg(spec));
+    for (const auto& [name, recipe] : jpegs) files.emplace_back(name, Jpeg(recipe));
     for (int bits : {1, 4, 8, 16, 24, 32}) files.emplace_back("depth" + std::to_string(bits) + ".bmp", Bmp(bits));
     const std::string baseline = files[0].second, progressive = files[1].second;
     // Cut short, a JPEG still decodes to full size; past its end the

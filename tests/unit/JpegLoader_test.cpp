@@ -21,7 +21,7 @@ namespace {
 
 // ---- fixtures, written by libjpeg's compressor ----
 
-using JpegFixture = testutil::JpegSpec;
+using JpegFixture = testutil::JpegRecipe;
 using testutil::EncodeJpeg;
 
 struct Rgb {
