@@ -41,16 +41,17 @@ ImageLoad::State ImageLoad::Step(StepDeadline deadline) {
 // One piece of work; false when a stage stopped at the deadline.
 bool ImageLoad::Advance(StepDeadline deadline) {
     switch (phase_) {
-    case Phase::Open:
+    case Phase::Open: {
         // No file larger than the largest bitmap can be a picture we show.
-        if (!reader_.Open(path_, *bytes_, kMaxBitmapBytes)) {
-            stamp_ = reader_.Stamp();
+        const bool opened = reader_.Open(path_, *bytes_, kMaxBitmapBytes);
+        stamp_ = reader_.Stamp();
+        if (!opened) {
             Fail();
             return true;
         }
-        stamp_ = reader_.Stamp();
         phase_ = Phase::Read;
         return true;
+    }
     case Phase::Read:
         if (!reader_.ReadSome(pieceBytes_ == 0 ? SIZE_MAX : pieceBytes_)) return true;
         if (reader_.Result() != ReadResult::Ok) {
