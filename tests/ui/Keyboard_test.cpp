@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "MainFormFixture.h"
 #include "ModalAnswer.h"
 #include "app/MainForm.h"
 #include "app/SourceListBox.h"
@@ -22,22 +23,8 @@ using testutil::ModalRecord;
 
 namespace {
 
-class Keyboard : public ::testing::Test {
+class Keyboard : public testutil::MainFormFixture {
 protected:
-    void SetUp() override {
-        SetErrorDisplayHook([this](const std::string& m) { errors.push_back(m); });
-        input.executablePath = app.filePath("pelumir").toStdString();
-    }
-    void TearDown() override { SetErrorDisplayHook(nullptr); }
-    // The main window, shown and holding the keyboard.
-    void Activate(QWidget& w) {
-        w.show();
-        w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    }
-    QTemporaryDir app;
-    StartupInput input;
-    std::vector<std::string> errors;
 };
 
 }  // namespace

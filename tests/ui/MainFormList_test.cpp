@@ -19,6 +19,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "MainFormFixture.h"
 #include "ModalAnswer.h"
 #include "app/MainForm.h"
 #include "app/SourceListBox.h"
@@ -119,23 +120,17 @@ void Choose(QFileDialog* dialog, const QString& name) {
     QMetaObject::invokeMethod(dialog, "accept");
 }
 
-class MainFormList : public ::testing::Test {
+class MainFormList : public testutil::MainFormFixture {
 protected:
     void SetUp() override {
-        SetErrorDisplayHook([this](const std::string& m) { errors.push_back(m); });
-        input.executablePath = app.filePath("pelumir").toStdString();
+        MainFormFixture::SetUp();
         dir = files.path().toStdString() + "/";
-    }
-    void TearDown() override {
-        SetErrorDisplayHook(nullptr);
     }
     // The window shown and active, with the keyboard focus on a tool-bar button.
     // Checks then ask the window which of its widgets has the focus: offscreen,
     // nothing activates the window again after a dialog has closed.
     void ShowWithFocusElsewhere(TfrmMain& w) {
-        w.show();
-        w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        Activate(w);
         w.btnOpenView()->setFocus();
         ASSERT_EQ(QApplication::focusWidget(), w.btnOpenView());
     }
@@ -143,10 +138,8 @@ protected:
         Spit(dir + name, "x");
         return dir + name;
     }
-    QTemporaryDir app, files;
+    QTemporaryDir files;
     std::string dir;
-    StartupInput input;
-    std::vector<std::string> errors;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "MainFormFixture.h"
 #include "app/MainForm.h"
 #include "app/SourceListBox.h"
 #include "platform/ErrorDisplay.h"
@@ -15,18 +16,13 @@ using testutil::Slurp;
 
 namespace {
 
-class MainFormSettings : public ::testing::Test {
+class MainFormSettings : public testutil::MainFormFixture {
 protected:
     void SetUp() override {
-        SetErrorDisplayHook([this](const std::string& m) { errors.push_back(m); });
+        MainFormFixture::SetUp();
         base = app.path().toStdString() + "/";
-        input.executablePath = base + "pelumir";
     }
-    void TearDown() override { SetErrorDisplayHook(nullptr); }
-    QTemporaryDir app;
     std::string base;
-    StartupInput input;
-    std::vector<std::string> errors;
 };
 
 }  // namespace

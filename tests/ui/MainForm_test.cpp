@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "MainFormFixture.h"
 #include "ModalAnswer.h"
 #include "app/MainForm.h"
 #include "app/SourceListBox.h"
@@ -19,17 +20,9 @@ using testutil::ModalRecord;
 
 namespace {
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public testutil::MainFormFixture {
 protected:
-    void SetUp() override {
-        SetErrorDisplayHook([this](const std::string& m) { errors.push_back(m); });
-        input.executablePath = app.filePath("pelumir").toStdString();
-    }
-    void TearDown() override { SetErrorDisplayHook(nullptr); }
-    QTemporaryDir app;
     testutil::TempDir files;
-    StartupInput input;
-    std::vector<std::string> errors;
 };
 
 }  // namespace
