@@ -11,9 +11,8 @@ SCALES=("${@:-1 1.25 1.5 1.75 2}")
 source "$(dirname "$0")/x11_session.sh"
 start_x
 
-APPDIR="$E2E_TMP/app"
-mkdir -p "$APPDIR" "$E2E_TMP/pics"
-cp "$PROGRAM" "$APPDIR/pelumir"
+copy_program "$PROGRAM"
+mkdir -p "$E2E_TMP/pics"
 convert -size 1023x767 xc:'#ff0000' "BMP3:$E2E_TMP/pics/wide.bmp"
 convert -size 200x10000 xc:'#00ff00' "BMP3:$E2E_TMP/pics/tall.bmp"
 

@@ -7,10 +7,8 @@ PROGRAM=$1
 source "$(dirname "$0")/x11_session.sh"
 start_x
 
-# The program keeps its settings beside itself: run a private copy.
-APPDIR="$E2E_TMP/app"
-mkdir -p "$APPDIR" "$E2E_TMP/pics"
-cp "$PROGRAM" "$APPDIR/pelumir"
+copy_program "$PROGRAM"
+mkdir -p "$E2E_TMP/pics"
 convert -size 800x600 xc:'#ff0000' "$E2E_TMP/pics/first.jpg"
 convert -size 640x480 xc:'#00ff00' "$E2E_TMP/pics/second.jpg"
 

@@ -59,14 +59,19 @@ open_menu() {
   wait_until 20 sh -c "xdotool search --onlyvisible --pid $1 --name . | grep -vx $2" || fail "menu $3 did not open"
 }
 
-# start_copy <program> [args...]: starts a private copy of the program in
-# $APPDIR (default $E2E_TMP/app; its settings and default list live beside it,
-# so nothing is left from an earlier run) and waits until its main window is
-# placed. Sets APP and MAIN.
-start_copy() {
+# copy_program <program>: a private copy in $APPDIR (default $E2E_TMP/app).
+# The program keeps its settings and default list beside itself, so nothing
+# is left from an earlier run.
+copy_program() {
   APPDIR=${APPDIR:-$E2E_TMP/app}
   mkdir -p "$APPDIR"
   cp "$1" "$APPDIR/pelumir"
+}
+
+# start_copy <program> [args...]: starts a private copy of the program and
+# waits until its main window is placed. Sets APP and MAIN.
+start_copy() {
+  copy_program "$1"
   shift
   (cd "$E2E_TMP" && exec "$APPDIR/pelumir" "$@" >"$APPDIR/app.log" 2>&1) &
   APP=$!
