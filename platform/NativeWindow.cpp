@@ -54,9 +54,11 @@ QSize NativeVisibleSize(const QWidget* window) {
     const xcb_window_t root = geo->root;
     const int w = geo->width, h = geo->height;
     std::free(geo);
-    xcb_get_geometry_reply_t* rootGeo = xcb_get_geometry_reply(c, xcb_get_geometry(c, root), nullptr);
-    xcb_translate_coordinates_reply_t* at =
-        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr);
+    // Both questions go out before either answer is awaited: one round trip, not two.
+    const xcb_get_geometry_cookie_t rootCookie = xcb_get_geometry(c, root);
+    const xcb_translate_coordinates_cookie_t atCookie = xcb_translate_coordinates(c, id, root, 0, 0);
+    xcb_get_geometry_reply_t* rootGeo = xcb_get_geometry_reply(c, rootCookie, nullptr);
+    xcb_translate_coordinates_reply_t* at = xcb_translate_coordinates_reply(c, atCookie, nullptr);
     QSize size(w, h);
     // A window a pixel wider than the screen shows one pixel less.
     if (rootGeo != nullptr && at != nullptr) {

@@ -110,7 +110,9 @@ void TfrmGrpView::BuildPlayOrder() { PlayList_ = pelumir::BuildPlayOrder(SourceI
 
 void TfrmGrpView::ShowCurrentImage() {
     if (!IndexValid()) return;
-    const int w = ViewWidth(), h = ViewHeight();
+    // Asked of the window system once per change: each question is a round trip.
+    const QSize view = ViewSize();
+    const int w = view.width(), h = view.height();
     const std::string& path = PlayList_[size_t(CurrentIndex_)];
     ++decodeCount_;
     // The image made ready ahead is taken when it is this one, at this size,
@@ -118,14 +120,13 @@ void TfrmGrpView::ShowCurrentImage() {
     if (!next_.Holds(path, w, h)) next_.Start(path, w, h);
     next_.Finish();
     next_.TakeInto(SourceBitmap_, BackBuffer_);
-    AimPreparation();
+    AimPreparation(w, h);
     RefreshView();
 }
 
-void TfrmGrpView::AimPreparation() {
+void TfrmGrpView::AimPreparation(int w, int h) {
     nextOrderWanted_ = false;
     nextOrder_.clear();
-    const int w = ViewWidth(), h = ViewHeight();
     if (size_t(CurrentIndex_) + 1 < PlayList_.size()) {
         next_.Start(PlayList_[size_t(CurrentIndex_) + 1], w, h);
     } else if (Config_.LoopMode) {
@@ -148,7 +149,10 @@ void TfrmGrpView::PrepareNextStep() {
         nextOrder_ = pelumir::BuildPlayOrder(SourceImages, Config_.ImageSortType);
         nextOrderSeedAfter_ = RandomSeed;
         RandomSeed = nextOrderSeedBefore_;  // drawn again, the same draws, when the pass really ends
-        if (!nextOrder_.empty()) next_.Start(nextOrder_.front(), ViewWidth(), ViewHeight());
+        if (!nextOrder_.empty()) {
+            const QSize view = ViewSize();
+            next_.Start(nextOrder_.front(), view.width(), view.height());
+        }
         return;
     }
     if (next_.Step(std::chrono::steady_clock::now() + kPrepareStepBudget) || !next_.Aimed()) prepareTimer_.stop();
@@ -232,7 +236,8 @@ void TfrmGrpView::RotateCurrentImage() {
     ConvertToBit32(SourceBitmap_);
     Bitmap rotated = RotateBitmapRight(SourceBitmap_);
     SourceBitmap_ = std::move(rotated);
-    const int w = ViewWidth(), h = ViewHeight();
+    const QSize view = ViewSize();
+    const int w = view.width(), h = view.height();
     if (BackBuffer_.Width() != w || BackBuffer_.Height() != h)
         BackBuffer_.Allocate(w, h, 32, Bitmap::Init::Uninitialised);
     DrawFitted(SourceBitmap_, BackBuffer_, w, h);

@@ -77,7 +77,8 @@ protected:
 private:
     void CloseViewer();
     bool IndexValid() const;
-    void AimPreparation();
+    // Starts making the next image ready for a view of w x h device pixels.
+    void AimPreparation(int w, int h);
     void DropPreparation();
 
     Timer tmrImgInfo_;
