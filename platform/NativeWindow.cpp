@@ -20,17 +20,27 @@ xcb_connection_t* ConnectionFor(const QWidget* window) {
     return x11->connection();
 }
 
+// An atom keeps its number for as long as the server runs, and windows are
+// placed by asking again and again: one round trip per connection is enough.
+xcb_atom_t FrameExtentsAtom(xcb_connection_t* c) {
+    static xcb_connection_t* askedOn = nullptr;
+    static xcb_atom_t atom = XCB_ATOM_NONE;
+    if (c == askedOn && atom != XCB_ATOM_NONE) return atom;
+    static const char name[] = "_NET_FRAME_EXTENTS";
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof name - 1, name), nullptr);
+    if (reply == nullptr) return XCB_ATOM_NONE;
+    askedOn = c;
+    atom = reply->atom;
+    std::free(reply);
+    return atom;
+}
+
 }  // namespace
 
 QMargins WindowManagerFrame(const QWidget* window) {
     xcb_connection_t* c = ConnectionFor(window);
     if (c == nullptr) return {};
-    static const char name[] = "_NET_FRAME_EXTENTS";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof name - 1, name), nullptr);
-    if (atom == nullptr) return {};
-    const xcb_atom_t extents = atom->atom;
-    std::free(atom);
+    const xcb_atom_t extents = FrameExtentsAtom(c);
     if (extents == XCB_ATOM_NONE) return {};
     xcb_get_property_reply_t* prop = xcb_get_property_reply(
         c, xcb_get_property(c, 0, xcb_window_t(window->winId()), extents, XCB_ATOM_CARDINAL, 0, 4), nullptr);
