@@ -104,12 +104,12 @@ bool TSourceListBox::canInsertFromMimeData(const QMimeData* source) const {
 void TSourceListBox::insertFromMimeData(const QMimeData* source) {
     // A file manager's copy also offers the URLs as text, which would match
     // no file: the names go in as whole lines instead, as a drop adds them.
-    if (LocalFileNames(source).empty()) {
+    std::vector<std::string> names = LocalFileNames(source);
+    if (names.empty()) {
         QPlainTextEdit::insertFromMimeData(source);
         return;
     }
     // A name with a line break would come back as two broken lines.
-    std::vector<std::string> names = LocalFileNames(source);
     const size_t left = RemoveNamesWithLineBreaks(names);
     if (left > 0 && OnNamesLeftOut) OnNamesLeftOut(left);
     if (names.empty()) return;
