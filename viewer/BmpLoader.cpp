@@ -117,12 +117,12 @@ bool ParseInfoHeader(const uint8_t* info, uint32_t infoSize, size_t available, B
     return true;
 }
 
-bool ParseHeaders(const uint8_t* h, size_t available, uint64_t fileSize, BmpLayout& layout) {
-    if (available < kFileHeaderSize + 4 || h[0] != 'B' || h[1] != 'M') return false;
+bool ParseHeaders(const uint8_t* h, size_t fileSize, BmpLayout& layout) {
+    if (fileSize < kFileHeaderSize + 4 || h[0] != 'B' || h[1] != 'M') return false;
     const uint32_t offBits = Le32(h + 10);
     const uint32_t infoSize = Le32(h + 14);
     uint32_t colourCount = 0, masksAfter = 0;
-    if (!ParseInfoHeader(h + kFileHeaderSize, infoSize, available - kFileHeaderSize, layout, colourCount, masksAfter))
+    if (!ParseInfoHeader(h + kFileHeaderSize, infoSize, fileSize - kFileHeaderSize, layout, colourCount, masksAfter))
         return false;
     const int b = layout.bitCount;
     if (b != 1 && b != 2 && b != 4 && b != 8 && b != 16 && b != 24 && b != 32) return false;
@@ -240,7 +240,7 @@ bool CopyFromQtImage(QImage image, const BmpLayout& layout, Bitmap& out) {
     return true;
 }
 
-bool ReadPixels(QIODevice& device, const BmpLayout& layout, Bitmap& out) {
+bool ReadPixels(const uint8_t* file, size_t fileSize, const BmpLayout& layout, Bitmap& out) {
     // Run-length files may skip pixels; those get index 0 rather than
     // whatever the memory held before.
     const auto init = layout.Compressed() ? Bitmap::Init::Zero : Bitmap::Init::Uninitialised;
@@ -249,6 +249,9 @@ bool ReadPixels(QIODevice& device, const BmpLayout& layout, Bitmap& out) {
     out.SetMasks({});
     out.Palette().clear();
 
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(file), qsizetype(fileSize));
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
     QImageReader reader(&device, "bmp");
     reader.setAutoDetectImageFormat(false);  // BMP or nothing, whatever the bytes
     // Qt decodes straight into our rows when the image it is given already
@@ -263,32 +266,20 @@ bool ReadPixels(QIODevice& device, const BmpLayout& layout, Bitmap& out) {
     return true;
 }
 
-bool DecodeFrom(QIODevice& device, const uint8_t* header, size_t headerSize, uint64_t fileSize, Bitmap& out) {
+}  // namespace
+
+bool DecodeBmp(const uint8_t* data, size_t size, Bitmap& out) {
     BmpLayout layout;
     bool ok = false;
-    if (ParseHeaders(header, headerSize, fileSize, layout)) {
+    if (data != nullptr && size <= uint64_t(std::numeric_limits<qsizetype>::max()) && ParseHeaders(data, size, layout)) {
         try {
-            // The whole file is in memory: the kinds Qt refuses are read from it.
-            ok = layout.ownDecoder ? DecodeOwn(header, fileSize, layout, out) : ReadPixels(device, layout, out);
+            ok = layout.ownDecoder ? DecodeOwn(data, size, layout, out) : ReadPixels(data, size, layout, out);
         } catch (const std::exception&) {
             ok = false;  // the bitmap refused the size, or memory ran out
         }
     }
     if (!ok) out.Clear();
     return ok;
-}
-
-}  // namespace
-
-bool DecodeBmp(const uint8_t* data, size_t size, Bitmap& out) {
-    if (data == nullptr || size == 0 || size > uint64_t(std::numeric_limits<qsizetype>::max())) {
-        out.Clear();
-        return false;
-    }
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return DecodeFrom(buffer, data, size, size, out);
 }
 
 }  // namespace pelumir
