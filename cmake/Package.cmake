@@ -49,8 +49,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The linked libraries (Qt, libjpeg-turbo, ICU, X11) come from dpkg-shlibdeps;
 # Qt's X11 platform plugin ships in libqt6gui6, which the program links. What
 # is only loaded at run time is named here: a Japanese font, so the interface
-# never shows boxes.
+# never shows boxes, and the colour emoji font file names fall back to.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-urw-base35")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-urw-base35, fonts-noto-color-emoji")
 include(CPack)

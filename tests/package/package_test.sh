@@ -41,6 +41,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libicu[0-9]+' 'fonts-ipafont-gothic'; do
   grep -Eq "(^|[ ,|])$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+grep -Eq "(^|[ ,|])fonts-noto-color-emoji( |,|$)" <<<"$recommends" || fail "Recommends lacks the emoji font: $recommends"
 
 lintian --fail-on error "$deb" || fail "lintian reports errors"
 
