@@ -24,7 +24,7 @@
 #include "tests/unit/PeakMemory.h"
 #include "bench/Bench.h"
 #include "platform/Bitmap.h"
-#include "viewer/ImageFile.h"
+#include "image/ImageFile.h"
 #include "viewer/grpform.h"
 #include "viewer/StretchDraw.h"
 

@@ -5,7 +5,7 @@
 
 #include "FuzzCheck.h"
 #include "platform/Bitmap.h"
-#include "viewer/BmpLoader.h"
+#include "image/BmpLoader.h"
 #include "viewer/StretchDraw.h"
 
 namespace {

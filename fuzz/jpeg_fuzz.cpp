@@ -10,7 +10,7 @@
 
 #include "FuzzCheck.h"
 #include "platform/Bitmap.h"
-#include "viewer/JpegLoader.h"
+#include "image/JpegLoader.h"
 #include "viewer/StretchDraw.h"
 
 namespace {

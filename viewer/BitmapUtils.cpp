@@ -10,7 +10,7 @@
 #include <sys/mman.h>
 #endif
 
-#include "viewer/MaskChannel.h"
+#include "platform/MaskChannel.h"
 
 namespace pelumir {
 namespace {

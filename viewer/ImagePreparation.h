@@ -8,7 +8,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/FileSystem.h"
-#include "viewer/ImageFile.h"
+#include "image/ImageFile.h"
 
 namespace pelumir {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/Exception.h"
-#include "viewer/MaskChannel.h"
+#include "platform/MaskChannel.h"
 
 namespace pelumir {
 

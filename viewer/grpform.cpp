@@ -12,7 +12,7 @@
 #include "platform/ScreenSaver.h"
 #include "viewer/BitmapUtils.h"
 #include "viewer/InfoOverlay.h"
-#include "viewer/ImageFile.h"
+#include "image/ImageFile.h"
 #include "viewer/PlayOrder.h"
 #include "viewer/StretchDraw.h"
 

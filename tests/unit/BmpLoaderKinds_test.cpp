@@ -9,7 +9,7 @@
 
 #include "tests/unit/ImageFixtures.h"
 #include "viewer/BitmapUtils.h"
-#include "viewer/BmpLoader.h"
+#include "image/BmpLoader.h"
 #include "viewer/StretchDraw.h"
 
 namespace pelumir {

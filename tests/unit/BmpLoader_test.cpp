@@ -1,4 +1,4 @@
-#include "viewer/BmpLoader.h"
+#include "image/BmpLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/PeakMemory.h"
 #include "viewer/BitmapUtils.h"
-#include "viewer/ImageFile.h"
+#include "image/ImageFile.h"
 #include "viewer/StretchDraw.h"
 
 namespace pelumir {

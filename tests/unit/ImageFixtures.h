@@ -13,7 +13,7 @@
 
 #include <jpeglib.h>
 
-#include "viewer/ImageFile.h"
+#include "image/ImageFile.h"
 #include "viewer/StretchDraw.h"
 
 namespace testutil {

@@ -1,4 +1,4 @@
-#include "viewer/JpegLoader.h"
+#include "image/JpegLoader.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/PeakMemory.h"
-#include "viewer/ImageFile.h"
+#include "image/ImageFile.h"
 
 namespace pelumir {
 namespace {

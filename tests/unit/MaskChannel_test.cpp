@@ -2,7 +2,7 @@
 // arithmetic for every value of every narrow width.
 #include <gtest/gtest.h>
 
-#include "viewer/MaskChannel.h"
+#include "platform/MaskChannel.h"
 
 namespace pelumir {
 namespace {

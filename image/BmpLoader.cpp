@@ -1,4 +1,4 @@
-#include "viewer/BmpLoader.h"
+#include "image/BmpLoader.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -11,7 +11,7 @@
 #include <exception>
 #include <limits>
 
-#include "viewer/MaskChannel.h"
+#include "platform/MaskChannel.h"
 
 namespace pelumir {
 

@@ -1,7 +1,7 @@
-#include "viewer/ImageFile.h"
+#include "image/ImageFile.h"
 
 #include "platform/Path.h"
-#include "viewer/BmpLoader.h"
+#include "image/BmpLoader.h"
 
 namespace pelumir {
 

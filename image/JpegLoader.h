@@ -1,17 +1,13 @@
 #pragma once
 // JPEG decoding through libjpeg: the only unit that includes jpeglib.h.
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include "image/StepDeadline.h"
 #include "platform/Bitmap.h"
 
 namespace pelumir {
-
-using StepDeadline = std::chrono::steady_clock::time_point;
-// A deadline that never comes: the work runs to its end.
-inline constexpr StepDeadline kNoDeadline = StepDeadline::max();
 
 // Decodes the whole image at full size: 24-bit rows in DIB byte order (B, G, R),
 // or an 8-bit palette bitmap of at most 236 colours for greyscale files.

@@ -8,7 +8,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/FileSystem.h"
-#include "viewer/JpegLoader.h"
+#include "image/JpegLoader.h"
 
 namespace pelumir {
 

@@ -1,4 +1,4 @@
-#include "viewer/JpegLoader.h"
+#include "image/JpegLoader.h"
 
 // jpeglib.h uses FILE and size_t without including their headers.
 #include <cstdio>
