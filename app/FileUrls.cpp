@@ -2,15 +2,19 @@
 
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
 
 namespace pelumir {
 
 namespace {
 
 // The path exactly as its bytes stand, so names that are not valid UTF-8
-// arrive unchanged.
+// arrive unchanged; up to a NUL, which no name holds and which would end the
+// saved list there.
 std::string LocalPathBytes(const QUrl& url) {
-    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    std::string path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    path.resize(std::min(path.size(), path.find('\0')));
+    return path;
 }
 
 }  // namespace

@@ -8,8 +8,8 @@ class QMimeData;
 
 namespace pelumir {
 
-// The local file URLs' paths, percent-decoded to their bytes, whole and in
-// the order given; other URLs are left out.
+// The local file URLs' paths, percent-decoded to their bytes, whole (up to
+// a NUL, if any) and in the order given; other URLs are left out.
 std::vector<std::string> LocalFileNames(const QMimeData* mime);
 
 }  // namespace pelumir

@@ -11,6 +11,7 @@
 
 class QPushButton;
 class QAction;
+class QMenu;
 
 namespace pelumir {
 
@@ -82,6 +83,10 @@ public:
     int ConfigVersion() const { return ConfigVersion_; }
     QPushButton* btnOpenView() const { return btnOpenView_; }
     QPushButton* btnClearFileList() const { return btnClearFileList_; }
+
+    // No pop-up of this window hides or shows a bar: a hidden tool bar
+    // would take "画像の表示" with it until the next start.
+    QMenu* createPopupMenu() override { return nullptr; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

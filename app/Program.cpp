@@ -37,7 +37,13 @@ private:
 }  // namespace
 
 int RunProgram(int argc, char** argv, const std::function<void()>& onShown) {
-    TApplication app(argc, argv);
+    // Every argument is the program's: Qt would take -style, -title,
+    // -reverse and the like out of the command line, so it sees only the
+    // program's name (its QT_* environment variables still apply).
+    char fallbackName[] = "pelumir";
+    char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : fallbackName, nullptr};
+    int qtArgc = 1;
+    TApplication app(qtArgc, qtArgv);
     InstallUiFont();
     // The whole program speaks Japanese, so do Qt's own dialogs and buttons.
     QTranslator qtJapanese;

@@ -94,7 +94,38 @@ void TSourceListBox::keyPressEvent(QKeyEvent* event) {
         insertPlainText(QStringLiteral("\t"));
         return;
     }
+    // Shift+Enter would put in a line separator that looks like a break but
+    // joins the two names into one line: it starts a new line as Enter does.
+    if (event->matches(QKeySequence::InsertLineSeparator)) {
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier, event->text(),
+                        event->isAutoRepeat(), ushort(event->count()));
+        QPlainTextEdit::keyPressEvent(&plain);
+        event->setAccepted(plain.isAccepted());
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+void TSourceListBox::mousePressEvent(QMouseEvent* event) {
+    // A drag starts from a press on the selection, as the widget decides it.
+    const QTextCursor selection = textCursor();
+    const int at = cursorForPosition(event->position().toPoint()).position();
+    pressedOnSelection_ = event->button() == Qt::LeftButton && selection.hasSelection() &&
+                          at >= selection.selectionStart() && at <= selection.selectionEnd();
+    QPlainTextEdit::mousePressEvent(event);
+}
+
+void TSourceListBox::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressedOnSelection_ || !(event->buttons() & Qt::LeftButton)) {
+        QPlainTextEdit::mouseMoveEvent(event);
+        return;
+    }
+    // The widget offers a move only while it is editable, and removes the
+    // text when another program accepts one; for the drag it is not.
+    const Qt::TextInteractionFlags flags = textInteractionFlags();
+    setTextInteractionFlags(flags & ~Qt::TextEditable);
+    QPlainTextEdit::mouseMoveEvent(event);
+    setTextInteractionFlags(flags);
 }
 
 bool TSourceListBox::canInsertFromMimeData(const QMimeData* source) const {
@@ -106,7 +137,15 @@ void TSourceListBox::insertFromMimeData(const QMimeData* source) {
     // no file: the names go in as whole lines instead, as a drop adds them.
     std::vector<std::string> names = LocalFileNames(source);
     if (names.empty()) {
-        QPlainTextEdit::insertFromMimeData(source);
+        // The box's lines are the text's lines: Unicode's line and paragraph
+        // separators would look like breaks inside one line. A NUL ends the
+        // text, as it ends the list when read back.
+        QString text = source->text();
+        if (const qsizetype nul = text.indexOf(QChar(0)); nul >= 0) text.truncate(nul);
+        text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
+        QMimeData plain;
+        plain.setText(text);
+        QPlainTextEdit::insertFromMimeData(&plain);
         return;
     }
     // A name with a line break would come back as two broken lines.

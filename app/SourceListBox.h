@@ -41,6 +41,10 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // A drag of the selection out of the box is a copy: the list changes
+    // only by editing, never because another program took the text.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     // Files copied in a file manager paste as their paths, one per line.
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
@@ -50,6 +54,7 @@ protected:
 
 private:
     bool modified_ = false;
+    bool pressedOnSelection_ = false;
 };
 
 }  // namespace pelumir

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Starts Pelumir with two images on its command line, clicks "画像の表示",
-# checks that the first image sits centred on black over the whole screen,
+# Starts Pelumir with two images among toolkit-like options on its command
+# line, clicks "画像の表示", checks that the first image sits centred on black over the whole screen,
 # advances with a click and leaves with Escape.
 set -euo pipefail
 PROGRAM=$1
@@ -13,7 +13,8 @@ convert -size 800x600 xc:'#ff0000' "$E2E_TMP/pics/first.jpg"
 convert -size 640x480 xc:'#00ff00' "$E2E_TMP/pics/second.jpg"
 
 cd "$E2E_TMP/pics"
-"$APPDIR/pelumir" first.jpg second.jpg >"$E2E_TMP/app.log" 2>&1 &
+# Every argument is the program's: none is taken as the toolkit's option.
+"$APPDIR/pelumir" -style first.jpg -title Foo -reverse second.jpg >"$E2E_TMP/app.log" 2>&1 &
 APP=$!
 E2E_PIDS+=($APP)
 wait_until 30 xdotool search --onlyvisible --name '^PelumirVersion 1\.02$' || fail "main window did not appear"

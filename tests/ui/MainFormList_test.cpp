@@ -185,12 +185,14 @@ TEST_F(MainFormList, DroppedNamesArriveByteForByteAndWhole) {
         "file:///pics/%E5%86%99%E7%9C%9F%20%231%25.jpg",  // UTF-8, a blank, '#' and '%'
         "file://" + longName,                             // longer than 255 bytes
         "https://example.org/remote.jpg",                 // not a file: skipped
+        "file:///pics/nul%00cut.jpg",                     // taken up to the NUL
     }));
     const QPoint onList = CentreIn(&w, w.memSrcFList()->viewport());
     EXPECT_TRUE(DropAt(&w, onList, *mime).dropped);
     EXPECT_EQ(w.memSrcFList()->Lines(),
-              (std::vector<std::string>{"/pics/caf\xE9.jpg", "/pics/写真 #1%.jpg", longName}));
-    EXPECT_EQ(w.memSrcFList()->Text(), "/pics/caf\xE9.jpg\r\n/pics/写真 #1%.jpg\r\n" + longName + "\r\n");
+              (std::vector<std::string>{"/pics/caf\xE9.jpg", "/pics/写真 #1%.jpg", longName, "/pics/nul"}));
+    EXPECT_EQ(w.memSrcFList()->Text(),
+              "/pics/caf\xE9.jpg\r\n/pics/写真 #1%.jpg\r\n" + longName + "\r\n/pics/nul\r\n");
 
     // A drag with no local file at all is refused and changes nothing.
     std::unique_ptr<QMimeData> web(UriList({"https://example.org/a.jpg"}));
@@ -198,7 +200,7 @@ TEST_F(MainFormList, DroppedNamesArriveByteForByteAndWhole) {
     auto text = std::make_unique<QMimeData>();
     text->setText(QStringLiteral("/pics/a.jpg"));
     EXPECT_FALSE(DropAt(&w, onList, *text).entered);
-    EXPECT_EQ(w.memSrcFList()->LineCount(), 3);
+    EXPECT_EQ(w.memSrcFList()->LineCount(), 4);
 }
 
 // A list line cannot hold CR or LF: such a name would come back after the

@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <fstream>
@@ -97,4 +99,21 @@ TEST_F(MainFormTest, ClearAsksOnlyWhenThereAreLines) {
     w.ClearSourceFList();
     EXPECT_EQ(w.memSrcFList()->LineCount(), 0);
     EXPECT_FALSE(w.memSrcFList()->Modified());
+}
+
+// A right click on a bar offers no menu that could hide the tool bar, and
+// with it "画像の表示".
+TEST_F(MainFormTest, NoBarOffersAMenuThatHidesBars) {
+    TfrmMain w(input);
+    Activate(w);
+    for (QWidget* bar : {static_cast<QWidget*>(w.menuBar()), w.btnOpenView()->parentWidget()->parentWidget(),
+                         static_cast<QWidget*>(w.statusBar())}) {
+        const QPoint at(bar->width() - 2, bar->height() / 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, bar->mapToGlobal(at));
+        QApplication::sendEvent(bar, &event);
+        QWidget* popup = QApplication::activePopupWidget();
+        EXPECT_EQ(popup, nullptr) << bar->objectName().toStdString();
+        if (popup != nullptr) popup->close();
+    }
+    EXPECT_TRUE(w.btnOpenView()->isVisible());
 }

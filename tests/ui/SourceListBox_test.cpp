@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QUrl>
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "app/ListText.h"
@@ -209,4 +210,42 @@ TEST(SourceListBox, PastedFilesBecomeTheirPathsOnLinesOfTheirOwn) {
     PasteAt(box, 0, 0);
     EXPECT_EQ(box.Text(), "file:///typed/by/hand.jpg");
     clipboard->clear();
+}
+
+// Whatever is typed or pasted, the box's lines are the text's lines: no
+// separator that only looks like a break, no NUL that would end the list
+// when it is read back.
+TEST(SourceListBox, TypedAndPastedBreaksAreLineBreaks) {
+    struct Case {
+        const char* what;
+        std::function<void(TSourceListBox&)> edit;
+        std::string text;
+    };
+    const auto paste = [](const QString& s) {
+        return [s](TSourceListBox& box) {
+            QApplication::clipboard()->setText(s);
+            box.paste();
+        };
+    };
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m) {
+        return [k, m](TSourceListBox& box) { QTest::keyClick(&box, k, m); };
+    };
+    const Case cases[] = {
+        {"Shift+Enter", key(Qt::Key_Return, Qt::ShiftModifier), "a\r\nb"},
+        {"Shift+keypad Enter", key(Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier), "a\r\nb"},
+        {"line separator", paste(QStringLiteral("x\u2028y")), "ax\r\nyb"},
+        {"paragraph separator", paste(QStringLiteral("x\u2029y")), "ax\r\nyb"},
+        {"NUL", paste(QStringLiteral("x") + QChar(0) + QStringLiteral("y\nz")), "axb"},
+    };
+    for (const Case& c : cases) {
+        TSourceListBox box;
+        box.ReplaceText("ab");
+        QTextCursor cursor(box.document());
+        cursor.setPosition(1);
+        box.setTextCursor(cursor);
+        c.edit(box);
+        EXPECT_EQ(box.Text(), c.text) << c.what;
+        EXPECT_EQ(box.LineCount(), LineCount(c.text)) << c.what;
+    }
+    QApplication::clipboard()->clear();
 }
