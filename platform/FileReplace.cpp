@@ -30,6 +30,17 @@ bool FinishWrite(UniqueFd& fd) {
     return fd.Close() && synced;
 }
 
+// A rename is on the disk only once its folder is: without this a power cut
+// soon after a save that reported success could bring back the old file, or
+// an empty one. A folder we may not open for reading cannot be synced; the
+// rename stands then as the file system keeps it.
+bool SyncFolderOf(const std::string& target) {
+    const std::string dir = ExtractFilePath(target);
+    UniqueFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.ok()) return true;
+    return FinishWrite(fd);
+}
+
 // A hidden file beside target that would end up with the target's owner,
 // group and mode after a rename; invalid when the folder forbids it or the
 // attributes cannot be kept.
@@ -147,7 +158,7 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::string_view byte
         ::unlink(tempPath.c_str());
         return ReplaceResult::CannotCreate;
     }
-    return ReplaceResult::Ok;
+    return SyncFolderOf(target) ? ReplaceResult::Ok : ReplaceResult::WriteFailed;
 }
 
 }  // namespace pelumir

@@ -10,13 +10,16 @@ namespace pelumir {
 enum class ReplaceResult {
     Ok,
     CannotCreate,  // the file cannot be created or opened for writing, or the new text not put in place
-    WriteFailed,   // not every byte reached the disk; the old contents are still there
+    WriteFailed,   // not every byte reached the disk; the old contents are still there, unless only the
+                   // folder's sync after the rename failed (the new text is in place but may not survive a
+                   // power cut)
 };
 
 // Writes bytes to path, creating the file or replacing its contents. The new
 // text is written to a temporary file beside the target, flushed to the disk
-// and renamed over it, so a full disk or a failing device leaves the old file
-// whole. A symbolic link stays a link: its target is what gets replaced.
+// and renamed over it, and the folder is flushed too, so a full disk or a
+// failing device leaves the old file whole and success means the new text
+// survives a power cut. A symbolic link stays a link: its target is what gets replaced.
 //
 // A file we may not write stays unwritten. The rename is used only when it
 // changes nothing else about the file: it must be a regular file with a

@@ -5,12 +5,60 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <filesystem>
+#include <ostream>
 
 #include "platform/FileSystem.h"
 #include "platform/TextLines.h"
 #include "tests/unit/TestFiles.h"
+
+// Every fsync in this test binary comes here. While a spy is set it records
+// what was synced and what the watched file then held, and fails as a failing
+// disk would when asked to; otherwise it is the system's fsync.
+namespace syncspy {
+enum class Fail { Nothing, File, Folder };
+struct Call {
+    std::string name;  // the file's name; the whole path for a folder
+    bool folder;
+    std::string watchedText;
+    bool operator==(const Call&) const = default;
+    friend void PrintTo(const Call& c, std::ostream* os) {
+        *os << (c.folder ? "folder " : "file ") << c.name << " synced while the file held \"" << c.watchedText << '"';
+    }
+};
+struct Spy {
+    std::string watched;
+    Fail fail = Fail::Nothing;
+    std::vector<Call> calls;
+};
+Spy* g_spy = nullptr;
+}  // namespace syncspy
+
+extern "C" int fsync(int fd) {
+    using namespace syncspy;
+    if (g_spy != nullptr) {
+        char path[PATH_MAX] = {};
+        const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+        struct stat st {};
+        ::fstat(fd, &st);
+        const bool folder = S_ISDIR(st.st_mode);
+        const std::string whole(path, size_t(std::max<ssize_t>(n, 0)));
+        g_spy->calls.push_back({folder ? whole : whole.substr(whole.rfind('/') + 1), folder,
+                                testutil::Slurp(g_spy->watched)});
+        if (g_spy->fail == (folder ? Fail::Folder : Fail::File)) {
+            errno = EIO;
+            return -1;
+        }
+    }
+    return int(::syscall(SYS_fsync, fd));
+}
 
 namespace pelumir {
 namespace {
@@ -77,6 +125,40 @@ TEST(FileReplace, InPlaceFallbackFindsAFullDiskBeforeTouchingTheOldText) {
     EXPECT_EQ(Slurp(d.Path("other")), old);
     EXPECT_EQ(ReplaceFileContents(d.Path("list"), "new"), ReplaceResult::Ok);
     EXPECT_EQ(Slurp(d.Path("other")), "new");
+}
+
+// A save reports success only once the new text and its name are on the
+// disk: the temporary file is synced before the rename, the folder after it.
+TEST(FileReplace, SuccessMeansTheTextAndTheRenameReachedTheDisk) {
+    using syncspy::Call;
+    using syncspy::Fail;
+    const struct {
+        Fail fail;
+        ReplaceResult result;
+        std::string text;
+        size_t calls;
+    } cases[] = {{Fail::Nothing, ReplaceResult::Ok, "new", 2},
+                 {Fail::File, ReplaceResult::WriteFailed, "old", 1},
+                 {Fail::Folder, ReplaceResult::WriteFailed, "new", 2}};
+    for (const auto& c : cases) {
+        Dir d;
+        const std::string path = d.Path("plm.ini");
+        Spit(path, "old");
+        const std::string folder = std::filesystem::canonical(d.dir.path().toStdString());
+        const std::vector<Call> expected = {{".plm.ini.tmp" + std::to_string(::getpid()) + "-0", false, "old"},
+                                            {folder, true, "new"}};
+        syncspy::Spy spy{path, c.fail, {}};
+        syncspy::g_spy = &spy;
+        const ReplaceResult result = ReplaceFileContents(path, "new");
+        syncspy::g_spy = nullptr;
+        const int fail = int(c.fail);
+        EXPECT_EQ(result, c.result) << fail;
+        EXPECT_EQ(Slurp(path), c.text) << fail;
+        std::vector<std::string> names = ListDirectory(d.dir.path().toStdString());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{".", "..", "plm.ini"})) << fail;
+        EXPECT_EQ(spy.calls, std::vector<Call>(expected.begin(), expected.begin() + long(c.calls))) << fail;
+    }
 }
 
 TEST(FileReplace, TemporaryNamesAreHiddenAndCarryTheWriter) {
