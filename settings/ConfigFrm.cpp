@@ -54,9 +54,10 @@ void TRadioGroup::resizeEvent(QResizeEvent* event) {
 
 // ---- TfrmConfig ------------------------------------------------------------
 
-TfrmConfig::TfrmConfig(QWidget* parent)
+TfrmConfig::TfrmConfig(QWidget* parent, std::span<const ExtraSetting> extras)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::MSWindowsFixedSizeDialogHint),
+      extras_(extras) {
     setWindowTitle(QStringLiteral("環境設定"));
     setFixedSize(537, 301);
 
@@ -68,6 +69,7 @@ TfrmConfig::TfrmConfig(QWidget* parent)
     PageControl1->addTab(TabSheet2, QStringLiteral("画像情報"));
     CreatePageDisplay();
     CreatePageInfo();
+    if (!extras_.empty()) CreatePageOther();
 
     btnOk = new QPushButton(QStringLiteral("設　　定"), this);
     btnOk->setGeometry(448, 8, 73, 25);
@@ -114,6 +116,17 @@ void TfrmConfig::CreatePageInfo() {
     edtImgInfoFontSize->setGeometry(152, 132, 41, 20);
 }
 
+void TfrmConfig::CreatePageOther() {
+    TabSheet3 = new QWidget;
+    PageControl1->addTab(TabSheet3, QStringLiteral("その他"));
+    for (const ExtraSetting& row : extras_) {
+        auto* box = new QCheckBox(QString::fromUtf8(row.caption), TabSheet3);
+        box->move(16, 16 + 24 * int(chkExtras.size()));
+        box->adjustSize();
+        chkExtras.push_back(box);
+    }
+}
+
 void TfrmConfig::showEvent(QShowEvent* event) {
     // Centred on the screen, not on the main window.
     if (const QScreen* s = screen()) {
@@ -135,6 +148,8 @@ void WriteViewerConfig(TfrmConfig& dialog, const TViewerConfig& config) {
     dialog.edtImgInfoTime->setText(QString::number(config.ImageInfoTime));
     dialog.rgrImgInfoType->SetItemIndex(config.ImageInfoType);
     dialog.edtImgInfoFontSize->setText(QString::number(config.ImageInfoFontSize));
+    for (size_t i = 0; i < dialog.chkExtras.size(); ++i)
+        dialog.chkExtras[i]->setChecked(config.*dialog.Extras()[i].field);
 }
 
 namespace {
@@ -143,8 +158,7 @@ int EditInteger(const QLineEdit* edit, int def) { return StrToIntDef(edit->text(
 
 }  // namespace
 
-TViewerConfig ReadViewerConfig(const TfrmConfig& dialog) {
-    TViewerConfig config;
+TViewerConfig ReadViewerConfig(const TfrmConfig& dialog, TViewerConfig config) {
     config.LoopMode = !dialog.chkLoopMode->isChecked();
     config.ImageSortType = dialog.rgrImageSort->ItemIndex();
     config.RightClickMode = dialog.rgrRightClick->ItemIndex();
@@ -154,13 +168,15 @@ TViewerConfig ReadViewerConfig(const TfrmConfig& dialog) {
     config.ImageInfoTime = EditInteger(dialog.edtImgInfoTime, DefaultViewerConfig.ImageInfoTime);
     config.ImageInfoType = dialog.rgrImgInfoType->ItemIndex();
     config.ImageInfoFontSize = EditInteger(dialog.edtImgInfoFontSize, DefaultViewerConfig.ImageInfoFontSize);
+    for (size_t i = 0; i < dialog.chkExtras.size(); ++i)
+        config.*dialog.Extras()[i].field = dialog.chkExtras[i]->isChecked();
     return config;
 }
 
 bool ExecuteConfigDialog(TfrmConfig& dialog, TViewerConfig& config) {
     WriteViewerConfig(dialog, config);
     if (dialog.exec() != QDialog::Accepted) return false;
-    config = ReadViewerConfig(dialog);
+    config = ReadViewerConfig(dialog, config);
     return true;
 }
 

@@ -1,12 +1,15 @@
 #pragma once
-// The preferences dialog "環境設定": the nine viewer settings on two pages.
-// Its controls are its only state; the main window's record goes in through
+// The preferences dialog "環境設定": the nine viewer settings on two pages,
+// and the settings of our own on a third, "その他", when there are any. Its
+// controls are its only state; the main window's record goes in through
 // WriteViewerConfig and comes out through ReadViewerConfig.
 #include <QDialog>
 #include <QGroupBox>
 #include <QStringList>
+#include <span>
 #include <vector>
 
+#include "settings/ExtraSettings.h"
 #include "settings/ViewerConfig.h"
 
 class QButtonGroup;
@@ -41,13 +44,15 @@ private:
 class TfrmConfig : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmConfig(QWidget* parent = nullptr);
+    // `extras`: the rows of the page "その他" (a test gives its own).
+    explicit TfrmConfig(QWidget* parent = nullptr, std::span<const ExtraSetting> extras = ExtraSettings());
 
     QPushButton* btnOk;
     QPushButton* btnCancel;
     QTabWidget* PageControl1;
     QWidget* TabSheet1;  // "画像の表示法"
     QWidget* TabSheet2;  // "画像情報"
+    QWidget* TabSheet3 = nullptr;  // "その他", made only when there are settings of our own
 
     TRadioGroup* rgrImageSort;
     TRadioGroup* rgrRightClick;
@@ -61,21 +66,29 @@ public:
     QLabel* lblImgInfoFontSize;
     QLineEdit* edtImgInfoFontSize;
 
+    // One check box per row of Extras(), in order.
+    std::span<const ExtraSetting> Extras() const { return extras_; }
+    std::vector<QCheckBox*> chkExtras;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void CreatePageDisplay();
     void CreatePageInfo();
+    void CreatePageOther();
+
+    std::span<const ExtraSetting> extras_;
 };
 
 // Settings into the controls.
 void WriteViewerConfig(TfrmConfig& dialog, const TViewerConfig& config);
-// The controls as settings; an edit that holds no integer gives 3, 1 or 9.
-TViewerConfig ReadViewerConfig(const TfrmConfig& dialog);
+// `config` with the controls' values put in; a field without a control keeps
+// its value. An edit that holds no integer gives 3, 1 or 9.
+TViewerConfig ReadViewerConfig(const TfrmConfig& dialog, TViewerConfig config);
 
 // The preferences command: shows the dialog modally with config; on OK the
-// dialog's values replace config whole and the result is true (the caller
+// dialog's values replace those in config and the result is true (the caller
 // then saves). Any other way out leaves config as it was.
 bool ExecuteConfigDialog(TfrmConfig& dialog, TViewerConfig& config);
 

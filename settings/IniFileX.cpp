@@ -102,23 +102,41 @@ void EndLine(TextLine& line, const std::string& eol) {
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
+// Removes every line of the key in the section, then the headers of the
+// sections of that name that hold nothing but blank lines, with those lines.
+void RemoveKey(std::vector<TextLine>& lines, const std::string& section, const std::string& key) {
+    for (std::optional<size_t> at; (at = Locate(lines, section, key).entry);)
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*at));
+    for (size_t i = 0; i < lines.size();) {
+        const auto name = SectionName(Significant(lines, i));
+        size_t end = i + 1;
+        while (end < lines.size() && Significant(lines, end).empty()) ++end;
+        if (name && EqualsIgnoringAsciiCase(*name, section) &&
+            (end == lines.size() || SectionName(Significant(lines, end))))
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i), lines.begin() + static_cast<std::ptrdiff_t>(end));
+        else
+            ++i;
+    }
+}
+
 // Replaces the key's value where it stands, or appends the key to its
 // section, or appends the section.
 void SetValue(std::vector<TextLine>& lines, const IniValue& v) {
+    if (!v.value) return RemoveKey(lines, v.section, v.key);
     const std::string eol = !lines.empty() && lines.front().eol == "\n" ? "\n" : "\r\n";
 
     const Location loc = Locate(lines, v.section, v.key);
     if (loc.entry) {
         TextLine& line = lines[*loc.entry];
-        line.text = std::string(SplitEntry(Significant(lines, *loc.entry))->key) + "=" + v.value;
+        line.text = std::string(SplitEntry(Significant(lines, *loc.entry))->key) + "=" + *v.value;
     } else if (loc.sectionEnd) {
         EndLine(lines[*loc.sectionEnd], eol);
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*loc.sectionEnd) + 1,
-                     TextLine{v.key + "=" + v.value, eol});
+                     TextLine{v.key + "=" + *v.value, eol});
     } else {
         if (!lines.empty()) EndLine(lines.back(), eol);
         lines.push_back({"[" + v.section + "]", eol});
-        lines.push_back({v.key + "=" + v.value, eol});
+        lines.push_back({v.key + "=" + *v.value, eol});
     }
 }
 
@@ -170,7 +188,7 @@ void TIniFileEx::WriteString(const std::string& section, const std::string& key,
 void TIniFileEx::WriteValues(const std::vector<IniValue>& values) {
     // A line break would end the line early and could plant other keys.
     for (const IniValue& v : values)
-        if (HasLineBreak(v.section) || HasLineBreak(v.key) || HasLineBreak(v.value) ||
+        if (HasLineBreak(v.section) || HasLineBreak(v.key) || HasLineBreak(v.value.value_or("")) ||
             v.section.find(']') != std::string::npos || v.key.find('=') != std::string::npos)
             ThrowWriteError(fileName_);
 

@@ -5,6 +5,7 @@
 // write goes to the file at once and touches nothing but its own line.
 // Bytes are kept as they are: no encoding is assumed.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@ namespace pelumir {
 struct IniValue {
     std::string section;
     std::string key;
-    std::string value;
+    std::optional<std::string> value;  // none: the key is removed
 };
 
 // The file as it stood at one moment, read once: every value taken from it
@@ -58,6 +59,9 @@ public:
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     // Writes every value in one replace of the file, in order, each as
     // WriteString would: the file holds all of them or, on failure, none.
+    // A value of none removes every line of the key in its section, and the
+    // section's header when nothing but blank lines is left in it, so that
+    // writing a key and then removing it gives back the file as it was.
     // Two writers (two copies of the program) take turns.
     void WriteValues(const std::vector<IniValue>& values);
     // The value wrapped in double quotes, so blanks at its ends survive a read.

@@ -44,7 +44,7 @@ void BackUpOldLayout(const std::string& iniPath, const std::string& backupPath) 
 std::string SettingsFilePath(const std::string& baseDir) { return baseDir + kIniName; }
 std::string DefaultListPath(const std::string& baseDir) { return baseDir + kDefaultListName; }
 
-StoredSettings LoadSettings(const std::string& baseDir) {
+StoredSettings LoadSettings(const std::string& baseDir, std::span<const ExtraSetting> extras) {
     // One read for all keys: another copy saving meanwhile cannot give us
     // half of its save and half of the one before.
     const TIniSnapshot ini = TIniFileEx(SettingsFilePath(baseDir)).Snapshot();
@@ -72,10 +72,11 @@ StoredSettings LoadSettings(const std::string& baseDir) {
         c.ImageInfoType = ini.ReadInteger(kImageInfo, kType, d.ImageInfoType);
         c.ImageInfoFontSize = ini.ReadInteger(kImageInfo, kFontSize, d.ImageInfoFontSize);
     }
+    for (const ExtraSetting& row : extras) c.*row.field = ini.ReadBool(kExtraSection, row.key, row.defaultValue);
     return s;
 }
 
-void SaveSettings(const std::string& baseDir, StoredSettings& settings) {
+void SaveSettings(const std::string& baseDir, StoredSettings& settings, std::span<const ExtraSetting> extras) {
     const std::string iniPath = SettingsFilePath(baseDir);
     if (settings.configVersion < kLayoutVersion) BackUpOldLayout(iniPath, baseDir + kBackupName);
 
@@ -83,7 +84,7 @@ void SaveSettings(const std::string& baseDir, StoredSettings& settings) {
     using Ini = TIniFileEx;
     // One replace of the whole file: a save cut short, or another copy
     // saving at the same moment, can never leave some keys of each.
-    TIniFileEx(iniPath).WriteValues({
+    std::vector<IniValue> values = {
         {kGlobal, kConfigVersion, Ini::IntegerText(kLayoutVersion)},
         {kGlobal, kDefaultFileName, Ini::QuotedText(RelativePath(baseDir, settings.listFileName))},
         {kGlobal, kLoopMode, Ini::BoolText(c.LoopMode)},
@@ -95,7 +96,15 @@ void SaveSettings(const std::string& baseDir, StoredSettings& settings) {
         {kImageInfo, kTime, Ini::IntegerText(c.ImageInfoTime)},
         {kImageInfo, kType, Ini::IntegerText(c.ImageInfoType)},
         {kImageInfo, kFontSize, Ini::IntegerText(c.ImageInfoFontSize)},
-    });
+    };
+    // A value back at its default takes its key away, and the section with
+    // the last one.
+    for (const ExtraSetting& row : extras) {
+        const bool value = c.*row.field;
+        values.push_back({kExtraSection, row.key,
+                          value == row.defaultValue ? std::nullopt : std::optional(Ini::BoolText(value))});
+    }
+    TIniFileEx(iniPath).WriteValues(values);
     settings.configVersion = kLayoutVersion;
 }
 

@@ -27,11 +27,19 @@ bool RunDialog(TfrmConfig& dialog, TViewerConfig& config, const std::function<vo
 
 TEST(ConfigFrm, BindingsRoundTripWithLoopModeInvertedAndIndexesClamped) {
     TfrmConfig dialog;
-    const TViewerConfig odd{false, 1, 1, true, 0, 2, 1, -5, 14};
+    const TViewerConfig odd{.LoopMode = false,
+                            .ImageSortType = 1,
+                            .RightClickMode = 1,
+                            .AutoSlideEnabled = true,
+                            .AutoSlideTime = 0,
+                            .ImageInfoShow = 2,
+                            .ImageInfoType = 1,
+                            .ImageInfoTime = -5,
+                            .ImageInfoFontSize = 14};
     WriteViewerConfig(dialog, odd);
     EXPECT_TRUE(dialog.chkLoopMode->isChecked());
     EXPECT_TRUE(dialog.rgrImgInfoShow->Item(2)->isChecked());
-    EXPECT_EQ(ReadViewerConfig(dialog), odd);
+    EXPECT_EQ(ReadViewerConfig(dialog, {}), odd);
 
     TViewerConfig c;
     c.ImageSortType = 7;
@@ -41,7 +49,7 @@ TEST(ConfigFrm, BindingsRoundTripWithLoopModeInvertedAndIndexesClamped) {
     EXPECT_EQ(dialog.rgrImageSort->Item(2)->text(), "ランダム");
     EXPECT_TRUE(dialog.rgrImageSort->Item(2)->isChecked());
     EXPECT_FALSE(dialog.rgrImgInfoType->Item(0)->isChecked() || dialog.rgrImgInfoType->Item(1)->isChecked());
-    const TViewerConfig read = ReadViewerConfig(dialog);
+    const TViewerConfig read = ReadViewerConfig(dialog, {});
     EXPECT_TRUE(read.LoopMode);
     EXPECT_EQ(read.ImageSortType, 2);
     EXPECT_EQ(read.ImageInfoType, -1);
@@ -70,13 +78,44 @@ TEST(ConfigFrm, OkTakesTheEditsCancelNothing) {
     EXPECT_EQ(page, 1);
     EXPECT_FALSE(loopBox);
 
-    config = TViewerConfig{true, 0, 0, false, 8, 1, 0, 7, 30};
+    config = TViewerConfig{};
+    config.AutoSlideTime = 8;
+    config.ImageInfoTime = 7;
+    config.ImageInfoFontSize = 30;
     ASSERT_TRUE(RunDialog(dialog, config, edit, dialog.btnOk));
     EXPECT_FALSE(config.LoopMode);
     // Edits without an integer give their defaults.
     EXPECT_EQ(std::make_tuple(config.AutoSlideTime, config.ImageInfoTime, config.ImageInfoFontSize),
               std::make_tuple(3, 1, 9));
     EXPECT_EQ(config.ImageSortType, 1);
+}
+
+// The page "その他" is there only with settings of our own, one check box
+// each, bound to its field; the other fields of the record stay as given.
+TEST(ConfigFrm, ThePageOfOurOwnSettingsHasABoxPerRow) {
+    EXPECT_EQ(TfrmConfig().PageControl1->count(), ExtraSettings().empty() ? 2 : 3);
+
+    const ExtraSetting rows[] = {{"A", &TViewerConfig::AutoSlideEnabled, false, "一つ目"},
+                                 {"B", &TViewerConfig::LoopMode, true, "二つ目"}};
+    TfrmConfig dialog(nullptr, rows);
+    ASSERT_EQ(dialog.PageControl1->count(), 3);
+    EXPECT_EQ(dialog.PageControl1->tabText(2), "その他");
+    ASSERT_EQ(dialog.chkExtras.size(), 2u);
+    EXPECT_EQ(dialog.chkExtras[1]->text(), "二つ目");
+    TViewerConfig config;
+    config.LoopMode = false;
+    config.AutoSlideEnabled = true;
+    bool first = false, second = true;
+    const auto flip = [&] {
+        first = dialog.chkExtras[0]->isChecked();
+        second = dialog.chkExtras[1]->isChecked();
+        dialog.chkExtras[0]->setChecked(false);
+        dialog.chkExtras[1]->setChecked(true);
+    };
+    ASSERT_TRUE(RunDialog(dialog, config, flip, dialog.btnOk));
+    EXPECT_TRUE(first && !second);
+    EXPECT_FALSE(config.AutoSlideEnabled);
+    EXPECT_TRUE(config.LoopMode);
 }
 
 }  // namespace

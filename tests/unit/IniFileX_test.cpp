@@ -81,6 +81,34 @@ TEST(IniFileX, WritesTouchOnlyTheirOwnLine) {
     EXPECT_EQ(ini.ReadString("other", "name", ""), "  a b  ");
 }
 
+// A key written and removed again leaves the file as it was; a removal takes
+// every line of the key, and the section only when nothing but blanks is left.
+TEST(IniFileX, RemovingAKeyGivesBackTheFileWithoutIt) {
+    IniDir d;
+    TIniFileEx ini(d.path);
+    const std::string spec = "[Grobal]\r\nLoopMode=1\r\n[ImageInfo]\r\nFontSize=9\r\n";
+    for (const std::string& before : {spec, std::string("[A]\nk=1\n\n[B]\nj=2\n")}) {
+        Spit(d.path, before);
+        ini.WriteValues({{"Pelumir", "One", "0"}, {"Pelumir", "Two", "1"}});
+        ini.WriteValues({{"Pelumir", "One", std::nullopt}});
+        EXPECT_NE(Slurp(d.path), before);
+        ini.WriteValues({{"PELUMIR", "two", std::nullopt}});
+        EXPECT_EQ(Slurp(d.path), before);
+    }
+    const struct {
+        std::string before, after;
+    } cases[] = {
+        {"[P]\nK=1\n; mine\n[Q]\nK=1\n[p]\n k = 2\n\n[R]\n", "[P]\n; mine\n[Q]\nK=1\n[R]\n"},
+        {"[Q]\nA=1\n\n[P]\nK=1\n\n\n", "[Q]\nA=1\n\n"},
+        {"[Q]\nA=1\n", "[Q]\nA=1\n"},
+    };
+    for (const auto& c : cases) {
+        Spit(d.path, c.before);
+        ini.WriteValues({{"P", "K", std::nullopt}});
+        EXPECT_EQ(Slurp(d.path), c.after) << c.before;
+    }
+}
+
 TEST(IniFileX, HashAndSemicolonLinesAreComments) {
     IniDir d;
     Spit(d.path, "[Grobal]\r\n#Time=5\r\n  # Size=1\r\n;Type=2\r\n");

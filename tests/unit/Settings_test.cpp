@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "platform/Exception.h"
 #include "platform/FileReplace.h"
 #include "settings/RelativePath.h"
@@ -51,6 +53,33 @@ TEST(Settings, FirstStartWritesTheElevenKeysInOrder) {
     EXPECT_EQ(Slurp(b.ini), "[Grobal]\r\nConfigVersion=2\r\nDefaultFileName=\"default.txt\"\r\nLoopMode=1\r\n"
                             "ImageSortType=0\r\nRightClickMode=0\r\n[AutoSlide]\r\nEnabled=0\r\nTime=3\r\n"
                             "[ImageInfo]\r\nEnabled=1\r\nTime=1\r\nType=0\r\nFontSize=9\r\n");
+}
+
+// A setting of our own is in plm.ini only while it differs from its default:
+// put back, the file is again byte for byte the one without it.
+TEST(Settings, OurOwnSettingsAreWrittenOnlyWhileTheyDifferFromTheDefault) {
+    for (const ExtraSetting& row : ExtraSettings())
+        EXPECT_EQ(DefaultViewerConfig.*row.field, row.defaultValue) << row.key;
+
+    // A field the nine settings also store, so the row can be tried before
+    // any real one exists; the file below holds only the row's key for it.
+    const ExtraSetting rows[] = {{"Probe", &TViewerConfig::AutoSlideEnabled, false, ""}};
+    Base b;
+    Spit(b.ini, "[Grobal]\r\nConfigVersion=2\r\n[Pelumir]\r\nProbe=1\r\n");
+    EXPECT_TRUE(LoadSettings(b.path, rows).config.AutoSlideEnabled);
+    EXPECT_FALSE(LoadSettings(b.path, {}).config.AutoSlideEnabled);
+
+    std::remove(b.ini.c_str());
+    StoredSettings s = LoadSettings(b.path, rows);
+    SaveSettings(b.path, s, rows);
+    const std::string without = Slurp(b.ini);
+    EXPECT_EQ(without.find("Pelumir"), std::string::npos);
+    s.config.AutoSlideEnabled = true;
+    SaveSettings(b.path, s, rows);
+    EXPECT_TRUE(Slurp(b.ini).ends_with("FontSize=9\r\n[Pelumir]\r\nProbe=1\r\n")) << Slurp(b.ini);
+    s.config.AutoSlideEnabled = false;
+    SaveSettings(b.path, s, rows);
+    EXPECT_EQ(Slurp(b.ini), without);
 }
 
 TEST(Settings, Version1IsMigratedOnceWithABackupNeverOverwritten) {
@@ -141,7 +170,8 @@ TEST(Settings, FailedSaveLeavesTheOldSettingsReadable) {
 // leaves the settings of one save or the other, never some keys of each.
 TEST(Settings, ACopyKilledWhileSavingLeavesOneWholeSave) {
     Base b;
-    StoredSettings first{{}, 2, b.path + "default.txt"}, second{{}, 2, b.path + "named.txt"};
+    StoredSettings first{.config = {}, .configVersion = 2, .listFileName = b.path + "default.txt"},
+        second{.config = {}, .configVersion = 2, .listFileName = b.path + "named.txt"};
     second.config.LoopMode = false;
     second.config.AutoSlideEnabled = true;
     second.config.AutoSlideTime = 7;
