@@ -13,7 +13,6 @@
 #include "viewer/BitmapUtils.h"
 #include "viewer/InfoOverlay.h"
 #include "image/ImageFile.h"
-#include "viewer/PlayOrder.h"
 #include "viewer/StretchDraw.h"
 
 namespace pelumir {
@@ -36,6 +35,7 @@ TfrmGrpView::TfrmGrpView(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), tmrImgInfo_(PeriodMs(DefaultViewerConfig.ImageInfoTime), this),
       tmrAutoSlide_(PeriodMs(DefaultViewerConfig.AutoSlideTime), this) {
     setObjectName(QStringLiteral("frmGrpView"));
+    sequence_.SetRules(Config_.ImageSortType, Config_.LoopMode);
     setModal(true);
     // BackBuffer covers every pixel: no background erase, no flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -55,6 +55,7 @@ TfrmGrpView::TfrmGrpView(QWidget* parent)
 void TfrmGrpView::ApplySettings(const TViewerConfig& config) {
     DropPreparation();
     Config_ = config;
+    sequence_.SetRules(Config_.ImageSortType, Config_.LoopMode);
     try {
         tmrImgInfo_.SetInterval(PeriodMs(Config_.ImageInfoTime));
     } catch (const Exception&) {
@@ -92,28 +93,23 @@ QSize TfrmGrpView::ViewSize() const {
 int TfrmGrpView::ViewWidth() const { return ViewSize().width(); }
 int TfrmGrpView::ViewHeight() const { return ViewSize().height(); }
 
-bool TfrmGrpView::IndexValid() const {
-    return CurrentIndex_ >= 0 && size_t(CurrentIndex_) < PlayList_.size();
-}
-
 void TfrmGrpView::FormShow() {
-    CurrentIndex_ = 0;
     InfoVisible_ = false;
     DropPreparation();
-    BuildPlayOrder();
+    sequence_.Start();
     ShowCurrentImage();
 }
 
 void TfrmGrpView::FormResize() { ShowCurrentImage(); }
 
-void TfrmGrpView::BuildPlayOrder() { PlayList_ = pelumir::BuildPlayOrder(SourceImages, Config_.ImageSortType); }
+void TfrmGrpView::BuildPlayOrder() { sequence_.Reorder(); }
 
 void TfrmGrpView::ShowCurrentImage() {
-    if (!IndexValid()) return;
+    if (!sequence_.IndexValid()) return;
     // Asked of the window system once per change: each question is a round trip.
     const QSize view = ViewSize();
     const int w = view.width(), h = view.height();
-    const std::string& path = PlayList_[size_t(CurrentIndex_)];
+    const std::string& path = sequence_.Current();
     ++decodeCount_;
     // The image made ready ahead is taken when it is this one, at this size,
     // from an unchanged file; anything else is made now, the same way.
@@ -126,12 +122,15 @@ void TfrmGrpView::ShowCurrentImage() {
 
 void TfrmGrpView::AimPreparation(int w, int h) {
     nextOrderWanted_ = false;
-    nextOrder_.clear();
-    if (size_t(CurrentIndex_) + 1 < PlayList_.size()) {
-        next_.Start(PlayList_[size_t(CurrentIndex_) + 1], w, h);
-    } else if (Config_.LoopMode) {
-        nextOrderWanted_ = true;  // drawn in the first idle step, not at the click
-    } else {
+    sequence_.DropNextPass();
+    switch (sequence_.WhatIsAhead()) {
+    case PlaySequence::Ahead::NextImage:
+        next_.Start(sequence_.NextImage(), w, h);
+        break;
+    case PlaySequence::Ahead::NextPass:
+        nextOrderWanted_ = true;
+        break;
+    case PlaySequence::Ahead::Nothing:
         next_.Cancel();
         return;
     }
@@ -145,13 +144,9 @@ void TfrmGrpView::PrepareNextStep() {
     }
     if (nextOrderWanted_) {
         nextOrderWanted_ = false;
-        nextOrderSeedBefore_ = RandomSeed;
-        nextOrder_ = pelumir::BuildPlayOrder(SourceImages, Config_.ImageSortType);
-        nextOrderSeedAfter_ = RandomSeed;
-        RandomSeed = nextOrderSeedBefore_;  // drawn again, the same draws, when the pass really ends
-        if (!nextOrder_.empty()) {
+        if (const std::string* first = sequence_.DrawNextPass()) {
             const QSize view = ViewSize();
-            next_.Start(nextOrder_.front(), view.width(), view.height());
+            next_.Start(*first, view.width(), view.height());
         }
         return;
     }
@@ -161,14 +156,14 @@ void TfrmGrpView::PrepareNextStep() {
 void TfrmGrpView::DropPreparation() {
     prepareTimer_.stop();
     nextOrderWanted_ = false;
-    nextOrder_.clear();
+    sequence_.DropNextPass();
     next_.Cancel();
 }
 
 void TfrmGrpView::RefreshView() {
     const std::string text = Config_.ImageInfoType == InfoType::FilePath
-                                 ? PlayList_[size_t(CurrentIndex_)]
-                                 : PositionText(CurrentIndex_ + 1, int(SourceImages.size()));
+                                 ? sequence_.Current()
+                                 : PositionText(sequence_.Index() + 1, int(SourceImages.size()));
     if (InfoShow::Shown(Config_.ImageInfoShow)) ShowInfoOverlay(text);
     if (Config_.AutoSlideEnabled) tmrAutoSlide_.Start();
     repaint();
@@ -192,24 +187,7 @@ void TfrmGrpView::tmrImgInfoTimer() {
     HideInfoOverlay();
 }
 
-bool TfrmGrpView::AdvanceIndex() {
-    ++CurrentIndex_;
-    if (size_t(CurrentIndex_) < PlayList_.size()) return true;
-    if (Config_.LoopMode) {
-        CurrentIndex_ = 0;
-        // The order drawn ahead is the one this call would draw, as long as
-        // nothing else has drawn from the generator since.
-        if (!nextOrder_.empty() && RandomSeed == nextOrderSeedBefore_) {
-            PlayList_ = std::move(nextOrder_);
-            RandomSeed = nextOrderSeedAfter_;
-        } else {
-            BuildPlayOrder();
-        }
-        nextOrder_.clear();
-        return true;
-    }
-    return false;
-}
+bool TfrmGrpView::AdvanceIndex() { return sequence_.Advance(); }
 
 void TfrmGrpView::tmrAutoSlideTimer() {
     tmrAutoSlide_.Stop();
@@ -219,7 +197,7 @@ void TfrmGrpView::tmrAutoSlideTimer() {
 
 void TfrmGrpView::FormMouseDown(Qt::MouseButton button) {
     tmrAutoSlide_.Stop();
-    if (PlayList_.empty()) return;
+    if (sequence_.List().empty()) return;
     if (button == Qt::LeftButton) {
         if (AdvanceIndex()) ShowCurrentImage();
         else CloseViewer();
@@ -245,7 +223,7 @@ void TfrmGrpView::RotateCurrentImage() {
 }
 
 void TfrmGrpView::ShowPreviousImage() {
-    if (--CurrentIndex_ < 0) CurrentIndex_ = int(PlayList_.size()) - 1;
+    sequence_.Back();
     ShowCurrentImage();
 }
 
@@ -265,7 +243,7 @@ void TfrmGrpView::FormKeyDown(int key) {
     case Qt::Key_PageUp:
     case Qt::Key_Backspace:
         tmrAutoSlide_.Stop();
-        if (!PlayList_.empty()) ShowPreviousImage();
+        if (!sequence_.List().empty()) ShowPreviousImage();
         break;
     default:
         break;

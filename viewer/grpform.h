@@ -11,6 +11,7 @@
 #include "platform/Timer.h"
 #include "settings/ViewerConfig.h"
 #include "viewer/ImagePreparation.h"
+#include "viewer/PlaySequence.h"
 
 namespace pelumir {
 
@@ -48,8 +49,8 @@ public:
     // One image back; from the first to the last.
     void ShowPreviousImage();
 
-    const std::vector<std::string>& PlayList() const { return PlayList_; }
-    int CurrentIndex() const { return CurrentIndex_; }
+    const std::vector<std::string>& PlayList() const { return sequence_.List(); }
+    int CurrentIndex() const { return sequence_.Index(); }
     const Bitmap& SourceBitmap() const { return SourceBitmap_; }
     const Bitmap& BackBuffer() const { return BackBuffer_; }
     const QImage& InfoBitmap() const { return InfoBitmap_; }
@@ -76,28 +77,24 @@ protected:
 
 private:
     void CloseViewer();
-    bool IndexValid() const;
     // Starts making the next image ready for a view of w x h device pixels.
     void AimPreparation(int w, int h);
     void DropPreparation();
 
     Timer tmrImgInfo_;
     Timer tmrAutoSlide_;
-    std::vector<std::string> PlayList_;
+    PlaySequence sequence_{SourceImages};
     Bitmap SourceBitmap_;
     Bitmap BackBuffer_;
     QImage InfoBitmap_;
     bool InfoVisible_ = false;
     TViewerConfig Config_;
-    int CurrentIndex_ = 0;
     // The image that plays next, made ready while this one is looked at.
     ImagePreparation next_;
     QTimer prepareTimer_;
-    // At the end of a looping show: the next pass's order, drawn ahead from
-    // a copy of the generator, used only if the generator has not moved since.
+    // At the end of a looping pass: the next pass's order is drawn in the
+    // first idle step, not at the click.
     bool nextOrderWanted_ = false;
-    std::vector<std::string> nextOrder_;
-    uint32_t nextOrderSeedBefore_ = 0, nextOrderSeedAfter_ = 0;
     int decodeCount_ = 0;
 };
 
