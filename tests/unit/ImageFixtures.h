@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <jpeglib.h>
@@ -80,6 +81,64 @@ inline std::vector<uint8_t> NoisyJpeg(JpegRecipe recipe) {
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = uint8_t(i % rowBytes * 3 + i / rowBytes * 2 + NextNoise(state) % 48);
     return EncodeJpeg(recipe, pixels);
+}
+
+// One entry of an EXIF IFD; `value` holds up to four bytes in place.
+struct IfdEntry {
+    uint16_t tag, type;  // type 3 is SHORT, 4 LONG
+    uint32_t count;
+    uint32_t value;
+};
+
+struct ExifSpec {
+    std::vector<IfdEntry> entries;
+    bool bigEndian = false;
+    const char* order = nullptr;  // the byte-order mark as written; null: "II" or "MM"
+    uint32_t nextIfd = 0;         // offset of the IFD after the first, from the TIFF header
+    int64_t declaredCount = -1;   // the first IFD's entry count as written; -1: the real one
+};
+
+// An APP1 payload: "Exif\0\0", the TIFF header and the first IFD at offset 8.
+inline std::vector<uint8_t> ExifPayload(const ExifSpec& k) {
+    std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0};
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> 8 * (k.bigEndian ? bytes - 1 - i : i)));
+    };
+    b.push_back(k.order != nullptr ? uint8_t(k.order[0]) : k.bigEndian ? 'M' : 'I');
+    b.push_back(k.order != nullptr ? uint8_t(k.order[1]) : k.bigEndian ? 'M' : 'I');
+    put(42, 2);
+    put(8, 4);
+    put(uint32_t(k.declaredCount >= 0 ? k.declaredCount : int64_t(k.entries.size())), 2);
+    for (const IfdEntry& e : k.entries) {
+        put(e.tag, 2);
+        put(e.type, 2);
+        put(e.count, 4);
+        // A SHORT sits in the first two bytes of the value field.
+        if (e.type == 3) {
+            put(e.value, 2);
+            put(0, 2);
+        } else {
+            put(e.value, 4);
+        }
+    }
+    put(k.nextIfd, 4);
+    return b;
+}
+
+inline IfdEntry OrientationEntry(uint32_t value) { return {0x0112, 3, 1, value}; }
+
+// The JPEG with an APP1 segment holding `payload` right after its start marker.
+inline std::vector<uint8_t> WithApp1(std::vector<uint8_t> jpeg, const std::vector<uint8_t>& payload) {
+    const size_t length = payload.size() + 2;
+    std::vector<uint8_t> segment = {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length)};
+    segment.insert(segment.end(), payload.begin(), payload.end());
+    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+    return jpeg;
+}
+
+// The JPEG tagged with an EXIF orientation, as a camera writes it.
+inline std::vector<uint8_t> OrientedJpeg(std::vector<uint8_t> jpeg, uint32_t orientation, bool bigEndian = true) {
+    return WithApp1(std::move(jpeg), ExifPayload({{OrientationEntry(orientation)}, bigEndian}));
 }
 
 struct BmpSpec {

@@ -1,0 +1,21 @@
+#pragma once
+// The orientation a JPEG file's EXIF data asks for, read from the file's
+// bytes in memory before its pixels are decoded.
+#include <cstdint>
+#include <span>
+
+#include "image/Orientation.h"
+
+namespace pelumir {
+
+// The payload of the first APP1 segment that begins "Exif\0\0", looked for
+// among the markers before the first scan; empty when there is none or the
+// markers run past the end of the file.
+std::span<const uint8_t> FindExifSegment(std::span<const uint8_t> file);
+
+// The Orientation tag of the EXIF data's first IFD. A file without one, or
+// whose EXIF data cannot be read (cut short, looping, a value outside 1-8,
+// an unknown byte order), is shown as stored: this never fails a load.
+Orientation ReadExifOrientation(std::span<const uint8_t> file);
+
+}  // namespace pelumir
