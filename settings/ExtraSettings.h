@@ -19,7 +19,7 @@ struct ExtraSetting {
 
 inline constexpr char kExtraSection[] = "Pelumir";
 
-// Every row; none yet.
+// Every row, in the order of the page "その他".
 std::span<const ExtraSetting> ExtraSettings();
 
 }  // namespace pelumir

@@ -38,6 +38,8 @@ struct TViewerConfig {
     int ImageInfoType = InfoType::Position;
     int ImageInfoTime = 1;      // seconds
     int ImageInfoFontSize = 9;  // points
+    // Settings of our own (see ExtraSettings).
+    bool AutoOrientation = true;  // photos shown as their EXIF orientation says
 
     bool operator==(const TViewerConfig&) const = default;
 };

@@ -93,7 +93,12 @@ TEST(ConfigFrm, OkTakesTheEditsCancelNothing) {
 // The page "その他" is there only with settings of our own, one check box
 // each, bound to its field; the other fields of the record stay as given.
 TEST(ConfigFrm, ThePageOfOurOwnSettingsHasABoxPerRow) {
-    EXPECT_EQ(TfrmConfig().PageControl1->count(), ExtraSettings().empty() ? 2 : 3);
+    TfrmConfig real;
+    ASSERT_EQ(real.PageControl1->count(), 3);
+    WriteViewerConfig(real, TViewerConfig{});
+    ASSERT_EQ(real.chkExtras.size(), 1u);
+    EXPECT_EQ(real.chkExtras[0]->text(), "撮影時の向き (Exif) に合わせて表示する(&E)");
+    EXPECT_TRUE(real.chkExtras[0]->isChecked());
 
     const ExtraSetting rows[] = {{"A", &TViewerConfig::AutoSlideEnabled, false, "一つ目"},
                                  {"B", &TViewerConfig::LoopMode, true, "二つ目"}};

@@ -82,6 +82,20 @@ TEST(Settings, OurOwnSettingsAreWrittenOnlyWhileTheyDifferFromTheDefault) {
     EXPECT_EQ(Slurp(b.ini), without);
 }
 
+// Orientation by EXIF: on without a key, so files written before it load
+// unchanged; off is the one extra key, and it reads back.
+TEST(Settings, AutoOrientationIsOnUnlessTheFileSaysOff) {
+    Base b;
+    Spit(b.ini, kV1File);
+    EXPECT_TRUE(LoadSettings(b.path).config.AutoOrientation);
+    std::remove(b.ini.c_str());
+    StoredSettings s = LoadSettings(b.path);
+    s.config.AutoOrientation = false;
+    SaveSettings(b.path, s);
+    EXPECT_TRUE(Slurp(b.ini).ends_with("FontSize=9\r\n[Pelumir]\r\nAutoOrientation=0\r\n")) << Slurp(b.ini);
+    EXPECT_FALSE(LoadSettings(b.path).config.AutoOrientation);
+}
+
 TEST(Settings, Version1IsMigratedOnceWithABackupNeverOverwritten) {
     for (const bool oldBackup : {false, true}) {
         Base b;
