@@ -1,6 +1,7 @@
 #include "app/FileUrls.h"
 
 #include <QMimeData>
+#include <QSysInfo>
 #include <QUrl>
 #include <algorithm>
 
@@ -19,13 +20,21 @@ std::string LocalPathBytes(const QUrl& url) {
 
 }  // namespace
 
+bool IsThisMachinesFile(const QUrl& url) {
+    if (!url.isLocalFile()) return false;
+    // Another machine's path read here would name a different file, or none.
+    const QString host = url.host();
+    return host.isEmpty() || host.compare(u"localhost", Qt::CaseInsensitive) == 0 ||
+           host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0;
+}
+
 std::vector<std::string> LocalFileNames(const QMimeData* mime) {
     std::vector<std::string> names;
     if (mime == nullptr || !mime->hasUrls()) return names;
     const QList<QUrl> urls = mime->urls();
     names.reserve(size_t(urls.size()));
     for (const QUrl& url : urls)
-        if (url.isLocalFile()) names.push_back(LocalPathBytes(url));
+        if (IsThisMachinesFile(url)) names.push_back(LocalPathBytes(url));
     return names;
 }
 

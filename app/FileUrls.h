@@ -5,8 +5,13 @@
 #include <vector>
 
 class QMimeData;
+class QUrl;
 
 namespace pelumir {
+
+// A file URL naming a file of this machine: no host, "localhost" or this
+// machine's own name.
+bool IsThisMachinesFile(const QUrl& url);
 
 // The local file URLs' paths, percent-decoded to their bytes, whole (up to
 // a NUL, if any) and in the order given; other URLs are left out.

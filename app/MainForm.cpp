@@ -45,7 +45,7 @@ QString FromBytes(const std::string& s) { return QFile::decodeName(QByteArray::f
 bool CarriesLocalFiles(const QMimeData* mime) {
     if (!mime->hasUrls()) return false;
     const QList<QUrl> urls = mime->urls();
-    return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    return std::any_of(urls.begin(), urls.end(), IsThisMachinesFile);
 }
 
 // We only note the names, so the drop is a copy: a file manager that sees

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QSysInfo>
 #include <QTextCursor>
 #include <QUrl>
 #include <QTest>
@@ -167,11 +168,12 @@ TEST(SourceListBox, PastedFilesBecomeTheirPathsOnLinesOfTheirOwn) {
     QClipboard* clipboard = QApplication::clipboard();
     // Blanks, Japanese, a percent sign and a name that is not UTF-8: the
     // bytes the URLs encode, exactly; a web address and a name holding a
-    // line break are not paths a line can name.
+    // line break are not paths a line can name, nor is another machine's file.
     clipboard->setMimeData(CopiedFiles({Encoded("file:///pics/two%20%20blanks.jpg"),
                                         Encoded("file:///pics/%E5%86%99%E7%9C%9F%20%E4%B8%80.jpg"),
                                         Encoded("https://example.org/c.jpg"),
-                                        Encoded("file:///pics/100%25%20%232.bmp"),
+                                        Encoded("file://otherhost.example/pics/other.jpg"),
+                                        Encoded("file://LOCALHOST/pics/100%25%20%232.bmp"),
                                         Encoded("file:///pics/bad%0Aname.jpg"),
                                         Encoded("file:///pics/%FF%FE.bmp")}));
     const std::string names =
@@ -205,6 +207,13 @@ TEST(SourceListBox, PastedFilesBecomeTheirPathsOnLinesOfTheirOwn) {
     box.ReplaceText("x");
     PasteAt(box, 1, 1);
     EXPECT_EQ(box.Text(), "xhttps://example.org/c.jpg\r\n");
+    // This machine called by its name is this machine.
+    QUrl mine = Encoded("file:///pics/mine.jpg");
+    mine.setHost(QSysInfo::machineHostName());
+    clipboard->setMimeData(CopiedFiles({mine}));
+    box.ReplaceText("");
+    PasteAt(box, 0, 0);
+    EXPECT_EQ(box.Text(), "/pics/mine.jpg\r\n");
     clipboard->setText(QStringLiteral("file:///typed/by/hand.jpg"));
     box.ReplaceText("");
     PasteAt(box, 0, 0);
