@@ -257,10 +257,15 @@ void TfrmGrpView::CloseViewer() {
 
 void TfrmGrpView::done(int result) {
     // However the viewer closes, a hidden viewer never advances, and gives
-    // back the memory of the image it was making ready.
+    // back the memory of its pictures: nothing shows them again before the
+    // next show makes its own.
     tmrAutoSlide_.Stop();
     DropPreparation();
     next_.Release();
+    SourceBitmap_.Release();
+    BackBuffer_.Release();
+    InfoBitmap_ = QImage();
+    InfoVisible_ = false;
     QDialog::done(result);
 }
 

@@ -60,6 +60,7 @@ TEST_F(Viewer, ClicksMoveThroughTheListAndPastTheEndClose) {
     Click(&view, Qt::LeftButton);
     EXPECT_FALSE(view.isVisible());
     EXPECT_EQ(view.CurrentIndex(), 3);
+    EXPECT_TRUE(view.SourceBitmap().Empty() && view.BackBuffer().Empty() && view.InfoBitmap().isNull());
     // Once the show has ended past the last image, drawing again decodes nothing.
     const int decodes = view.DecodeCount();
     view.ShowCurrentImage();
