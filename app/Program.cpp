@@ -12,6 +12,7 @@
 #include "app/MainForm.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Fonts.h"
+#include "platform/SessionBus.h"
 #include "platform/TerminationSignals.h"
 
 namespace pelumir {
@@ -37,6 +38,12 @@ private:
 }  // namespace
 
 int RunProgram(int argc, char** argv, const std::function<void()>& onShown) {
+    // The toolkit asks for the session bus while it starts; one that is
+    // missing or silent must neither be started nor waited for.
+    SettleSessionBus(1000);
+    // Our menus live in the window; asking a desktop's own menu bar would be
+    // one more question to the bus.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     // Every argument is the program's: Qt would take -style, -title,
     // -reverse and the like out of the command line, so it sees only the
     // program's name (its QT_* environment variables still apply).
