@@ -3,6 +3,7 @@
 #include "platform/Exception.h"
 #include "platform/FileReplace.h"
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
 
 namespace pelumir {
 
@@ -18,11 +19,21 @@ std::string ReadListFile(const std::string& path) {
 void WriteListFile(const std::string& path, std::string_view bytes) {
     // Two copies saving one list take turns; the last one's list stands whole.
     const FileLock lock(path);
-    switch (ReplaceFileContents(path, bytes)) {
+    int reason = 0;
+    switch (ReplaceFileContents(path, bytes, &reason)) {
     case ReplaceResult::Ok: return;
-    case ReplaceResult::WriteFailed: throw Exception("ストリームへの書き込みエラー");
-    case ReplaceResult::CannotCreate: throw Exception("ファイル " + path + " を作成できません");
+    case ReplaceResult::WriteFailed: throw ListFileWriteError("ストリームへの書き込みエラー", path, reason);
+    case ReplaceResult::CannotCreate: throw ListFileWriteError("ファイル " + path + " を作成できません", path, reason);
     }
+}
+
+std::string SaveDialogStart(const std::string& path) {
+    std::string folder = ExtractFilePath(path);
+    while (!folder.empty() && !DirectoryExists(folder)) {
+        folder.pop_back();  // its final separator
+        folder = ExtractFilePath(folder);
+    }
+    return folder + ExtractFileName(path);
 }
 
 }  // namespace pelumir

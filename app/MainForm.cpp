@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <algorithm>
+#include <cstring>
 
 #include "about/AboutUnt.h"
 #include "about/AppInfo.h"
@@ -228,7 +229,12 @@ void TfrmMain::LoadSettings() {
     ConfigVersion_ = stored.configVersion;
     ListFileName_ = stored.listFileName;
     RemoveLeftoverTemporaries(ListFileName_);
-    if (FileExists(ListFileName_)) ReadListFile(ListFileName_);
+    // No file yet: the empty list is all there is to keep.
+    SavedText_ = std::string();
+    if (FileExists(ListFileName_)) {
+        SavedText_.reset();
+        ReadListFile(ListFileName_);
+    }
 }
 
 // The folder under ~/.config may not exist yet; a failure to make it shows
@@ -244,11 +250,17 @@ void TfrmMain::SaveSettings() {
     ConfigVersion_ = stored.configVersion;
 }
 
-void TfrmMain::ReadListFile(const std::string& path) { memSrcFList_->ReplaceText(pelumir::ReadListFile(path)); }
+void TfrmMain::ReadListFile(const std::string& path) {
+    memSrcFList_->ReplaceText(pelumir::ReadListFile(path));
+    SavedText_ = memSrcFList_->Text();
+}
 
-void TfrmMain::WriteListFile(const std::string& path) {
+void TfrmMain::SaveListAs(const std::string& path) {
     PrepareToWriteIn(path);
-    pelumir::WriteListFile(path, memSrcFList_->Text());
+    std::string text = memSrcFList_->Text();
+    pelumir::WriteListFile(path, text);
+    ListFileName_ = path;
+    SavedText_ = std::move(text);
 }
 
 void TfrmMain::btnOpenViewClick() {
@@ -336,17 +348,20 @@ void TfrmMain::O1Click() {
     LastOpenedListFile_ = ToBytes(chosen.front());
     // The name becomes current before the read, so a later save creates it.
     ListFileName_ = LastOpenedListFile_;
+    SavedText_.reset();
     ReadListFile(ListFileName_);
 }
 
-void TfrmMain::S1Click() { WriteListFile(ListFileName_); }
+void TfrmMain::S1Click() { SaveListAs(ListFileName_); }
 
 void TfrmMain::A1Click() {
-    const QStringList chosen =
-        ChooseFiles(this, {FileDialogKind::Save, kListFilters, QStringLiteral("txt"), FromBytes(ListFileName_)});
+    // The dialog opens in the list file's folder, made first when it is
+    // ours; the name changes only with a save that worked.
+    PrepareToWriteIn(ListFileName_);
+    const QStringList chosen = ChooseFiles(
+        this, {FileDialogKind::Save, kListFilters, QStringLiteral("txt"), FromBytes(SaveDialogStart(ListFileName_))});
     if (chosen.isEmpty()) return;
-    ListFileName_ = ToBytes(chosen.front());
-    WriteListFile(ListFileName_);
+    SaveListAs(ToBytes(chosen.front()));
 }
 
 void TfrmMain::FormDropFiles(const std::vector<std::string>& names) { AppendNames(names); }
@@ -354,22 +369,36 @@ void TfrmMain::FormDropFiles(const std::vector<std::string>& names) { AppendName
 bool TfrmMain::DefaultListIsCurrent() const { return ListFileName_ == DefaultListPath(BaseDir_); }
 
 bool TfrmMain::FormCloseQuery() {
-    // A list that cannot be saved keeps the window open: closing would lose it.
     try {
-        if (DefaultListIsCurrent()) {
-            WriteListFile(ListFileName_);
-            return true;
-        }
+        if (DefaultListIsCurrent()) return SaveAtClose();
         if (!memSrcFList_->Modified()) return true;
         const MsgButton answer =
             ShowMessage(this, "ファイル・フォルダリストは変更されています。このまま保存しますか？", MsgType::Warning,
                         {MsgButton::Yes, MsgButton::No, MsgButton::Cancel});
         if (answer == MsgButton::Cancel) return false;
-        if (answer == MsgButton::Yes) WriteListFile(ListFileName_);
+        if (answer == MsgButton::Yes) return SaveAtClose();
         return true;
     } catch (const std::exception& e) {
         ShowErrorBox(e.what());
         return false;
+    }
+}
+
+// A list that cannot be saved is never dropped unseen: when the file does
+// not already hold it, the user learns which file failed and why, and
+// chooses (staying is the default). A file that holds it loses nothing.
+bool TfrmMain::SaveAtClose() {
+    try {
+        SaveListAs(ListFileName_);
+        return true;
+    } catch (const ListFileWriteError& e) {
+        if (SavedText_ && *SavedText_ == memSrcFList_->Text()) return true;
+        const std::string reason =
+            e.Reason() != 0 ? QString::fromLocal8Bit(std::strerror(e.Reason())).toStdString() : e.what();
+        const std::string text = "ファイル・フォルダリストをファイル " + e.Path() + " に保存できません。\n" + reason +
+                                 "\n\n保存せずに終了しますか？";
+        return ShowMessage(this, text, MsgType::Error, {MsgButton::Yes, MsgButton::No}, MsgButton::No) ==
+               MsgButton::Yes;
     }
 }
 
@@ -382,7 +411,7 @@ std::vector<std::string> TfrmMain::SaveWithoutAsking() {
             failures.emplace_back(e.what());
         }
     };
-    if (DefaultListIsCurrent()) attempt([this] { WriteListFile(ListFileName_); });
+    if (DefaultListIsCurrent()) attempt([this] { SaveListAs(ListFileName_); });
     attempt([this] { SaveSettings(); });
     return failures;
 }

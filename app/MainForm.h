@@ -3,6 +3,7 @@
 // from "画像の表示" to the viewer.
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,10 @@ public:
     const std::string& BaseDir() const { return BaseDir_; }
     const std::string& HelpFile() const { return HelpFile_; }
     const std::string& ListFileName() const { return ListFileName_; }
-    void SetListFileName(const std::string& name) { ListFileName_ = name; }
+    void SetListFileName(const std::string& name) {
+        ListFileName_ = name;
+        SavedText_.reset();
+    }
     TViewerConfig& Config() { return Config_; }
     int ConfigVersion() const { return ConfigVersion_; }
     QPushButton* btnOpenView() const { return btnOpenView_; }
@@ -101,7 +105,11 @@ private:
     void LoadSettings();
     void SaveSettings();
     void PrepareToWriteIn(const std::string& path);
-    void WriteListFile(const std::string& path);
+    // Writes the list to path; only once that succeeded is path the list
+    // file, holding this text.
+    void SaveListAs(const std::string& path);
+    // The save at close; true when the window may close.
+    bool SaveAtClose();
     void ReadListFile(const std::string& path);
     bool DefaultListIsCurrent() const;
     HelpValues HelpPageValues() const;
@@ -123,6 +131,9 @@ private:
     TViewerConfig Config_;
     int ConfigVersion_ = 1;
     std::string LastOpenedListFile_;
+    // The list's text as the list file holds it, when we know it (read or
+    // written by us): a save that fails then loses nothing.
+    std::optional<std::string> SavedText_;
     bool Framed_ = false;
 };
 

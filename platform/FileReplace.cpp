@@ -138,7 +138,9 @@ std::string TemporaryNameFor(const std::string& target, long pid, int attempt) {
            std::to_string(attempt);
 }
 
-ReplaceResult ReplaceFileContents(const std::string& path, std::string_view bytes) {
+namespace {
+
+ReplaceResult ReplaceWhole(const std::string& path, std::string_view bytes) {
     // Opening for writing first: a read-only file is refused here, and a
     // missing one (or the missing target of a link) is created.
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | kOpenFlags, 0666));
@@ -159,6 +161,15 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::string_view byte
         return ReplaceResult::CannotCreate;
     }
     return SyncFolderOf(target) ? ReplaceResult::Ok : ReplaceResult::WriteFailed;
+}
+
+}  // namespace
+
+ReplaceResult ReplaceFileContents(const std::string& path, std::string_view bytes, int* reason) {
+    errno = 0;
+    const ReplaceResult result = ReplaceWhole(path, bytes);
+    if (reason != nullptr) *reason = result == ReplaceResult::Ok ? 0 : errno;
+    return result;
 }
 
 }  // namespace pelumir

@@ -28,7 +28,8 @@ enum class ReplaceResult {
 // (the one fallback) the file is rewritten in place, its space reserved
 // first where the file system can, so that a full disk is found before the
 // old text is touched.
-ReplaceResult ReplaceFileContents(const std::string& path, std::string_view bytes);
+// On failure, reason (when given) receives the system's error number.
+ReplaceResult ReplaceFileContents(const std::string& path, std::string_view bytes, int* reason = nullptr);
 
 // The name of the temporary file that process `pid` writes beside `target`.
 std::string TemporaryNameFor(const std::string& target, long pid, int attempt);

@@ -14,6 +14,8 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QUrl>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -24,6 +26,7 @@
 #include "app/MainForm.h"
 #include "app/SourceListBox.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/Exception.h"
 #include "tests/unit/TestFiles.h"
 
 using namespace pelumir;
@@ -444,6 +447,19 @@ TEST_F(MainFormList, SavingUnderANameStartsAtTheCurrentFileAndReplacesWithoutAsk
     w.A1Click();
     EXPECT_EQ(w.ListFileName(), dir + "named.txt");
     EXPECT_TRUE(errors.empty());
+
+    // A list whose folder is gone: the nearest folder there is, with the
+    // name; a save that fails leaves the list's name as it was.
+    w.SetListFileName(dir + "gone/deeper/list.txt");
+    OnNextFileDialog([&](QFileDialog* d) {
+        startDir = d->directory().absolutePath();
+        startName = NameBox(d)->text();
+        Choose(d, files.filePath(QStringLiteral("gone/new.txt")));
+    });
+    EXPECT_THROW(w.A1Click(), Exception);
+    EXPECT_EQ(startDir, files.path());
+    EXPECT_EQ(startName, QStringLiteral("list.txt"));
+    EXPECT_EQ(w.ListFileName(), dir + "gone/deeper/list.txt");
 }
 
 // ---- Closing ----
@@ -502,31 +518,37 @@ TEST_F(MainFormList, ANamedListAsksWhenModifiedAndTheAnswerDecides) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(MainFormList, AFailedSaveAtCloseIsReportedAndTheWindowStaysOpen) {
+TEST_F(MainFormList, AFailedSaveAtCloseLosesNothingUnseen) {
+    const std::string defaultList = app.path().toStdString() + "/default.txt";
+    Spit(defaultList, "/a.jpg\r\n");
     TfrmMain w(input);
-    w.memSrcFList()->AppendLine("/a.jpg");
     w.show();
-    // A folder where the default list should be: the file cannot be created.
-    const std::string defaultList = w.BaseDir() + "default.txt";
+    // A folder where the default list should be: the file cannot be written,
+    // but it holds what the list holds, so closing loses nothing.
+    ASSERT_EQ(::unlink(defaultList.c_str()), 0);
     ASSERT_EQ(::mkdir(defaultList.c_str(), 0755), 0);
-    EXPECT_FALSE(w.close());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(errors, std::vector<std::string>{"ファイル " + defaultList + " を作成できません."});
-    EXPECT_EQ(w.memSrcFList()->Text(), "/a.jpg\r\n");
-    EXPECT_TRUE(w.memSrcFList()->Modified());
-
-    // The same after "はい(&Y)" for a named list in a folder that is gone.
-    errors.clear();
-    w.SetListFileName(dir + "gone/list.txt");
+    {
+        BoxWatch boxes;
+        EXPECT_TRUE(w.close());
+        EXPECT_TRUE(boxes.texts.isEmpty());
+    }
+    // A change it does not hold: the box names the file and the reason, and
+    // staying is the default.
+    w.show();
+    w.memSrcFList()->AppendLine("/b.jpg");
     ModalRecord rec;
-    AnswerNextModal(rec, QStringLiteral("はい(&Y)"));
+    AnswerNextModal(rec, kEscape);
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(errors.size(), 1u);
-    EXPECT_EQ(w.memSrcFList()->Text(), "/a.jpg\r\n");
+    EXPECT_TRUE(rec.text.contains(QString::fromStdString(defaultList))) << rec.text.toStdString();
+    EXPECT_TRUE(rec.text.contains(QString::fromLocal8Bit(std::strerror(EISDIR)))) << rec.text.toStdString();
+    EXPECT_EQ(rec.defaultButton, QStringLiteral("いいえ(&N)"));
+    AnswerNextModal(rec, QStringLiteral("はい(&Y)"));
+    EXPECT_TRUE(w.close());  // closing without saving, as asked
+    EXPECT_TRUE(errors.empty());
 
     ::rmdir(defaultList.c_str());
-    w.SetListFileName(defaultList);
+    w.show();
     EXPECT_TRUE(w.close());
-    EXPECT_EQ(Slurp(defaultList), "/a.jpg\r\n");
+    EXPECT_EQ(Slurp(defaultList), "/a.jpg\r\n/b.jpg\r\n");
 }
