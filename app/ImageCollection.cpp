@@ -1,15 +1,13 @@
 #include "app/ImageCollection.h"
 
+#include "image/Formats.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 
 namespace pelumir {
 
-bool IsAcceptedImageExt(const std::string& path) {
-    const std::string ext = LowerAscii(ExtractFileExt(path));
-    return ext == ".jpg" || ext == ".bmp";
-}
+bool IsAcceptedImageExt(const std::string& path) { return HasImageExtension(path); }
 
 void AddImageFile(const std::string& path, std::vector<std::string>& images) {
     if (IsAcceptedImageExt(path) && FileExists(path)) images.push_back(path);

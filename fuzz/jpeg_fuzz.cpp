@@ -55,12 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out.Allocate(8, 8, 24);  // a bitmap that held an image before
     const bool ok = pelumir::DecodeJpeg(data, size, out);
     pelumir::Bitmap stepped;
-    pelumir::JpegDecode decode;
-    decode.Start(data, size, stepped, 1 + size % 97);
-    pelumir::JpegDecode::State state;
-    while ((state = decode.Step(pelumir::StepDeadline{})) == pelumir::JpegDecode::State::Working) {
+    pelumir::PictureSink sink(stepped);
+    pelumir::JpegDecoder decode;
+    decode.Start({data, size}, sink, 1 + size % 97);
+    pelumir::Decoder::State state;
+    while ((state = decode.Step(pelumir::StepDeadline{})) == pelumir::Decoder::State::Working) {
     }
-    FUZZ_CHECK(ok == (state == pelumir::JpegDecode::State::Done));
+    FUZZ_CHECK(ok == (state == pelumir::Decoder::State::Done));
+    if (!ok) stepped.Clear();
     FUZZ_CHECK(stepped.Width() == out.Width() && stepped.Height() == out.Height());
     FUZZ_CHECK(stepped.Palette() == out.Palette());
     FUZZ_CHECK(out.ByteSize() == 0 || std::memcmp(stepped.Bits(), out.Bits(), out.ByteSize()) == 0);

@@ -1,18 +1,18 @@
 #include "image/ImageFile.h"
 
-#include "platform/Path.h"
-#include "image/BmpLoader.h"
-
 namespace pelumir {
 
-bool HasBmpName(const std::string& path) { return LowerAscii(ExtractFileExt(path)) == ".bmp"; }
+ImageLoad::ImageLoad() = default;
+ImageLoad::~ImageLoad() = default;
 
-void ImageLoad::Start(const std::string& path, std::vector<uint8_t>& fileBytes, Bitmap& out, size_t pieceBytes) {
+void ImageLoad::Start(const std::string& path, std::vector<uint8_t>& fileBytes, RowSink& out, size_t pieceBytes,
+                      ChainOptions options) {
     Cancel();
     path_ = path;
     bytes_ = &fileBytes;
     out_ = &out;
     pieceBytes_ = pieceBytes;
+    options_ = options;
     stamp_ = {};
     phase_ = Phase::Open;
     state_ = State::Working;
@@ -20,13 +20,14 @@ void ImageLoad::Start(const std::string& path, std::vector<uint8_t>& fileBytes, 
 
 void ImageLoad::Cancel() {
     reader_.Close();
-    jpeg_.Cancel();
+    if (decoder_ != nullptr) decoder_->Cancel();
+    decoder_ = nullptr;
     phase_ = Phase::End;
     state_ = State::Failed;
 }
 
 void ImageLoad::Fail() {
-    out_->Clear();
+    out_->Abandon();
     Cancel();
 }
 
@@ -36,6 +37,15 @@ ImageLoad::State ImageLoad::Step(StepDeadline deadline) {
         if (deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline) break;
     }
     return state_;
+}
+
+void ImageLoad::StartLink() {
+    const Format* format = chain_[link_];
+    const size_t index = size_t(format - Formats().data());
+    std::unique_ptr<Decoder>& slot = decoders_[index];
+    if (slot == nullptr) slot = format->make();
+    decoder_ = slot.get();
+    decoder_->Start(*bytes_, *out_, pieceBytes_);
 }
 
 // One piece of work; false when a stage stopped at the deadline.
@@ -58,33 +68,33 @@ bool ImageLoad::Advance(StepDeadline deadline) {
             Fail();
             return true;
         }
-        jpeg_.Start(bytes_->data(), bytes_->size(), *out_, pieceBytes_);
-        phase_ = Phase::Jpeg;
+        chain_ = LoaderChain(path_, *bytes_, options_);
+        if (chain_.empty()) {
+            Fail();
+            return true;
+        }
+        decoders_.resize(Formats().size());
+        link_ = 0;
+        StartLink();
+        phase_ = Phase::Decode;
         return true;
-    case Phase::Jpeg:
-        switch (jpeg_.Step(deadline)) {
-        case JpegDecode::State::Working:
+    case Phase::Decode:
+        switch (decoder_->Step(deadline)) {
+        case Decoder::State::Working:
             return false;
-        case JpegDecode::State::Done:
+        case Decoder::State::Done:
+            decoder_ = nullptr;
             phase_ = Phase::End;
             state_ = State::Loaded;
             return true;
-        case JpegDecode::State::Failed:
-            if (!HasBmpName(path_)) {
+        case Decoder::State::Failed:
+            decoder_ = nullptr;
+            if (++link_ == chain_.size()) {
                 Fail();
                 return true;
             }
-            phase_ = Phase::Bmp;
+            StartLink();
             return true;
-        }
-        return true;
-    case Phase::Bmp:
-        // A bitmap's decode is one piece: Qt's reader cannot stop midway.
-        if (DecodeBmp(bytes_->data(), bytes_->size(), *out_)) {
-            phase_ = Phase::End;
-            state_ = State::Loaded;
-        } else {
-            Fail();
         }
         return true;
     case Phase::End:
@@ -94,8 +104,9 @@ bool ImageLoad::Advance(StepDeadline deadline) {
 }
 
 bool LoadImageFile(const std::string& path, std::vector<uint8_t>& fileBytes, Bitmap& out) {
+    PictureSink sink(out);
     ImageLoad load;
-    load.Start(path, fileBytes, out, 0);
+    load.Start(path, fileBytes, sink, 0);
     return load.Step(kNoDeadline) == ImageLoad::State::Loaded;
 }
 

@@ -3,34 +3,36 @@
 // benchmarks and the tests alike.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "image/Decoder.h"
+#include "image/Formats.h"
 #include "platform/Bitmap.h"
 #include "platform/FileSystem.h"
-#include "image/JpegLoader.h"
 
 namespace pelumir {
 
-// True when the name ends in ".bmp", in any letter case: only such files are
-// offered to the BMP reader.
-bool HasBmpName(const std::string& path);
-
-// Reads a file once into a buffer and decodes it as the show does: JPEG
-// first, whatever the name; the BMP reader only for a ".bmp" name (a ".jpg"
-// that failed as a JPEG would only fail the same way again). The work can
-// be done at once or in small steps; the result is the same.
+// Reads a file once into a buffer and offers it to the decoders of its
+// loader chain in turn (see LoaderChain). The work can be done at once or
+// in small steps; the result is the same.
 class ImageLoad {
 public:
     enum class State { Working, Loaded, Failed };
+
+    ImageLoad();
+    ~ImageLoad();
 
     // Nothing is read before the first step. `fileBytes` (its storage kept
     // for the next image) and `out` must outlive the load. `pieceBytes`
     // bounds the reading and parsing of one piece of work; 0 does each
     // stage at once.
-    void Start(const std::string& path, std::vector<uint8_t>& fileBytes, Bitmap& out, size_t pieceBytes);
+    void Start(const std::string& path, std::vector<uint8_t>& fileBytes, RowSink& out, size_t pieceBytes,
+               ChainOptions options = {});
     // Works until the deadline has passed (at least one piece), or to the
-    // end with kNoDeadline. A failure leaves `out` empty.
+    // end with kNoDeadline. A failure leaves no picture: the sink's rows
+    // are not to be shown.
     State Step(StepDeadline deadline);
     State Current() const { return state_; }
     // The stamp of the file as it was read; meaningful once reading began.
@@ -39,19 +41,25 @@ public:
     void Cancel();
 
 private:
-    enum class Phase { Open, Read, Jpeg, Bmp, End };
+    enum class Phase { Open, Read, Decode, End };
     bool Advance(StepDeadline deadline);
+    void StartLink();
     void Fail();
 
     std::string path_;
     std::vector<uint8_t>* bytes_ = nullptr;
-    Bitmap* out_ = nullptr;
+    RowSink* out_ = nullptr;
     size_t pieceBytes_ = 0;
+    ChainOptions options_;
     Phase phase_ = Phase::End;
     State state_ = State::Failed;
     FileReader reader_;
-    JpegDecode jpeg_;
     FileStamp stamp_;
+    std::vector<const Format*> chain_;
+    size_t link_ = 0;
+    Decoder* decoder_ = nullptr;
+    // One decoder per format, made when first needed and kept for the next image.
+    std::vector<std::unique_ptr<Decoder>> decoders_;
 };
 
 // Reads the file once into `fileBytes` (its storage kept for the next

@@ -20,7 +20,7 @@ enum class Phase { Header, Start, Rows, Finish, Done };
 
 // Everything the decoder touches lives here, on the heap between steps, so
 // that a longjmp out of libjpeg never skips a C++ destructor.
-struct JpegDecode::Context {
+struct JpegDecoder::Context {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr errors;
     jpeg_progress_mgr progress;
@@ -30,14 +30,15 @@ struct JpegDecode::Context {
     size_t size;
     size_t fed;         // how much of the input the library may see so far
     size_t pieceBytes;  // 0: all of it from the start
-    Bitmap* out;
+    RowSink* out;
+    size_t stride;  // of the rows the sink gives
     Phase phase;
     JSAMPARRAY cmykRow;
 };
 
 namespace {
 
-using DecodeContext = JpegDecode::Context;
+using DecodeContext = JpegDecoder::Context;
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
     auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
@@ -61,8 +62,8 @@ void LimitScans(j_common_ptr cinfo) {
 
 // Zeroes the bytes that pad a row to 32 bits, so copies of the bitmap are
 // reproducible byte for byte.
-void ClearRowPadding(Bitmap& out, int y, size_t used) {
-    if (used < out.Stride()) std::memset(out.Row(y) + used, 0, out.Stride() - used);
+void ClearRowPadding(const DecodeContext* ctx, uint8_t* row, size_t used) {
+    if (used < ctx->stride) std::memset(row + used, 0, ctx->stride - used);
 }
 
 void ChooseOutput(jpeg_decompress_struct& cinfo) {
@@ -175,33 +176,36 @@ void InstallSource(DecodeContext* ctx) {
 // One batch of CMYK rows, converted as they come.
 bool ReadCmykRows(DecodeContext* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
-    Bitmap& out = *ctx->out;
+    RowSink& out = *ctx->out;
     const bool inverted = cinfo.saw_Adobe_marker;
-    for (int i = 0; i < 16 && cinfo.output_scanline < cinfo.output_height; ++i) {
-        const int y = int(cinfo.output_scanline);
-        if (jpeg_read_scanlines(&cinfo, ctx->cmykRow, 1) != 1) return false;
-        CmykRowToBgr(ctx->cmykRow[0], out.Row(y), cinfo.output_width, inverted);
-        ClearRowPadding(out, y, size_t(cinfo.output_width) * 3);
+    const int first = int(cinfo.output_scanline);
+    int done = 0;
+    for (; done < RowSink::kMaxBatch && cinfo.output_scanline < cinfo.output_height; ++done) {
+        if (jpeg_read_scanlines(&cinfo, ctx->cmykRow, 1) != 1) break;
+        uint8_t* row = out.Row(first + done);
+        CmykRowToBgr(ctx->cmykRow[0], row, cinfo.output_width, inverted);
+        ClearRowPadding(ctx, row, size_t(cinfo.output_width) * 3);
     }
-    return true;
+    if (done != 0) out.RowsDone(first, done);
+    return done != 0;
 }
 
 // One batch of greyscale or colour rows, straight into the bitmap's rows.
 bool ReadDirectRows(DecodeContext* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
-    Bitmap& out = *ctx->out;
+    RowSink& out = *ctx->out;
     const size_t rowBytes = size_t(cinfo.output_width) * size_t(cinfo.output_components);
-    constexpr int kBatch = 16;
-    JSAMPROW rows[kBatch];
+    JSAMPROW rows[RowSink::kMaxBatch];
     const int first = int(cinfo.output_scanline);
-    const int count = int(std::min<JDIMENSION>(kBatch, cinfo.output_height - cinfo.output_scanline));
+    const int count = int(std::min<JDIMENSION>(RowSink::kMaxBatch, cinfo.output_height - cinfo.output_scanline));
     for (int i = 0; i < count; ++i) rows[i] = out.Row(first + i);
     const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, JDIMENSION(count));
-    for (JDIMENSION i = 0; i < got; ++i) ClearRowPadding(out, first + int(i), rowBytes);
+    for (JDIMENSION i = 0; i < got; ++i) ClearRowPadding(ctx, rows[i], rowBytes);
+    if (got != 0) out.RowsDone(first, int(got));
     return got != 0;
 }
 
-void CopyColormap(jpeg_decompress_struct& cinfo, Bitmap& out) {
+void CopyColormap(jpeg_decompress_struct& cinfo, RowSink& out) {
     auto& palette = out.Palette();
     palette.assign(size_t(cinfo.actual_number_of_colors), 0);
     for (int i = 0; i < cinfo.actual_number_of_colors; ++i) {
@@ -212,7 +216,6 @@ void CopyColormap(jpeg_decompress_struct& cinfo, Bitmap& out) {
 
 void AfterHeader(DecodeContext* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
-    Bitmap& out = *ctx->out;
     // The arithmetic decoder cannot suspend mid-scan (it fails instead):
     // such rare files see all their input at once.
     if (cinfo.arith_code && ctx->fed < ctx->size) {
@@ -224,10 +227,8 @@ void AfterHeader(DecodeContext* ctx) {
     // Size the bitmap before libjpeg allocates anything large, so an absurd
     // header fails here.
     const int bitsPerPixel = cinfo.quantize_colors ? 8 : 24;
-    out.Allocate(int(cinfo.output_width), int(cinfo.output_height), bitsPerPixel, Bitmap::Init::Uninitialised);
-    out.SetDevice(false);
-    out.SetMasks({});
-    out.Palette().clear();
+    ctx->out->Begin(int(cinfo.output_width), int(cinfo.output_height), bitsPerPixel);
+    ctx->stride = Bitmap::StrideFor(int(cinfo.output_width), bitsPerPixel);
 }
 
 void AfterStart(DecodeContext* ctx) {
@@ -271,7 +272,7 @@ bool Advance(DecodeContext* ctx) {
 }
 
 // Runs under the setjmp of RunGuarded; its locals are all trivially
-// destructible. Bitmap::Allocate may throw a C++ exception, which leaves
+// destructible. The sink may throw a C++ exception, which leaves
 // through RunGuarded as usual (it is never raised inside libjpeg).
 void Work(DecodeContext* ctx, StepDeadline deadline) {
     do {
@@ -288,16 +289,16 @@ bool RunGuarded(DecodeContext* ctx, StepDeadline deadline) {
 
 }  // namespace
 
-JpegDecode::JpegDecode() = default;
-JpegDecode::~JpegDecode() { Cancel(); }
+JpegDecoder::JpegDecoder() = default;
+JpegDecoder::~JpegDecoder() { Cancel(); }
 
-void JpegDecode::Start(const uint8_t* data, size_t size, Bitmap& out, size_t pieceBytes) {
+void JpegDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
     Cancel();
     if (ctx_ == nullptr) ctx_ = std::make_unique<Context>();
     Context& ctx = *ctx_;
     ctx = Context{};
-    ctx.data = data;
-    ctx.size = size;
+    ctx.data = file.data();
+    ctx.size = file.size();
     ctx.pieceBytes = pieceBytes;
     ctx.out = &out;
     ctx.phase = Phase::Header;
@@ -307,8 +308,7 @@ void JpegDecode::Start(const uint8_t* data, size_t size, Bitmap& out, size_t pie
     ctx.errors.output_message = IgnoreOutput;
     ctx.progress.progress_monitor = LimitScans;
     ctx.cinfo.client_data = &ctx;
-    if (data == nullptr || size == 0) {
-        out.Clear();
+    if (ctx.data == nullptr || ctx.size == 0) {
         state_ = State::Failed;
         return;
     }
@@ -321,31 +321,32 @@ void JpegDecode::Start(const uint8_t* data, size_t size, Bitmap& out, size_t pie
     state_ = State::Working;
 }
 
-JpegDecode::State JpegDecode::Step(StepDeadline deadline) {
+Decoder::State JpegDecoder::Step(StepDeadline deadline) {
     if (state_ != State::Working) return state_;
     bool ok = false;
     try {
         ok = RunGuarded(ctx_.get(), deadline);
     } catch (const std::exception&) {
-        ok = false;  // the bitmap refused the size, or memory ran out
+        ok = false;  // the sink refused the size, or memory ran out
     }
     if (ok && ctx_->phase != Phase::Done) return state_;
-    Bitmap* out = ctx_->out;
     Cancel();
     state_ = ok ? State::Done : State::Failed;
-    if (!ok) out->Clear();
     return state_;
 }
 
-void JpegDecode::Cancel() {
+void JpegDecoder::Cancel() {
     if (state_ == State::Working) jpeg_destroy_decompress(&ctx_->cinfo);
     state_ = State::Failed;
 }
 
 bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out) {
-    JpegDecode decode;
-    decode.Start(data, size, out, 0);
-    return decode.Step(kNoDeadline) == JpegDecode::State::Done;
+    PictureSink sink(out);
+    JpegDecoder decode;
+    decode.Start({data, size}, sink, 0);
+    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
+    out.Clear();
+    return false;
 }
 
 }  // namespace pelumir

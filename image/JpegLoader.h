@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "image/StepDeadline.h"
+#include "image/Decoder.h"
 #include "platform/Bitmap.h"
 
 namespace pelumir {
@@ -15,29 +15,23 @@ namespace pelumir {
 // returns false and leaves `out` empty. `out`'s storage is reused when it fits.
 bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out);
 
-// The same decode, done in small pieces that stop at a deadline and go on
-// at the next call, so the work can run between a window's events. The
-// result is DecodeJpeg's, byte for byte.
-class JpegDecode {
+// The same decode in small pieces that stop at a deadline and go on at the
+// next call, so the work can run between a window's events. Its rows are
+// DecodeJpeg's, byte for byte.
+class JpegDecoder final : public Decoder {
 public:
-    enum class State { Working, Done, Failed };
     struct Context;  // the decoder's state, opaque outside the loader
 
-    JpegDecode();
-    ~JpegDecode();
-    JpegDecode(const JpegDecode&) = delete;
-    JpegDecode& operator=(const JpegDecode&) = delete;
+    JpegDecoder();
+    ~JpegDecoder() override;
+    JpegDecoder(const JpegDecoder&) = delete;
+    JpegDecoder& operator=(const JpegDecoder&) = delete;
 
-    // Begins a decode of `size` bytes into `out`; the bytes and the bitmap
-    // must stay put until it ends. `pieceBytes` is how much of the input
-    // the library sees more at a time while it parses and, for progressive
-    // files, gathers the scans; 0 gives it everything at once.
-    void Start(const uint8_t* data, size_t size, Bitmap& out, size_t pieceBytes);
-    // Works until the deadline has passed (at least one piece of work), or
-    // to the end with kNoDeadline.
-    State Step(StepDeadline deadline);
-    // Drops a decode in progress; `out` is left as it is.
-    void Cancel();
+    // `pieceBytes` is how much of the input the library sees more at a time
+    // while it parses and, for progressive files, gathers the scans.
+    void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
+    State Step(StepDeadline deadline) override;
+    void Cancel() override;
 
 private:
     std::unique_ptr<Context> ctx_;

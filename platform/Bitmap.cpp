@@ -67,11 +67,16 @@ size_t Bitmap::StrideFor(int width, int bitsPerPixel) {
     return size_t((uint64_t(width) * uint64_t(bitsPerPixel) + 31) / 32 * 4);
 }
 
-void Bitmap::Allocate(int width, int height, int bitsPerPixel, Init init) {
+void Bitmap::CheckSize(int width, int height, int bitsPerPixel) {
     if (width < 0 || height < 0 || bitsPerPixel <= 0 || bitsPerPixel > 64) throw EInvalidGraphic();
     const uint64_t stride = (uint64_t(width) * uint64_t(bitsPerPixel) + 31) / 32 * 4;
+    if (stride * uint64_t(height) > kMaxBitmapBytes) throw EOutOfResources();
+}
+
+void Bitmap::Allocate(int width, int height, int bitsPerPixel, Init init) {
+    CheckSize(width, height, bitsPerPixel);
+    const uint64_t stride = (uint64_t(width) * uint64_t(bitsPerPixel) + 31) / 32 * 4;
     const uint64_t bytes = stride * uint64_t(height);
-    if (bytes > kMaxBitmapBytes) throw EOutOfResources();
     Reserve(size_t(bytes), init);
     width_ = width;
     height_ = height;

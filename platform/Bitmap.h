@@ -66,6 +66,8 @@ public:
     const uint8_t* Bits() const { return data_; }
 
     static size_t StrideFor(int width, int bitsPerPixel);
+    // Throws as Allocate does for a size no bitmap may have.
+    static void CheckSize(int width, int height, int bitsPerPixel);
 
 private:
     void Reserve(size_t bytes, Init init);

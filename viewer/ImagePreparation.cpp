@@ -12,20 +12,33 @@ void ImagePreparation::Start(const std::string& path, int width, int height, siz
     path_ = path;
     width_ = width;
     height_ = height;
+    keep_ = keepWanted_;
     aimed_ = true;
     fitted_ = false;
     frameSized_ = false;
     touched_ = 0;
-    load_.Start(path_, fileBytes_, source_, pieceBytes);
+    fitSink_.Aim(frame_, width, height);
+    source_.Clear();
+    load_.Start(path_, fileBytes_, keep_ ? static_cast<RowSink&>(keepSink_) : fitSink_, pieceBytes);
 }
 
 bool ImagePreparation::Holds(const std::string& path, int width, int height) const {
-    if (!aimed_ || path != path_ || width != width_ || height != height_) return false;
+    if (!aimed_ || path != path_ || width != width_ || height != height_ || keep_ != keepWanted_) return false;
     return !load_.ReadingBegan() || StampOf(path_) == load_.Stamp();
 }
 
 bool ImagePreparation::Step(StepDeadline deadline) {
     if (!aimed_ || fitted_) return Ready();
+    if (!keep_) {
+        // The frame is ready before the first row comes; the fitting is
+        // then done row by row, and nothing is left for a step of its own.
+        if (!FrameMapped(deadline)) return false;
+        if (load_.Current() == ImageLoad::State::Working && load_.Step(deadline) == ImageLoad::State::Working)
+            return false;
+        if (!Loaded() && frame_.ByteSize() != 0) std::memset(frame_.Bits(), 0, frame_.ByteSize());
+        fitted_ = true;
+        return true;
+    }
     if (load_.Current() == ImageLoad::State::Working) {
         // The fitting comes in a step of its own unless there is no deadline.
         if (load_.Step(deadline) == ImageLoad::State::Working || deadline != kNoDeadline) return false;
@@ -79,6 +92,7 @@ void ImagePreparation::Release() {
     Cancel();
     source_.Release();
     frame_.Release();
+    fitSink_.Release();
     std::vector<uint8_t>().swap(fileBytes_);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// An image change made ahead of time: the file read, decoded at full size
-// and fitted into a frame of its own, exactly as a change at the click
-// makes it, in pieces small enough to run between a window's events.
+// An image change made ahead of time: the file read, decoded and fitted
+// into a frame of its own, exactly as a change at the click makes it, in
+// pieces small enough to run between a window's events.
 #include <chrono>
 #include <string>
 #include <vector>
@@ -9,6 +9,7 @@
 #include "platform/Bitmap.h"
 #include "platform/FileSystem.h"
 #include "image/ImageFile.h"
+#include "viewer/StretchDraw.h"
 
 namespace pelumir {
 
@@ -20,11 +21,16 @@ inline constexpr size_t kPreparePieceBytes = 64 * 1024;
 
 class ImagePreparation {
 public:
+    // Whether the work keeps the whole picture (to turn it later) or only
+    // the frame, into which the rows are then fitted as they are decoded.
+    // Applies from the next Start.
+    void KeepPicture(bool keep) { keepWanted_ = keep; }
     // Aims at `path` for a width x height frame, forgetting earlier work.
     // Nothing is read before the first step.
     void Start(const std::string& path, int width, int height, size_t pieceBytes = kPreparePieceBytes);
-    // True when aimed at this image and frame size, and the file has not
-    // changed since it was read (a file rewritten meanwhile is read again).
+    // True when aimed at this image and frame size, keeping the picture as
+    // now wanted, and the file has not changed since it was read (a file
+    // rewritten meanwhile is read again).
     bool Holds(const std::string& path, int width, int height) const;
     bool Aimed() const { return aimed_; }
     const std::string& Path() const { return path_; }
@@ -36,9 +42,9 @@ public:
     bool Ready() const { return aimed_ && fitted_; }
     // Whether the file loaded; a failed one leaves a black frame, as the show has it.
     bool Loaded() const { return load_.Current() == ImageLoad::State::Loaded; }
-    // Takes the finished work: the decoded image and the composed frame
-    // change places with `source` and `frame`, whose storage the next
-    // preparation reuses. Aims at nothing afterwards.
+    // Takes the finished work: the decoded image (empty unless kept) and
+    // the composed frame change places with `source` and `frame`, whose
+    // storage the next preparation reuses. Aims at nothing afterwards.
     void TakeInto(Bitmap& source, Bitmap& frame);
     // Aims at nothing; the storage is kept (Release gives it back).
     void Cancel();
@@ -47,6 +53,8 @@ public:
 private:
     bool FrameMapped(StepDeadline deadline);
 
+    bool keepWanted_ = true;
+    bool keep_ = true;
     bool aimed_ = false;
     bool fitted_ = false;
     std::string path_;
@@ -56,6 +64,8 @@ private:
     ImageLoad load_;
     std::vector<uint8_t> fileBytes_;
     Bitmap source_, frame_;
+    PictureSink keepSink_{source_};
+    FittedSink fitSink_;
 };
 
 }  // namespace pelumir

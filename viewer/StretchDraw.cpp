@@ -1,6 +1,7 @@
 #include "viewer/StretchDraw.h"
 
 #include <array>
+#include <memory>
 #include <cstring>
 #include <vector>
 
@@ -73,63 +74,67 @@ ColorMasks EffectiveMasks(const Bitmap& picture) {
     return {0x00FF0000, 0x0000FF00, 0x000000FF};
 }
 
-struct Span {
-    const Bitmap& picture;
-    Bitmap& canvas;
-    FitRect rect;
-    std::vector<uint32_t> columns;  // source column of each destination column
-
-    uint32_t* Dest(int64_t y) { return reinterpret_cast<uint32_t*>(canvas.Row(int(rect.top + y))) + rect.left; }
-    const uint8_t* Source(int64_t y) const {
-        return picture.Row(int(SampleIndex(uint64_t(y), uint64_t(rect.Height()), uint64_t(picture.Height()))));
+// One picture row's pixels, turned into canvas values column by column.
+// Each layout gets its own loop; `pixel(row, column)` is inlined into it.
+class RowSampler {
+public:
+    explicit RowSampler(const Bitmap& layout)
+        : bpp_(layout.BitsPerPixel()), table_(PaletteTable(layout)), masks_(EffectiveMasks(layout)),
+          plain32_(bpp_ == 32 && layout.Masks() == ColorMasks{}) {
+        if (bpp_ != 1 && bpp_ != 4 && bpp_ != 8 && bpp_ != 16 && bpp_ != 24 && bpp_ != 32) throw EInvalidGraphic();
     }
+
+    void Sample(const uint8_t* src, uint32_t* dst, const uint32_t* columns, int64_t n) const {
+        if (plain32_) {
+            // The fourth byte is reserved; the canvas always gets 0 there.
+            Loop(src, dst, columns, n, [](const uint8_t* row, uint32_t x) { return Load32(row + 4 * size_t(x)) & 0x00FFFFFF; });
+        } else if (bpp_ == 24) {
+            Loop(src, dst, columns, n, [](const uint8_t* row, uint32_t x) {
+                const uint8_t* p = row + 3 * size_t(x);
+                return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+            });
+        } else if (bpp_ == 8) {
+            const auto& table = table_;
+            Loop(src, dst, columns, n, [&table](const uint8_t* row, uint32_t x) { return table[row[x]]; });
+        } else if (bpp_ == 4) {
+            const auto& table = table_;
+            Loop(src, dst, columns, n, [&table](const uint8_t* row, uint32_t x) {
+                const uint8_t byte = row[x >> 1];
+                return table[(x & 1) != 0 ? byte & 0x0F : byte >> 4];
+            });
+        } else if (bpp_ == 1) {
+            const auto& table = table_;
+            Loop(src, dst, columns, n, [&table](const uint8_t* row, uint32_t x) { return table[(row[x >> 3] >> (7 - (x & 7))) & 1]; });
+        } else if (bpp_ == 16) {
+            const MaskedLayout& layout = masks_;
+            Loop(src, dst, columns, n, [&layout](const uint8_t* row, uint32_t x) { return layout.ToCanvas(Load16(row + 2 * size_t(x))); });
+        } else {
+            const MaskedLayout& layout = masks_;
+            Loop(src, dst, columns, n, [&layout](const uint8_t* row, uint32_t x) { return layout.ToCanvas(Load32(row + 4 * size_t(x))); });
+        }
+    }
+
+private:
+    template <typename PixelFn>
+    static void Loop(const uint8_t* src, uint32_t* dst, const uint32_t* columns, int64_t n, PixelFn pixel) {
+        for (int64_t x = 0; x < n; ++x) dst[x] = pixel(src, columns[x]);
+    }
+
+    int bpp_;
+    std::array<uint32_t, 256> table_;
+    MaskedLayout masks_;
+    bool plain32_;
 };
 
-// Each layout gets its own loop; `pixel(row, column)` turns one source pixel
-// into a canvas value and is inlined into the loop.
-template <typename PixelFn>
-void SampleRows(Span& s, PixelFn pixel) {
-    const int64_t dw = s.rect.Width();
-    const uint32_t* columns = s.columns.data();
-    for (int64_t y = 0; y < s.rect.Height(); ++y) {
-        const uint8_t* src = s.Source(y);
-        uint32_t* dst = s.Dest(y);
-        for (int64_t x = 0; x < dw; ++x) dst[x] = pixel(src, columns[x]);
-    }
+std::vector<uint32_t> ColumnTable(const FitRect& rect, int pictureWidth) {
+    std::vector<uint32_t> columns(size_t(rect.Width()));
+    for (int64_t x = 0; x < rect.Width(); ++x)
+        columns[size_t(x)] = SampleIndex(uint64_t(x), uint64_t(rect.Width()), uint64_t(pictureWidth));
+    return columns;
 }
 
-void SampleAnyLayout(Span& s) {
-    const Bitmap& picture = s.picture;
-    const int bpp = picture.BitsPerPixel();
-    if (bpp == 32 && picture.Masks() == ColorMasks{}) {
-        // The fourth byte is reserved; the canvas always gets 0 there.
-        SampleRows(s, [](const uint8_t* row, uint32_t x) { return Load32(row + 4 * size_t(x)) & 0x00FFFFFF; });
-    } else if (bpp == 24) {
-        SampleRows(s, [](const uint8_t* row, uint32_t x) {
-            const uint8_t* p = row + 3 * size_t(x);
-            return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-        });
-    } else if (bpp == 8) {
-        const auto table = PaletteTable(picture);
-        SampleRows(s, [&table](const uint8_t* row, uint32_t x) { return table[row[x]]; });
-    } else if (bpp == 4) {
-        const auto table = PaletteTable(picture);
-        SampleRows(s, [&table](const uint8_t* row, uint32_t x) {
-            const uint8_t byte = row[x >> 1];
-            return table[(x & 1) != 0 ? byte & 0x0F : byte >> 4];
-        });
-    } else if (bpp == 1) {
-        const auto table = PaletteTable(picture);
-        SampleRows(s, [&table](const uint8_t* row, uint32_t x) { return table[(row[x >> 3] >> (7 - (x & 7))) & 1]; });
-    } else if (bpp == 16) {
-        const MaskedLayout layout(EffectiveMasks(picture));
-        SampleRows(s, [&layout](const uint8_t* row, uint32_t x) { return layout.ToCanvas(Load16(row + 2 * size_t(x))); });
-    } else if (bpp == 32) {
-        const MaskedLayout layout(EffectiveMasks(picture));
-        SampleRows(s, [&layout](const uint8_t* row, uint32_t x) { return layout.ToCanvas(Load32(row + 4 * size_t(x))); });
-    } else {
-        throw EInvalidGraphic();
-    }
+uint32_t* FrameRow(Bitmap& canvas, const FitRect& rect, int64_t y) {
+    return reinterpret_cast<uint32_t*>(canvas.Row(int(rect.top + y))) + rect.left;
 }
 
 void FillBlack(Bitmap& canvas, int W, int H) {
@@ -148,12 +153,74 @@ bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H) {
     const FitRect rect = ComputeFittedRect(picture.Width(), picture.Height(), W, H);
     if (rect.Width() <= 0 || rect.Height() <= 0) return true;
 
-    Span span{picture, canvas, rect, {}};
-    span.columns.resize(size_t(rect.Width()));
-    for (int64_t x = 0; x < rect.Width(); ++x)
-        span.columns[size_t(x)] = SampleIndex(uint64_t(x), uint64_t(rect.Width()), uint64_t(picture.Width()));
-    SampleAnyLayout(span);
+    const RowSampler sampler(picture);
+    const std::vector<uint32_t> columns = ColumnTable(rect, picture.Width());
+    for (int64_t y = 0; y < rect.Height(); ++y) {
+        const int source = int(SampleIndex(uint64_t(y), uint64_t(rect.Height()), uint64_t(picture.Height())));
+        sampler.Sample(picture.Row(source), FrameRow(canvas, rect, y), columns.data(), rect.Width());
+    }
     return true;
+}
+
+struct FittedSink::Fit {
+    FitRect rect;
+    std::vector<uint32_t> columns;
+    RowSampler sampler;
+    int64_t nextRow = 0;  // the next frame row to be sampled
+};
+
+FittedSink::FittedSink() = default;
+FittedSink::~FittedSink() = default;
+
+void FittedSink::Aim(Bitmap& frame, int W, int H) {
+    frame_ = &frame;
+    W_ = W;
+    H_ = H;
+    fit_.reset();
+}
+
+void FittedSink::Begin(int width, int height, int bitsPerPixel) {
+    // The bitmap the picture would need is never made, but a picture too
+    // large for one fails here all the same.
+    Bitmap::CheckSize(width, height, bitsPerPixel);
+    Bitmap& frame = *frame_;
+    if (W_ < 0 || H_ < 0 || frame.BitsPerPixel() != 32 || frame.Width() < W_ || frame.Height() < H_)
+        throw EInvalidGraphic();
+    fit_.reset();
+    rows_.Allocate(width, kMaxBatch, bitsPerPixel, Bitmap::Init::Uninitialised);
+    rows_.SetMasks({});
+    rows_.Palette().clear();
+    picture_ = {width, height};
+    FillBlack(*frame_, W_, H_);
+}
+
+uint8_t* FittedSink::Row(int y) { return rows_.Row(y % kMaxBatch); }
+
+void FittedSink::RowsDone(int first, int count) {
+    if (fit_ == nullptr) {
+        // The palette is complete once rows come.
+        const FitRect rect = ComputeFittedRect(picture_.width, picture_.height, W_, H_);
+        fit_ = std::make_unique<Fit>(Fit{rect, ColumnTable(rect, picture_.width), RowSampler(rows_)});
+    }
+    Fit& f = *fit_;
+    const uint64_t dh = uint64_t(f.rect.Height()), sh = uint64_t(picture_.height);
+    for (int y = first; y < first + count; ++y) {
+        while (f.nextRow < f.rect.Height() && SampleIndex(uint64_t(f.nextRow), dh, sh) == uint32_t(y)) {
+            f.sampler.Sample(Row(y), FrameRow(*frame_, f.rect, f.nextRow), f.columns.data(), f.rect.Width());
+            ++f.nextRow;
+        }
+    }
+}
+
+void FittedSink::WholeDone() {
+    DrawFitted(whole_, *frame_, W_, H_);
+    whole_.Clear();
+}
+
+void FittedSink::Release() {
+    rows_.Release();
+    whole_.Release();
+    fit_.reset();
 }
 
 }  // namespace pelumir

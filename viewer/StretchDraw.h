@@ -2,7 +2,9 @@
 // Fitting a picture into an area: shrunk to fit with its aspect ratio kept,
 // never enlarged, centred on black.
 #include <cstdint>
+#include <memory>
 
+#include "image/Decoder.h"
 #include "platform/Bitmap.h"
 
 namespace pelumir {
@@ -23,5 +25,39 @@ FitRect ComputeFittedRect(int64_t gW, int64_t gH, int64_t W, int64_t H);
 // picture into its fitted rectangle. The canvas must already be at least
 // W x H. Returns false (leaving only the black fill) for an empty picture.
 bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H);
+
+// Fits a picture while it is decoded: each row, as it arrives, is
+// point-sampled into the frame rows that show it, so no full-size bitmap
+// is ever made. The frame ends byte for byte as DrawFitted leaves it.
+class FittedSink final : public RowSink {
+public:
+    FittedSink();
+    ~FittedSink() override;
+    // The W x H area of the 32-bit `frame` to fit the next picture into;
+    // by the first row the frame must be at least that large. It is filled
+    // black once the picture's size is known.
+    void Aim(Bitmap& frame, int W, int H);
+    void Begin(int width, int height, int bitsPerPixel) override;
+    std::vector<uint32_t>& Palette() override { return rows_.Palette(); }
+    uint8_t* Row(int y) override;
+    void RowsDone(int first, int count) override;
+    Bitmap& Whole() override { return whole_; }
+    void WholeDone() override;
+    void Abandon() override {}
+    // Gives back the storage of the rows in flight.
+    void Release();
+
+private:
+    struct Fit;
+    struct Size {
+        int width = 0, height = 0;
+    };
+    Bitmap* frame_ = nullptr;
+    int W_ = 0, H_ = 0;
+    Size picture_;
+    Bitmap rows_;   // the last batch of rows, kMaxBatch high
+    Bitmap whole_;  // a picture that came whole
+    std::unique_ptr<Fit> fit_;
+};
 
 }  // namespace pelumir

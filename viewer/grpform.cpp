@@ -56,6 +56,9 @@ void TfrmGrpView::ApplySettings(const TViewerConfig& config) {
     DropPreparation();
     Config_ = config;
     sequence_.SetRules(Config_.ImageSortType, Config_.LoopMode);
+    // Only turning needs the whole picture again; otherwise the rows are
+    // fitted into the frame as they are decoded.
+    next_.KeepPicture(Config_.RightClickMode == RightClick::RotateClockwise);
     try {
         tmrImgInfo_.SetInterval(PeriodMs(Config_.ImageInfoTime));
     } catch (const Exception&) {

@@ -40,7 +40,7 @@ TEST_F(Viewer, FirstImageIsFittedAndCentredOnBlack) {
     EXPECT_EQ(FramePixel(f, 912, 300), 0u);
     EXPECT_EQ(FramePixel(f, 500, 83), 0u);
     EXPECT_EQ(FramePixel(f, 500, 684), 0u);
-    EXPECT_EQ(view.SourceBitmap().Width(), 800);
+    EXPECT_TRUE(view.SourceBitmap().Empty());  // going back needs no full-size picture
 }
 
 TEST_F(Viewer, ClicksMoveThroughTheListAndPastTheEndClose) {

@@ -26,9 +26,12 @@ bool Bmp(std::span<const uint8_t> b, Bitmap& out) { return DecodeBmp(b.data(), b
 bool Jpeg(std::span<const uint8_t> b, Bitmap& out) { return DecodeJpeg(b.data(), b.size(), out); }
 // The library sees the bytes a few at a time, as the show's preparation feeds it.
 bool JpegInPieces(std::span<const uint8_t> b, Bitmap& out) {
-    JpegDecode decode;
-    decode.Start(b.data(), b.size(), out, 7);
-    return decode.Step(kNoDeadline) == JpegDecode::State::Done;
+    PictureSink sink(out);
+    JpegDecoder decode;
+    decode.Start(b, sink, 7);
+    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
+    sink.Abandon();  // as the load does: a failure leaves no picture
+    return false;
 }
 
 // The orientation is read from the same bytes before the pixels.

@@ -33,7 +33,8 @@ using testutil::ExpectSameBitmap;
 
 // Prepares in the smallest steps there are: a deadline already passed
 // lets each step do exactly one piece of work.
-int PrepareInPieces(ImagePreparation& prep, const std::string& path, int w, int h, size_t pieceBytes) {
+int PrepareInPieces(ImagePreparation& prep, const std::string& path, int w, int h, size_t pieceBytes, bool keep = true) {
+    prep.KeepPicture(keep);
     prep.Start(path, w, h, pieceBytes);
     int steps = 1;
     while (!prep.Step(StepDeadline{})) ++steps;
@@ -42,6 +43,7 @@ int PrepareInPieces(ImagePreparation& prep, const std::string& path, int w, int 
 
 // ---- tests ----
 
+// Kept whole for turning, or fitted row by row as it is decoded: the same frame.
 TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
     testutil::TempDir dir;
     std::vector<std::pair<std::string, std::string>> files;  // name, bytes
@@ -74,15 +76,19 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
         testutil::Spit(path, bytes);
         Bitmap coldSource, coldFrame;
         ColdChange(path, 200, 150, coldSource, coldFrame);
-        for (size_t piece : {size_t(1), size_t(700), kPreparePieceBytes}) {
-            const int steps = PrepareInPieces(prep, path, 200, 150, piece);
-            if (piece == 700 && bytes.size() > 20000) {
-                EXPECT_GT(steps, 20);  // the work really came in pieces
+        for (bool keep : {true, false}) {
+            for (size_t piece : {size_t(1), size_t(700), kPreparePieceBytes}) {
+                SCOPED_TRACE((keep ? "kept, pieces of " : "streamed, pieces of ") + std::to_string(piece));
+                const int steps = PrepareInPieces(prep, path, 200, 150, piece, keep);
+                if (piece == 700 && bytes.size() > 20000) {
+                    EXPECT_GT(steps, 20);  // the work really came in pieces
+                }
+                Bitmap source, frame;
+                prep.TakeInto(source, frame);
+                if (keep) ExpectSameBitmap(source, coldSource);
+                else EXPECT_TRUE(source.Empty());  // no full-size picture was made
+                ExpectSameBitmap(frame, coldFrame);
             }
-            Bitmap source, frame;
-            prep.TakeInto(source, frame);
-            ExpectSameBitmap(source, coldSource);
-            ExpectSameBitmap(frame, coldFrame);
         }
     }
     // The failures are failures, not pictures.

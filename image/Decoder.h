@@ -1,0 +1,92 @@
+#pragma once
+// What the load asks of every format: a decoder that starts on the file's
+// bytes in memory, works in steps until a deadline, and hands its rows, in
+// order, to a sink that keeps them or fits them into a frame.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "image/StepDeadline.h"
+#include "platform/Bitmap.h"
+
+namespace pelumir {
+
+// Takes a picture's rows top to bottom as a decoder makes them.
+class RowSink {
+public:
+    // The most rows a decoder asks room for before it hands them over.
+    static constexpr int kMaxBatch = 16;
+
+    virtual ~RowSink() = default;
+    // The picture's size and layout, before any row; palette and masks start
+    // empty. Throws when no bitmap of this size may exist, so an absurd
+    // header fails before any pixel work.
+    virtual void Begin(int width, int height, int bitsPerPixel) = 0;
+    // Entries 0x00RRGGBB; filled after Begin, before the first row.
+    virtual std::vector<uint32_t>& Palette() = 0;
+    // Room for row y, Bitmap::StrideFor(width, bitsPerPixel) bytes.
+    virtual uint8_t* Row(int y) = 0;
+    // Rows [first, first + count) are written.
+    virtual void RowsDone(int first, int count) = 0;
+    // For decoders that only make whole pictures: the bitmap to make it in,
+    // handed over by WholeDone.
+    virtual Bitmap& Whole() = 0;
+    virtual void WholeDone() = 0;
+    // The load failed: nothing written is to be shown.
+    virtual void Abandon() = 0;
+};
+
+// Keeps the whole picture in a bitmap, whose storage is reused when it fits.
+class PictureSink final : public RowSink {
+public:
+    explicit PictureSink(Bitmap& out) : out_(&out) {}
+    void Begin(int width, int height, int bitsPerPixel) override;
+    std::vector<uint32_t>& Palette() override { return out_->Palette(); }
+    uint8_t* Row(int y) override { return out_->Row(y); }
+    void RowsDone(int, int) override {}
+    Bitmap& Whole() override { return *out_; }
+    void WholeDone() override {}
+    void Abandon() override { out_->Clear(); }
+
+private:
+    Bitmap* out_;
+};
+
+class Decoder {
+public:
+    enum class State { Working, Done, Failed };
+
+    virtual ~Decoder() = default;
+    // Begins on `file`, which must stay put until the decode ends, as must
+    // the sink. `pieceBytes` bounds the input one piece of work looks at;
+    // 0 does everything at once.
+    virtual void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) = 0;
+    // Works until the deadline has passed (at least one piece), or to the
+    // end with kNoDeadline. Failed leaves no picture: the sink's rows are
+    // not to be shown.
+    virtual State Step(StepDeadline deadline) = 0;
+    // Drops a decode in progress.
+    virtual void Cancel() = 0;
+};
+
+// For formats whose reader cannot stop midway: the whole decode is one piece.
+class WholeDecoder final : public Decoder {
+public:
+    using DecodeFn = bool (*)(const uint8_t* data, size_t size, Bitmap& out);
+    explicit WholeDecoder(DecodeFn decode) : decode_(decode) {}
+    void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
+    State Step(StepDeadline deadline) override;
+    void Cancel() override {
+        out_ = nullptr;
+        state_ = State::Failed;
+    }
+
+private:
+    DecodeFn decode_;
+    State state_ = State::Failed;
+    std::span<const uint8_t> file_;
+    RowSink* out_ = nullptr;
+};
+
+}  // namespace pelumir

@@ -1,0 +1,64 @@
+#include "image/Formats.h"
+
+#include <algorithm>
+#include <string>
+
+#include "image/BmpLoader.h"
+#include "image/JpegLoader.h"
+#include "platform/Path.h"
+
+namespace pelumir {
+
+namespace {
+
+bool StartsWith(std::span<const uint8_t> head, std::initializer_list<uint8_t> magic) {
+    return head.size() >= magic.size() && std::equal(magic.begin(), magic.end(), head.begin());
+}
+
+bool SniffJpeg(std::span<const uint8_t> head) { return StartsWith(head, {0xFF, 0xD8}); }
+bool SniffBmp(std::span<const uint8_t> head) { return StartsWith(head, {'B', 'M'}); }
+
+std::unique_ptr<Decoder> MakeJpeg() { return std::make_unique<JpegDecoder>(); }
+std::unique_ptr<Decoder> MakeBmp() { return std::make_unique<WholeDecoder>(DecodeBmp); }
+
+constexpr std::string_view kJpegExtensions[] = {".jpg"};
+constexpr std::string_view kBmpExtensions[] = {".bmp"};
+
+// JPEG comes first whatever the name, so a JPEG saved as ".bmp" shows. The
+// bitmap reader is offered only a ".bmp" name: that is the loading order the
+// program defines, and it makes a bitmap renamed to ".jpg" the black frame
+// like any other file that is no JPEG, although the reader could read it.
+const Format kFormats[] = {
+    {"JPEG", kJpegExtensions, SniffJpeg, MakeJpeg, true, true},
+    {"BMP", kBmpExtensions, SniffBmp, MakeBmp, true, false},
+};
+
+std::string LowerExtension(std::string_view name) { return LowerAscii(ExtractFileExt(name)); }
+
+bool Named(const Format& f, const std::string& ext) {
+    return std::find(f.extensions.begin(), f.extensions.end(), ext) != f.extensions.end();
+}
+
+}  // namespace
+
+std::span<const Format> Formats() { return kFormats; }
+
+std::vector<const Format*> LoaderChain(std::span<const Format> table, std::string_view name,
+                                       std::span<const uint8_t> head, ChainOptions options) {
+    const std::string ext = LowerExtension(name);
+    std::vector<const Format*> chain;
+    for (const Format& f : table) {
+        if (!f.standard && !options.otherFormats) continue;
+        if (!f.anyName && !Named(f, ext)) continue;
+        if (f.sniff(head.first(std::min(head.size(), kSniffBytes)))) chain.push_back(&f);
+    }
+    return chain;
+}
+
+bool HasImageExtension(std::string_view name, ChainOptions options) {
+    const std::string ext = LowerExtension(name);
+    return std::any_of(Formats().begin(), Formats().end(),
+                       [&](const Format& f) { return (f.standard || options.otherFormats) && Named(f, ext); });
+}
+
+}  // namespace pelumir

@@ -1,0 +1,51 @@
+#pragma once
+// Every picture format the program reads, in one table, and the rule that
+// picks which decoders a file is offered to.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "image/Decoder.h"
+
+namespace pelumir {
+
+struct Format {
+    std::string_view name;
+    // Lower case, with the dot.
+    std::span<const std::string_view> extensions;
+    // Whether the file's first bytes can be this format (kSniffBytes or fewer).
+    bool (*sniff)(std::span<const uint8_t> head);
+    std::unique_ptr<Decoder> (*make)();
+    // Shown unless switched off; the others only when switched on.
+    bool standard;
+    // Offered whatever the file is called; otherwise only under its own
+    // extensions.
+    bool anyName;
+};
+
+// How many of a file's first bytes the choice looks at.
+inline constexpr size_t kSniffBytes = 16;
+
+struct ChainOptions {
+    bool otherFormats = false;  // formats beyond the standard ones
+};
+
+// The formats of the program, in the order they are tried.
+std::span<const Format> Formats();
+
+// The decoders a file is offered to, in order; the first that succeeds
+// gives the picture, and an empty chain is a file that shows nothing.
+std::vector<const Format*> LoaderChain(std::span<const Format> table, std::string_view name,
+                                       std::span<const uint8_t> head, ChainOptions options);
+inline std::vector<const Format*> LoaderChain(std::string_view name, std::span<const uint8_t> head,
+                                              ChainOptions options = {}) {
+    return LoaderChain(Formats(), name, head, options);
+}
+
+// Whether a file of this name is collected as a picture.
+bool HasImageExtension(std::string_view name, ChainOptions options = {});
+
+}  // namespace pelumir

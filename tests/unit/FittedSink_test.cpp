@@ -1,0 +1,69 @@
+#include "viewer/StretchDraw.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tests/unit/ImageFixtures.h"
+
+namespace pelumir {
+namespace {
+
+// A picture of noise in any layout the decoders hand over row by row.
+Bitmap NoisePicture(int w, int h, int bits) {
+    Bitmap b;
+    b.Allocate(w, h, bits);
+    uint32_t state = uint32_t(w * 7919 + h * 104729 + bits);
+    for (size_t i = 0; i < b.ByteSize(); ++i) b.Bits()[i] = uint8_t(testutil::NextNoise(state));
+    if (bits <= 8)
+        for (int i = 0; i < 1 << bits; ++i) b.Palette().push_back(testutil::NextNoise(state) & 0xFFFFFF);
+    return b;
+}
+
+// The rows handed over in batches of `batch`, as a decoder hands them.
+void Stream(const Bitmap& picture, FittedSink& sink, int batch) {
+    sink.Begin(picture.Width(), picture.Height(), picture.BitsPerPixel());
+    sink.Palette() = picture.Palette();
+    for (int first = 0; first < picture.Height(); first += batch) {
+        const int count = std::min(batch, picture.Height() - first);
+        for (int y = first; y < first + count; ++y) std::memcpy(sink.Row(y), picture.Row(y), picture.Stride());
+        sink.RowsDone(first, count);
+    }
+}
+
+TEST(FittedSink, RowsFittedAsTheyComeGiveTheFrameOfTheWholePicture) {
+    constexpr int W = 64, H = 48;
+    const struct {
+        int w, h;
+    } sizes[] = {{1, 1}, {63, 47}, {64, 48}, {65, 48}, {64, 49}, {65, 49}, {128, 96}, {129, 97},
+                 {640, 47}, {47, 640}, {200, 150}, {1000, 3}, {3, 1000}, {64, 1}};
+    FittedSink sink;
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        for (const auto& size : sizes) {
+            const Bitmap picture = NoisePicture(size.w, size.h, bits);
+            Bitmap whole;
+            whole.Allocate(W, H, 32);
+            std::memset(whole.Bits(), 0xAB, whole.ByteSize());
+            DrawFitted(picture, whole, W, H);
+            for (int batch : {1, 3, RowSink::kMaxBatch}) {
+                SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(size.w) + " x " +
+                             std::to_string(size.h) + " in batches of " + std::to_string(batch));
+                Bitmap frame;
+                frame.Allocate(W, H, 32);
+                std::memset(frame.Bits(), 0xCD, frame.ByteSize());  // what the frame held before
+                sink.Aim(frame, W, H);
+                Stream(picture, sink, batch);
+                testutil::ExpectSameBitmap(frame, whole);
+            }
+        }
+    }
+    // A picture too large for any bitmap is refused before a row comes.
+    Bitmap frame;
+    frame.Allocate(W, H, 32);
+    sink.Aim(frame, W, H);
+    EXPECT_ANY_THROW(sink.Begin(65500, 65500, 24));
+}
+
+}  // namespace
+}  // namespace pelumir
