@@ -143,13 +143,24 @@ void WriteBmp24(const std::string& path, int w, int h) {
 // ---- the two contenders ----
 
 // What the viewer does for one image: read the file into a buffer kept
-// between images, decode it (JPEG first, the BMP reader for ".bmp"), then
-// draw it fitted into the back buffer.
+// between images and decode it (JPEG first, the BMP reader for ".bmp"),
+// each row fitted into the back buffer as it comes, unless the right click
+// turns pictures: then the whole picture is kept and fitted afterwards.
 struct ImageChange {
+    explicit ImageChange(bool keep = false) : keepPicture(keep) {}
+    bool keepPicture;
     std::vector<uint8_t> fileBytes;
+    pelumir::ImageLoad load;
+    pelumir::FittedSink fitted;
     bool operator()(const std::string& path, Bitmap& source, Bitmap& backBuffer) {
-        if (!pelumir::LoadImageFile(path, fileBytes, source)) std::abort();
-        return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH);
+        if (keepPicture) {
+            if (!pelumir::LoadImageFile(path, fileBytes, source)) std::abort();
+            return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH);
+        }
+        fitted.Aim(backBuffer, kScreenW, kScreenH);
+        load.Start(path, fileBytes, fitted, 0);
+        if (load.Step(pelumir::kNoDeadline) != pelumir::ImageLoad::State::Loaded) std::abort();
+        return true;
     }
 };
 
@@ -271,7 +282,7 @@ using testutil::StatusKiB;
 
 // Twenty 24 MP changes in a child of its own, so nothing this process has
 // touched before counts; reports the peak after the first and the last.
-void PeakMemory() {
+void PeakMemory(const std::string& name, bool keepPicture) {
     const std::string path = MakeInputs().jpeg24;
     bench::Print("memory_bench_process_rss_mib", StatusKiB("VmRSS:") / 1024.0);
     int fds[2];
@@ -282,7 +293,7 @@ void PeakMemory() {
         std::ofstream("/proc/self/clear_refs") << "5";
         long peaks[3] = {StatusKiB("VmRSS:"), 0, 0};
         Bitmap source, backBuffer = NewBackBuffer();
-        ImageChange change;
+        ImageChange change{keepPicture};
         for (int i = 1; i <= 20; ++i) {
             change(path, source, backBuffer);
             if (i == 1) peaks[1] = StatusKiB("VmHWM:");
@@ -299,19 +310,23 @@ void PeakMemory() {
     close(fds[0]);
     waitpid(pid, nullptr, 0);
     if (!ok) return;
-    bench::Print("memory_before_first_change_mib", peaks[0] / 1024.0);
-    bench::Print("memory_peak_after_20_changes_24mp_mib", peaks[2] / 1024.0);
-    bench::Print("memory_growth_1st_to_20th_change_mib", (peaks[2] - peaks[1]) / 1024.0);
+    bench::Print(name + "memory_before_first_change_mib", peaks[0] / 1024.0);
+    bench::Print(name + "memory_peak_after_20_changes_24mp_mib", peaks[2] / 1024.0);
+    bench::Print(name + "memory_growth_1st_to_20th_change_mib", (peaks[2] - peaks[1]) / 1024.0);
 }
 
 // Registered in this order: memory first, while this process is still small.
-const bench::Register kMemory("memory_24mp", [] { PeakMemory(); });
+const bench::Register kMemory("memory_24mp", [] {
+    PeakMemory("", false);
+    PeakMemory("rotate_mode_", true);
+});
 
 const bench::Register kJpeg("jpeg_change", [] {
     const Inputs& in = MakeInputs();
     CompareWithDjpeg("jpeg_2mp_baseline", ImageChange{}, in.jpeg2, in.jpeg2, 15);
     CompareWithDjpeg("jpeg_12mp_baseline", ImageChange{}, in.jpeg12, in.jpeg12, 11);
     CompareWithDjpeg("jpeg_24mp_baseline", ImageChange{}, in.jpeg24, in.jpeg24, 9);
+    CompareWithDjpeg("rotate_mode_jpeg_24mp_baseline", ImageChange{true}, in.jpeg24, in.jpeg24, 9);
     CompareWithDjpeg("jpeg_12mp_progressive", ImageChange{}, in.progressive12, in.progressive12, 7);
     ColdChange("jpeg_24mp_baseline", in.jpeg24, 3);
 });
@@ -347,11 +362,12 @@ struct ProbeRun {
 
 // The real viewer window in a process of its own, on the display when there
 // is one (as the launch figure runs it).
-ProbeRun RunViewerProbe(int lookMs, int changes, const std::vector<std::string>& images) {
+ProbeRun RunViewerProbe(int lookMs, int changes, const std::vector<std::string>& images, const char* mode = "") {
     const bool onScreen = !qEnvironmentVariableIsEmpty("DISPLAY");
     qputenv("QT_QPA_PLATFORM", onScreen ? "xcb" : "offscreen");
     std::string command = "'" + QCoreApplication::applicationDirPath().toStdString() +
-                          "/bench-probe/pelumir-viewer-probe' " + std::to_string(lookMs) + " " + std::to_string(changes);
+                          "/bench-probe/pelumir-viewer-probe' " + mode + std::to_string(lookMs) + " " +
+                          std::to_string(changes);
     for (const std::string& image : images) command += " '" + image + "'";
     ProbeRun run;
     FILE* out = popen(command.c_str(), "r");
@@ -408,6 +424,41 @@ Timing LongestStep(const std::vector<std::string>& images) {
     return longest;
 }
 
+// A real show, as a user starts it: twenty 24 MP pictures, a second each,
+// full screen on 1024 x 768, in a process of its own. Its peak memory is
+// read from outside, when it has ended.
+double ShowPeakMiB(const std::string& picture) {
+    const std::string screen = bench::WorkDir() + "/screen-1024x768.json";
+    std::ofstream(screen) << R"({"screens":[{"name":"S0","x":0,"y":0,"width":1024,"height":768,"logicalDpi":96,"dpr":1}]})";
+    std::vector<std::string> args = {QCoreApplication::applicationDirPath().toStdString() + "/bench-probe/pelumir-viewer-probe",
+                                     "--show"};
+    for (int i = 0; i < 20; ++i) {
+        const std::string copy = bench::WorkDir() + "/show-" + std::to_string(i) + ".jpg";
+        std::filesystem::copy_file(picture, copy, std::filesystem::copy_options::overwrite_existing);
+        args.push_back(copy);
+    }
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string platform = "QT_QPA_PLATFORM=offscreen:configfile=" + screen;
+    std::vector<char*> env;
+    for (char** e = environ; *e != nullptr; ++e)
+        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0) env.push_back(*e);
+    env.push_back(const_cast<char*>(platform.c_str()));
+    env.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), env.data()) != 0) return NAN;
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return NAN;
+    return double(usage.ru_maxrss) / 1024.0;  // the child's VmHWM, in KiB
+}
+
+const bench::Register kShow("show_20_pictures", [] {
+    bench::Print("show_20_pictures_24mp_1s_1024x768_peak_mib", ShowPeakMiB(MakeInputs().jpeg24));
+});
+
 const bench::Register kPrepared("prepared_change", [] {
     const Inputs& in = MakeInputs();
     const auto jpeg24 = TwoCopies(in.jpeg24), jpeg12 = TwoCopies(in.jpeg12), progressive = TwoCopies(in.progressive12);
@@ -424,6 +475,9 @@ const bench::Register kPrepared("prepared_change", [] {
     const ProbeRun looked24 = RunViewerProbe(1000, 20, jpeg24);
     PrintClick("click_after_1s_look_24mp_baseline", looked24);
     if (looked24.peakKiB > 0) bench::Print("memory_peak_after_20_looked_changes_24mp_mib", looked24.peakKiB / 1024.0);
+    const ProbeRun rotate24 = RunViewerProbe(1000, 20, jpeg24, "--rotate ");
+    if (rotate24.peakKiB > 0)
+        bench::Print("rotate_mode_memory_peak_after_20_looked_changes_24mp_mib", rotate24.peakKiB / 1024.0);
     PrintClick("click_after_1s_look_12mp_baseline", RunViewerProbe(1000, 9, jpeg12));
     PrintClick("click_after_1s_look_12mp_progressive", RunViewerProbe(1000, 9, progressive));
     PrintClick("clicks_in_a_row_24mp_baseline", RunViewerProbe(0, 9, jpeg24));

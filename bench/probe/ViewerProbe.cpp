@@ -4,7 +4,11 @@
 // decodes the file the click will show, so both see the same machine state
 // (the viewer does nothing meanwhile). Prints per change "change_ms <ms>",
 // from the click to the new frame read back from the display, and
-// "djpeg_ms <ms>", then "peak_kib <VmHWM>".
+// "djpeg_ms <ms>", then "peak_kib <VmHWM>". With --rotate first, the right
+// click turns pictures (so the whole picture is kept).
+// pelumir-viewer-probe --show <images>...: a real show, full screen, each
+// picture on screen for a second, ending after the last; the caller reads
+// the peak memory from outside.
 #include <QApplication>
 #include <QEventLoop>
 #include <QMouseEvent>
@@ -13,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -57,14 +62,26 @@ void LeftClick(QWidget* w) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) return 2;
     QApplication app(argc, argv);
-    const int lookMs = std::atoi(argv[1]), changes = std::atoi(argv[2]);
     pelumir::TfrmGrpView view;
-    for (int i = 3; i < argc; ++i) view.SourceImages.emplace_back(argv[i]);
     pelumir::TViewerConfig config;
-    config.LoopMode = true;
     config.ImageSortType = 0;
+    if (argc >= 3 && std::string(argv[1]) == "--show") {
+        for (int i = 2; i < argc; ++i) view.SourceImages.emplace_back(argv[i]);
+        config.LoopMode = false;
+        config.AutoSlideEnabled = true;
+        config.AutoSlideTime = 1;
+        view.ApplySettings(config);
+        view.ShowModal();
+        return 0;
+    }
+    const bool rotate = argc > 1 && std::string(argv[1]) == "--rotate";
+    if (rotate) ++argv, --argc;
+    if (argc < 4) return 2;
+    const int lookMs = std::atoi(argv[1]), changes = std::atoi(argv[2]);
+    for (int i = 3; i < argc; ++i) view.SourceImages.emplace_back(argv[i]);
+    config.LoopMode = true;
+    if (rotate) config.RightClickMode = pelumir::RightClick::RotateClockwise;
     view.ApplySettings(config);
     view.resize(1920, 1080);
     view.show();
