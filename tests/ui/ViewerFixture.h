@@ -6,27 +6,26 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/ErrorDisplay.h"
+#include "tests/unit/ImageFixtures.h"
 #include "viewer/grpform.h"
 
 namespace testutil {
 
+// A flat-colour picture, a JPEG ("JPG") or a 24-bit bitmap ("BMP").
 inline std::string WriteImage(const QTemporaryDir& dir, const std::string& name, int w, int h, QRgb colour,
                               const char* format = "JPG") {
-    QImage img(w, h, QImage::Format_RGB32);
-    img.fill(colour);
-    const QString path = dir.filePath(QString::fromStdString(name));
-    EXPECT_TRUE(img.save(path, format, 100));
-    return path.toStdString();
-}
-
-// The 32-bit frame pixel as 0xRRGGBB.
-inline uint32_t FramePixel(const pelumir::Bitmap& b, int x, int y) {
-    const uint8_t* p = b.Row(y) + 4 * x;
-    return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    const std::vector<uint8_t> bytes =
+        std::string(format) == "BMP"
+            ? BuildBmp({w, h, 24}, std::vector<uint32_t>(size_t(w) * size_t(h), colour & 0xFFFFFF))
+            : FlatJpeg({.width = w, .height = h}, colour);
+    const std::string path = dir.filePath(QString::fromStdString(name)).toStdString();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return path;
 }
 
 // True when the colour is within a JPEG's rounding of the wanted one.

@@ -150,21 +150,17 @@ TEST_F(Viewer, AnUndecodableFileGivesABlackFrameAndTheShowGoesOn) {
     a = testutil::WriteImage(dir, "a.jpg", 800, 600, 0xFF0000);
     const std::string broken = dir.filePath("broken.jpg").toStdString();
     { std::FILE* f = std::fopen(broken.c_str(), "wb"); std::fputs("not an image", f); std::fclose(f); }
-    const std::string bmpAsJpg = testutil::WriteImage(dir, "bitmap.jpg", 100, 100, 0xFFFFFF, "BMP");
-    const std::string jpgAsBmp = testutil::WriteImage(dir, "jpeg.bmp", 100, 100, 0xFFFFFF, "JPG");
     TViewerConfig config;
     config.AutoSlideEnabled = true;
     config.AutoSlideTime = 600;
-    Show({a, broken, bmpAsJpg, jpgAsBmp}, config);
+    Show({a, broken}, config);
     view.tmrAutoSlideTimer();
     EXPECT_EQ(view.CurrentIndex(), 1);
     EXPECT_EQ(Centre(), 0u);
     EXPECT_TRUE(view.InfoVisible());
     EXPECT_TRUE(view.tmrAutoSlide().Enabled());
-    view.tmrAutoSlideTimer();  // bitmap data in a ".jpg": black as well
-    EXPECT_EQ(Centre(), 0u);
-    view.tmrAutoSlideTimer();  // JPEG data in a ".bmp" is shown
-    EXPECT_TRUE(Near(Centre(), 0xFFFFFF));
+    view.tmrAutoSlideTimer();
+    EXPECT_TRUE(Near(Centre(), 0xFF0000));
     EXPECT_TRUE(errors.empty());
 }
 

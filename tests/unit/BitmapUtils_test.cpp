@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
+
+#include "tests/unit/ImageFixtures.h"
 
 namespace pelumir {
 namespace {
@@ -46,7 +47,7 @@ void Set(Bitmap& b, int x, int y, uint32_t v) {
     for (int i = 0; i < bpp / 8; ++i) row[x * bpp / 8 + i] = uint8_t(v >> (8 * i));
 }
 
-Bitmap RandomBitmap(int w, int h, Layout layout, std::mt19937& rng) {
+Bitmap RandomBitmap(int w, int h, Layout layout, testutil::Noise& rng) {
     Bitmap b = Make(w, h, layout);
     if (layout.bpp <= 8) b.Palette().assign(size_t(1) << layout.bpp, 0);
     for (auto& entry : b.Palette()) entry = rng() & 0xFFFFFF;
@@ -101,7 +102,7 @@ TEST(BitmapUtils, TurnsClockwise) {
 }
 
 TEST(BitmapUtils, OneBitRowsReadBottomToTop) {
-    std::mt19937 rng(5);
+    testutil::Noise rng{5};
     Bitmap s = RandomBitmap(9, 3, {1, {}}, rng);
     const Bitmap d = RotateBitmapRight(s);
     ASSERT_EQ(d.Width(), 3);
@@ -127,7 +128,7 @@ TEST(BitmapUtils, BitsPastTheRowAreNeverWritten) {
 TEST(BitmapUtils, MatchesNaiveTurnInEveryLayout) {
     // Sizes around the copy's tiles and four-pixel blocks, odd ones for the nibbles.
     const int sizes[][2] = {{1, 1}, {1, 300}, {300, 1}, {5, 3}, {13, 7}, {129, 131}, {259, 6}, {7, 261}};
-    std::mt19937 rng(7);
+    testutil::Noise rng{7};
     for (const Layout& layout : kLayouts) {
         for (const auto& size : sizes) {
             SCOPED_TRACE(testing::Message() << layout.bpp << " bit " << size[0] << "x" << size[1]);
@@ -140,7 +141,7 @@ TEST(BitmapUtils, MatchesNaiveTurnInEveryLayout) {
 }
 
 TEST(BitmapUtils, FourTurnsRestoreTheSource) {
-    std::mt19937 rng(11);
+    testutil::Noise rng{11};
     for (const Layout& layout : kLayouts) {
         SCOPED_TRACE(testing::Message() << layout.bpp << " bit");
         const Bitmap s = RandomBitmap(11, 5, layout, rng);
@@ -168,7 +169,7 @@ TEST(BitmapUtils, RefusesEmptyAndCustomSources) {
 }
 
 TEST(BitmapUtils, DeviceSourceIsConvertedInPlace) {
-    std::mt19937 rng(3);
+    testutil::Noise rng{3};
     Bitmap s = RandomBitmap(3, 2, {32, {}}, rng);
     const Bitmap plain = s;
     s.SetDevice(true);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -12,6 +11,7 @@
 
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/PeakMemory.h"
+#include "tests/unit/TempDir.h"
 #include "viewer/BitmapUtils.h"
 #include "image/ImageFile.h"
 #include "viewer/StretchDraw.h"
@@ -23,18 +23,8 @@ namespace {
 
 using Rows = std::vector<std::vector<uint8_t>>;
 
-struct BmpLayout {
-    int32_t width, height;  // a negative height stores the rows top-down
-    int bitCount;
-    uint32_t compression = 0;
-    std::vector<uint32_t> palette = {};  // 0x00RRGGBB
-    bool coreHeader = false;             // OS/2's 12-byte header, 3-byte palette entries
-};
-
-std::vector<uint8_t> MakeBmp(const BmpLayout& s, const Rows& rows) {
-    return testutil::BuildBmpRows({s.width, s.height, s.bitCount, s.coreHeader ? 12u : 40u, s.compression, {}, s.palette},
-                                  rows);
-}
+using testutil::BmpSpec;
+using testutil::BuildBmpRows;
 
 // A 3 x 2 picture, narrow enough that every depth pads its rows. Palette
 // index i is the colour at (i % 3, i / 3).
@@ -94,41 +84,41 @@ bool Decode(const std::vector<uint8_t>& bytes, Bitmap& out) { return DecodeBmp(b
 
 TEST(BmpLoader, EveryDepthMapsToItsLayout) {
     const struct {
-        BmpLayout layout;
+        BmpSpec layout;
         Rows rows;
         PixelFormat format;
     } cases[] = {
-        {{3, 2, 4, 0, Palette(16)}, IndexRows(4), PixelFormat::Bit8},
-        {{3, 2, 8, 0, Palette(256)}, IndexRows(8), PixelFormat::Bit8},
+        {{3, 2, 4, 40, 0, {}, Palette(16)}, IndexRows(4), PixelFormat::Bit8},
+        {{3, 2, 8, 40, 0, {}, Palette(256)}, IndexRows(8), PixelFormat::Bit8},
         {{3, 2, 16}, TrueColourRows(16), PixelFormat::Bit32},
         {{3, 2, 24}, TrueColourRows(24), PixelFormat::Bit32},
         {{3, -2, 24}, TrueColourRows(24), PixelFormat::Bit32},
-        {{3, 2, 24, 0, {}, true}, TrueColourRows(24), PixelFormat::Bit32},
+        {{3, 2, 24, 12}, TrueColourRows(24), PixelFormat::Bit32},
         {{3, 2, 32}, TrueColourRows(32), PixelFormat::Bit32},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.layout.bitCount) + " bits, height " + std::to_string(c.layout.height));
+        SCOPED_TRACE(std::to_string(c.layout.bits) + " bits, height " + std::to_string(c.layout.height));
         Bitmap out;
-        ASSERT_TRUE(Decode(MakeBmp(c.layout, c.rows), out));
+        ASSERT_TRUE(Decode(BuildBmpRows(c.layout, c.rows), out));
         EXPECT_EQ(out.Format(), c.format);
         ExpectTheSixColours(out);
     }
     // 1 bit stays 1 bit; the palette comes white first, which Qt reorders.
     Bitmap out;
-    ASSERT_TRUE(Decode(MakeBmp({10, 2, 1, 0, {0xFFFFFF, 0}}, {{0x55, 0x40, 0, 0}, {0xAA, 0x80, 0, 0}}), out));
+    ASSERT_TRUE(Decode(BuildBmpRows({10, 2, 1, 40, 0, {}, {0xFFFFFF, 0}}, {{0x55, 0x40, 0, 0}, {0xAA, 0x80, 0, 0}}), out));
     EXPECT_EQ(out.Format(), PixelFormat::Bit1);
     for (int x = 0; x < 10; ++x) {
         EXPECT_EQ(ColourAt(out, x, 0), x % 2 ? 0u : 0xFFFFFFu) << x;
         EXPECT_EQ(ColourAt(out, x, 1), x % 2 ? 0xFFFFFFu : 0u) << x;
     }
     // Run-length 8-bit: three of index 4, end of line, three of index 2, end.
-    ASSERT_TRUE(Decode(MakeBmp({3, 2, 8, 1, Palette(256)}, {{3, 2, 0, 1}, {3, 4, 0, 0}}), out));
+    ASSERT_TRUE(Decode(BuildBmpRows({3, 2, 8, 40, 1, {}, Palette(256)}, {{3, 2, 0, 1}, {3, 4, 0, 0}}), out));
     EXPECT_EQ(ColourAt(out, 1, 1), kColours[4]);  // the first run is the bottom row
     EXPECT_EQ(ColourAt(out, 1, 0), kColours[2]);
 }
 
 TEST(BmpLoader, WhatIsNotAWholeBmpFails) {
-    const std::vector<uint8_t> good = MakeBmp({3, 2, 24}, TrueColourRows(24));
+    const std::vector<uint8_t> good = BuildBmpRows({3, 2, 24}, TrueColourRows(24));
     std::vector<uint8_t> truncated = good, sevenBits = good;
     truncated.resize(good.size() - 3);  // a short last row would show stale memory
     sevenBits[28] = 7;
@@ -138,8 +128,8 @@ TEST(BmpLoader, WhatIsNotAWholeBmpFails) {
         std::vector<uint8_t>(good.begin(), good.begin() + 54),
         truncated,
         sevenBits,
-        MakeBmp({0, 2, 24}, {}),
-        MakeBmp({3, 0, 24}, {}),
+        BuildBmpRows({0, 2, 24}, {}),
+        BuildBmpRows({3, 0, 24}, {}),
     };
     Bitmap out;
     for (const auto& bytes : broken) {
@@ -154,13 +144,13 @@ TEST(BmpLoader, AbsurdSizesFailBeforeTouchingMemory) {
     const long before = testutil::StatusKiB("VmRSS:");
     // Run-length files cannot be checked against the file size: only the
     // bitmap's limit stops those.
-    const BmpLayout layouts[] = {
+    const BmpSpec layouts[] = {
         {65535, 65535, 24}, {1, INT32_MAX, 24}, {1, INT32_MIN, 24}, {INT32_MAX, 1, 32},
-        {65535, 65535, 8, 1, Palette(256)}, {46341, -46341, 8, 1, Palette(256)},
+        {65535, 65535, 8, 40, 1, {}, Palette(256)}, {46341, -46341, 8, 40, 1, {}, Palette(256)},
     };
-    for (const BmpLayout& layout : layouts) {
+    for (const BmpSpec& layout : layouts) {
         Bitmap out;
-        EXPECT_FALSE(Decode(MakeBmp(layout, Rows(4, std::vector<uint8_t>(64, 0x7F))), out)) << layout.width << " x " << layout.height;
+        EXPECT_FALSE(Decode(BuildBmpRows(layout, Rows(4, std::vector<uint8_t>(64, 0x7F))), out)) << layout.width << " x " << layout.height;
         EXPECT_TRUE(out.Empty());
     }
     EXPECT_LT(testutil::PeakRiseMiB(before), 64);
@@ -174,7 +164,7 @@ TEST(BmpLoader, PaletteIndexesPastTheTableShowBlack) {
     for (int bits : {4, 8}) {
         SCOPED_TRACE(bits);
         Bitmap out;
-        if (!Decode(MakeBmp({3, 2, bits, 0, four}, bits == 8 ? rows8 : rows4), out)) {
+        if (!Decode(BuildBmpRows({3, 2, bits, 40, 0, {}, four}, bits == 8 ? rows8 : rows4), out)) {
             EXPECT_TRUE(out.Empty());  // refusing the file would do as well
             continue;
         }
@@ -216,8 +206,8 @@ TEST(BmpLoader, RunLengthDataThatOverrunsStaysInsideTheImage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Bitmap out;
-        ASSERT_TRUE(Decode(MakeBmp({3, 2, 24}, TrueColourRows(24)), out));
-        if (Decode(MakeBmp({4, 3, c.compression == 1 ? 8 : 4, c.compression, Palette(6)}, {c.data}), out)) {
+        ASSERT_TRUE(Decode(BuildBmpRows({3, 2, 24}, TrueColourRows(24)), out));
+        if (Decode(BuildBmpRows({4, 3, c.compression == 1 ? 8 : 4, 40, c.compression, {}, Palette(6)}, {c.data}), out)) {
             ASSERT_EQ(out.Width(), 4);
             ASSERT_EQ(out.Height(), 3);
             // Only table colours, or the black of pixels no run reached.
@@ -234,18 +224,18 @@ TEST(BmpLoader, ImpossibleHeadersFail) {
         for (int i = 0; i < 4; ++i) bmp[at + size_t(i)] = uint8_t(v >> (8 * i));
         return bmp;
     };
-    const std::vector<uint8_t> good = MakeBmp({3, 2, 24}, TrueColourRows(24));
-    const std::vector<uint8_t> rle = MakeBmp({3, 2, 8, 1, Palette(8)}, {{3, 1, 0, 1}});
+    const std::vector<uint8_t> good = BuildBmpRows({3, 2, 24}, TrueColourRows(24));
+    const std::vector<uint8_t> rle = BuildBmpRows({3, 2, 8, 40, 1, {}, Palette(8)}, {{3, 1, 0, 1}});
     const struct {
         const char* name;
         std::vector<uint8_t> bytes;
     } cases[] = {
         {"pixels start past the end", put32(good, 10, 0xFFFFFFF0u)},
-        {"2^32 - 1 colours", put32(MakeBmp({3, 2, 8, 0, Palette(8)}, IndexRows(8)), 46, 0xFFFFFFFFu)},
+        {"2^32 - 1 colours", put32(BuildBmpRows({3, 2, 8, 40, 0, {}, Palette(8)}, IndexRows(8)), 46, 0xFFFFFFFFu)},
         {"run-length data starting at the end", put32(rle, 10, uint32_t(rle.size()))},
         {"info header larger than the file", put32(good, 14, 0x7FFFFFFFu)},
-        {"zero by zero", MakeBmp({0, 0, 8, 0, Palette(8)}, {})},
-        {"no rows, run-length", MakeBmp({3, 0, 8, 1, Palette(8)}, {{0, 1}})},
+        {"zero by zero", BuildBmpRows({0, 0, 8, 40, 0, {}, Palette(8)}, {})},
+        {"no rows, run-length", BuildBmpRows({3, 0, 8, 40, 1, {}, Palette(8)}, {{0, 1}})},
     };
     Bitmap out;
     for (const auto& c : cases) {
@@ -262,7 +252,7 @@ TEST(BmpLoader, LargeRunLengthClaimsCostOnlyWhatIsWritten) {
     // 20,000 x 20,000 is within the limit and legal: one short run, then
     // the end of the bitmap. The rest is background that nothing writes.
     Bitmap out;
-    const bool ok = Decode(MakeBmp({20000, 20000, 8, 1, Palette(256)}, {{200, 3, 0, 1}}), out);
+    const bool ok = Decode(BuildBmpRows({20000, 20000, 8, 40, 1, {}, Palette(256)}, {{200, 3, 0, 1}}), out);
     EXPECT_LT(testutil::PeakRiseMiB(before), 64);
     if (!ok) return;
     EXPECT_EQ(out.Width(), 20000);
@@ -272,10 +262,9 @@ TEST(BmpLoader, LargeRunLengthClaimsCostOnlyWhatIsWritten) {
 }
 
 TEST(BmpLoader, LoadsFilesByTheBytesOfTheirName) {
-    std::string dir = (std::filesystem::temp_directory_path() / "pelumir-bmp-XXXXXX").string();
-    ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    const std::string path = dir + "/\x82\xa0.bmp";  // Shift-JIS, not valid UTF-8
-    const std::vector<uint8_t> bmp = MakeBmp({3, 2, 24}, TrueColourRows(24));
+    const testutil::TempDir dir;
+    const std::string path = dir / "\x82\xa0.BMP";  // Shift-JIS, not valid UTF-8
+    const std::vector<uint8_t> bmp = BuildBmpRows({3, 2, 24}, TrueColourRows(24));
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
     Bitmap out;
     std::vector<uint8_t> fileBytes;
@@ -284,22 +273,11 @@ TEST(BmpLoader, LoadsFilesByTheBytesOfTheirName) {
     EXPECT_TRUE(LoadImageFile(path, fileBytes, out));
     EXPECT_EQ(out.Bits(), storage);  // the next image of this size reuses the pixels
     ExpectTheSixColours(out);
-    EXPECT_FALSE(LoadImageFile(dir + "/missing.bmp", fileBytes, out));
+    EXPECT_FALSE(LoadImageFile(dir / "missing.bmp", fileBytes, out));
     EXPECT_TRUE(out.Empty());
-    EXPECT_FALSE(LoadImageFile(dir, fileBytes, out));
-    ASSERT_EQ(mkfifo((dir + "/fifo.bmp").c_str(), 0600), 0);
-    EXPECT_FALSE(LoadImageFile(dir + "/fifo.bmp", fileBytes, out));  // opening it must not wait for a writer
-
-    // The reader is chosen by the name's extension, in any letter case: a
-    // bitmap named like a JPEG is refused, as the show refuses it.
-    const std::string upper = dir + "/UPPER.BMP", namedJpg = dir + "/bitmap.jpg";
-    for (const std::string& p : {upper, namedJpg})
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
-    EXPECT_TRUE(LoadImageFile(upper, fileBytes, out));
-    ExpectTheSixColours(out);
-    EXPECT_FALSE(LoadImageFile(namedJpg, fileBytes, out));
-    EXPECT_TRUE(out.Empty());
-    std::filesystem::remove_all(dir);
+    EXPECT_FALSE(LoadImageFile(dir.path(), fileBytes, out));
+    ASSERT_EQ(mkfifo((dir / "fifo.bmp").c_str(), 0600), 0);
+    EXPECT_FALSE(LoadImageFile(dir / "fifo.bmp", fileBytes, out));  // opening it must not wait for a writer
 }
 
 }  // namespace

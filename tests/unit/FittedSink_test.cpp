@@ -10,17 +10,6 @@
 namespace pelumir {
 namespace {
 
-// A picture of noise in any layout the decoders hand over row by row.
-Bitmap NoisePicture(int w, int h, int bits) {
-    Bitmap b;
-    b.Allocate(w, h, bits);
-    uint32_t state = uint32_t(w * 7919 + h * 104729 + bits);
-    for (size_t i = 0; i < b.ByteSize(); ++i) b.Bits()[i] = uint8_t(testutil::NextNoise(state));
-    if (bits <= 8)
-        for (int i = 0; i < 1 << bits; ++i) b.Palette().push_back(testutil::NextNoise(state) & 0xFFFFFF);
-    return b;
-}
-
 // The rows handed over in batches of `batch`, as a decoder hands them.
 void Stream(const Bitmap& picture, FittedSink& sink, int batch) {
     sink.Begin(picture.Width(), picture.Height(), picture.BitsPerPixel());
@@ -41,7 +30,7 @@ TEST(FittedSink, RowsFittedAsTheyComeGiveTheFrameOfTheWholePicture) {
     FittedSink sink;
     for (int bits : {1, 4, 8, 16, 24, 32}) {
         for (const auto& size : sizes) {
-            const Bitmap picture = NoisePicture(size.w, size.h, bits);
+            const Bitmap picture = testutil::NoiseBitmap(size.w, size.h, bits);
             Bitmap whole;
             whole.Allocate(W, H, 32);
             std::memset(whole.Bits(), 0xAB, whole.ByteSize());

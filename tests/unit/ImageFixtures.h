@@ -65,12 +65,28 @@ inline std::vector<uint8_t> EncodeJpeg(const JpegRecipe& recipe, const std::vect
     return bytes;
 }
 
+// One colour all over, 0xRRGGBB.
+inline std::vector<uint8_t> FlatJpeg(JpegRecipe recipe, uint32_t rgb) {
+    std::vector<uint8_t> pixels;
+    pixels.reserve(size_t(recipe.width) * size_t(recipe.height) * 3);
+    for (int i = 0; i < recipe.width * recipe.height; ++i)
+        pixels.insert(pixels.end(), {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)});
+    return EncodeJpeg(recipe, pixels);
+}
+
+// The tests' one source of noise (xorshift32): fast, and the same on every machine.
 inline uint32_t NextNoise(uint32_t& state) {
     state ^= state << 13;
     state ^= state >> 17;
     state ^= state << 5;
     return state;
 }
+
+// The same noise as a generator object.
+struct Noise {
+    uint32_t state;
+    uint32_t operator()() { return NextNoise(state); }
+};
 
 // A gradient under noise: a picture that compresses poorly, so its file
 // spans many pieces of a reader.
@@ -228,6 +244,24 @@ inline void ColdChange(const std::string& path, int w, int h, pelumir::Bitmap& s
     const bool loaded = pelumir::LoadImageFile(path, bytes, source);
     frame.Allocate(w, h, 32, pelumir::Bitmap::Init::Zero);
     if (loaded) pelumir::DrawFitted(source, frame, w, h);
+}
+
+// A 32-bit frame pixel as 0xRRGGBB.
+inline uint32_t FramePixel(const pelumir::Bitmap& b, int x, int y) {
+    const uint8_t* p = b.Row(y) + 4 * x;
+    return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+// Noise in any layout, reserved bytes included; the indexed layouts get a
+// palette one entry short (the last index shows black), with alpha bytes set.
+inline pelumir::Bitmap NoiseBitmap(int w, int h, int bpp, pelumir::ColorMasks masks = {}) {
+    pelumir::Bitmap b;
+    b.Allocate(w, h, bpp);
+    b.SetMasks(masks);
+    uint32_t state = 12345u + uint32_t(bpp) + uint32_t(w) * 31u + uint32_t(h);
+    for (size_t i = 0; i < b.ByteSize(); ++i) b.Bits()[i] = uint8_t(NextNoise(state) >> 24);
+    for (int i = 0; bpp <= 8 && i < (1 << bpp) - 1; ++i) b.Palette().push_back(0xFF000000u | (NextNoise(state) & 0xFFFFFF));
+    return b;
 }
 
 inline void ExpectSameBitmap(const pelumir::Bitmap& got, const pelumir::Bitmap& want) {

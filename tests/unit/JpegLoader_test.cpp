@@ -1,6 +1,5 @@
 #include "image/JpegLoader.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/PeakMemory.h"
+#include "tests/unit/TempDir.h"
 #include "image/ImageFile.h"
 
 namespace pelumir {
@@ -168,13 +168,8 @@ TEST(JpegLoader, FailuresLeaveTheBitmapEmpty) {
         twelveBit,
         noQuantTables,
     };
-    QTemporaryDir dir;
-    std::vector<uint8_t> bmp(4096, 0);
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    const std::string bmpNamedJpg = dir.filePath("bmp-named-jpg.jpg").toStdString();
-    std::ofstream(bmpNamedJpg, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), 4096);
-    const std::string goodFile = dir.filePath("jpeg-named-bmp.bmp").toStdString();  // names do not matter
+    const testutil::TempDir dir;
+    const std::string goodFile = dir / "good.jpg";
     std::ofstream(goodFile, std::ios::binary).write(reinterpret_cast<const char*>(good.data()), std::streamsize(good.size()));
 
     Bitmap out;
@@ -184,9 +179,9 @@ TEST(JpegLoader, FailuresLeaveTheBitmapEmpty) {
         EXPECT_FALSE(Decode(bytes, out)) << &bytes - broken;
         EXPECT_TRUE(out.Empty());
     }
-    const std::string fifo = dir.filePath("fifo.jpg").toStdString();  // opening it must not wait for a writer
+    const std::string fifo = dir / "fifo.jpg";  // opening it must not wait for a writer
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {bmpNamedJpg, fifo, dir.filePath("missing.jpg").toStdString(), dir.path().toStdString()}) {
+    for (const std::string& path : {fifo, dir / "missing.jpg", dir.path()}) {
         ASSERT_TRUE(LoadImageFile(goodFile, fileBytes, out));
         EXPECT_FALSE(LoadImageFile(path, fileBytes, out)) << path;
         EXPECT_TRUE(out.Empty());
@@ -213,17 +208,7 @@ TEST(JpegLoader, AbsurdSizesFailBeforeTouchingMemory) {
 // ---- hostile files ----
 
 std::vector<uint8_t> NoiseJpeg(int w, int h, bool progressive) {
-    JpegFixture fixture;
-    fixture.width = w;
-    fixture.height = h;
-    fixture.progressive = progressive;
-    std::vector<uint8_t> pixels(size_t(w) * size_t(h) * 3);
-    uint32_t state = 7;
-    for (uint8_t& v : pixels) {
-        state = state * 1664525u + 1013904223u;
-        v = uint8_t(state >> 24);
-    }
-    return EncodeJpeg(fixture, pixels);
+    return testutil::NoisyJpeg({.width = w, .height = h, .progressive = progressive});
 }
 
 struct Segment {
@@ -285,10 +270,7 @@ TEST(JpegLoader, CutAnywhereInTheDataStillDecodesWhole) {
 
 TEST(JpegLoader, CorruptBytesGiveAWholeImageOrAFailure) {
     uint32_t state = 99;
-    auto next = [&state] {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    };
+    auto next = [&state] { return testutil::NextNoise(state); };
     for (bool progressive : {false, true}) {
         const std::vector<uint8_t> good = NoiseJpeg(40, 24, progressive);
         for (int round = 0; round < 300; ++round) {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/Exception.h"
+#include "tests/unit/ImageFixtures.h"
 
 namespace pelumir {
 namespace {
@@ -38,10 +39,9 @@ TEST(StretchDraw, FitsTinyAreasAndHugeSizesWithoutOverflow) {
     EXPECT_EQ(ComputeFittedRect(big, big - 1, big, big), (FitRect{0, 0, big, big - 1}));
 }
 
+// The reserved fourth byte too: the fitting must leave 0 there.
 uint32_t CanvasPixel(const Bitmap& canvas, int x, int y) {
-    uint32_t v;
-    std::memcpy(&v, canvas.Row(y) + 4 * x, 4);
-    return v;
+    return testutil::FramePixel(canvas, x, y) | uint32_t(canvas.Row(y)[4 * x + 3]) << 24;
 }
 
 // One source pixel as 0x00RRGGBB, read straight from the layout's definition.
@@ -83,17 +83,7 @@ void ExpectMatchesReference(const Bitmap& picture, const Bitmap& canvas, int W, 
     EXPECT_EQ(mismatches, 0);
 }
 
-// Pseudo-random bytes (reserved bytes and palette alpha included), so every
-// pixel differs from its neighbours.
-Bitmap Noise(int w, int h, int bpp, ColorMasks masks = {}) {
-    Bitmap b;
-    b.Allocate(w, h, bpp);
-    b.SetMasks(masks);
-    uint32_t state = 12345u + uint32_t(bpp);
-    for (size_t i = 0; i < b.ByteSize(); ++i) b.Bits()[i] = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
-    for (int i = 0; bpp <= 8 && i < (1 << bpp) - 1; ++i) b.Palette().push_back(0xFF000000u | uint32_t(i) * 0x010203u);
-    return b;  // the last index is past the palette: black
-}
+using testutil::NoiseBitmap;
 
 Bitmap Canvas(int w, int h) {
     Bitmap canvas;
@@ -110,11 +100,11 @@ TEST(StretchDraw, SamplesEveryLayoutLikeTheReference) {
     for (const auto& layout : layouts) {
         SCOPED_TRACE(layout.bpp);
         // Shrunk by an odd factor, and copied unscaled into the middle.
-        const Bitmap large = Noise(333, 211, layout.bpp, layout.masks);
+        const Bitmap large = NoiseBitmap(333, 211, layout.bpp, layout.masks);
         Bitmap canvas = Canvas(120, 90);
         EXPECT_TRUE(DrawFitted(large, canvas, 120, 90));
         ExpectMatchesReference(large, canvas, 120, 90);
-        const Bitmap small = Noise(37, 13, layout.bpp, layout.masks);
+        const Bitmap small = NoiseBitmap(37, 13, layout.bpp, layout.masks);
         canvas = Canvas(120, 90);
         EXPECT_TRUE(DrawFitted(small, canvas, 64, 48));
         ExpectMatchesReference(small, canvas, 64, 48);
@@ -132,15 +122,15 @@ TEST(StretchDraw, SamplesEveryLayoutLikeTheReference) {
 
 TEST(StretchDraw, ThinPicturesAndOnePixelAreas) {
     Bitmap canvas = Canvas(1024, 768);
-    for (const Bitmap& thin : {Noise(1, 10000, 32), Noise(10000, 1, 24), Noise(3, 5000, 8)}) {
+    for (const Bitmap& thin : {NoiseBitmap(1, 10000, 32), NoiseBitmap(10000, 1, 24), NoiseBitmap(3, 5000, 8)}) {
         EXPECT_TRUE(DrawFitted(thin, canvas, 1024, 768));
         ExpectMatchesReference(thin, canvas, 1024, 768);
     }
     Bitmap one = Canvas(1, 1);
-    const Bitmap square = Noise(640, 640, 24);
+    const Bitmap square = NoiseBitmap(640, 640, 24);
     EXPECT_TRUE(DrawFitted(square, one, 1, 1));
     EXPECT_EQ(CanvasPixel(one, 0, 0), ReferencePixel(square, 320, 320));
-    EXPECT_TRUE(DrawFitted(Noise(640, 480, 24), one, 1, 1));  // fits as 1 x 0: only black
+    EXPECT_TRUE(DrawFitted(NoiseBitmap(640, 480, 24), one, 1, 1));  // fits as 1 x 0: only black
     EXPECT_EQ(CanvasPixel(one, 0, 0), 0u);
 }
 
@@ -150,10 +140,10 @@ TEST(StretchDraw, EmptyPictureOrUnfitCanvas) {
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) EXPECT_EQ(CanvasPixel(canvas, x, y), 0u);
     // Writing past the canvas would corrupt memory: refused.
-    EXPECT_THROW(DrawFitted(Noise(4, 4, 24), canvas, 9, 8), EInvalidGraphic);
+    EXPECT_THROW(DrawFitted(NoiseBitmap(4, 4, 24), canvas, 9, 8), EInvalidGraphic);
     Bitmap canvas24;
     canvas24.Allocate(8, 8, 24);
-    EXPECT_THROW(DrawFitted(Noise(4, 4, 24), canvas24, 8, 8), EInvalidGraphic);
+    EXPECT_THROW(DrawFitted(NoiseBitmap(4, 4, 24), canvas24, 8, 8), EInvalidGraphic);
 }
 
 }  // namespace
