@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "image/Orientation.h"
 #include "image/StepDeadline.h"
 #include "platform/Bitmap.h"
 
@@ -19,6 +20,10 @@ public:
     static constexpr int kMaxBatch = 16;
 
     virtual ~RowSink() = default;
+    // How the picture is to be turned for display: it travels with the
+    // rows, which stay as stored. Set by the load before Begin.
+    void SetOrientation(Orientation o) { orientation_ = o; }
+    Orientation PictureOrientation() const { return orientation_; }
     // The picture's size and layout, before any row; palette and masks start
     // empty. Throws when no bitmap of this size may exist, so an absurd
     // header fails before any pixel work.
@@ -35,6 +40,9 @@ public:
     virtual void WholeDone() = 0;
     // The load failed: nothing written is to be shown.
     virtual void Abandon() = 0;
+
+private:
+    Orientation orientation_ = Orientation::Normal;
 };
 
 // Keeps the whole picture in a bitmap, whose storage is reused when it fits.

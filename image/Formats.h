@@ -31,6 +31,9 @@ inline constexpr size_t kSniffBytes = 16;
 
 struct ChainOptions {
     bool otherFormats = false;  // formats beyond the standard ones
+    // The picture goes with the orientation its EXIF data names; off, every
+    // picture is shown as stored.
+    bool exifOrientation = true;
 };
 
 // The formats of the program, in the order they are tried.

@@ -1,5 +1,7 @@
 #include "image/ImageFile.h"
 
+#include "image/ExifOrientation.h"
+
 namespace pelumir {
 
 ImageLoad::ImageLoad() = default;
@@ -13,6 +15,7 @@ void ImageLoad::Start(const std::string& path, std::vector<uint8_t>& fileBytes, 
     out_ = &out;
     pieceBytes_ = pieceBytes;
     options_ = options;
+    out.SetOrientation(Orientation::Normal);
     stamp_ = {};
     phase_ = Phase::Open;
     state_ = State::Working;
@@ -28,6 +31,7 @@ void ImageLoad::Cancel() {
 
 void ImageLoad::Fail() {
     out_->Abandon();
+    out_->SetOrientation(Orientation::Normal);
     Cancel();
 }
 
@@ -68,6 +72,8 @@ bool ImageLoad::Advance(StepDeadline deadline) {
             Fail();
             return true;
         }
+        // Read while the bytes are in memory, and known before the first row.
+        out_->SetOrientation(options_.exifOrientation ? ReadExifOrientation(*bytes_) : Orientation::Normal);
         chain_ = LoaderChain(path_, *bytes_, options_);
         if (chain_.empty()) {
             Fail();
@@ -103,11 +109,13 @@ bool ImageLoad::Advance(StepDeadline deadline) {
     return true;
 }
 
-bool LoadImageFile(const std::string& path, std::vector<uint8_t>& fileBytes, Bitmap& out) {
+bool LoadImageFile(const std::string& path, std::vector<uint8_t>& fileBytes, Bitmap& out, Orientation* orientation) {
     PictureSink sink(out);
     ImageLoad load;
-    load.Start(path, fileBytes, sink, 0);
-    return load.Step(kNoDeadline) == ImageLoad::State::Loaded;
+    load.Start(path, fileBytes, sink, 0, {.exifOrientation = orientation != nullptr});
+    const bool loaded = load.Step(kNoDeadline) == ImageLoad::State::Loaded;
+    if (orientation != nullptr) *orientation = sink.PictureOrientation();
+    return loaded;
 }
 
 }  // namespace pelumir

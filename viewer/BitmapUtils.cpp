@@ -255,4 +255,37 @@ void ConvertToBit32(Bitmap& bitmap) {
     bitmap = std::move(out);
 }
 
+Bitmap TurnUpright(const Bitmap& source, Orientation orientation) {
+    if (source.BitsPerPixel() != 32) throw EInvalidGraphic();
+    const int w = source.Width(), h = source.Height();
+    Bitmap result;
+    result.SetMasks(source.Masks());
+    if (SwapsSides(orientation)) result.Allocate(h, w, 32, Bitmap::Init::Uninitialised);
+    else result.Allocate(w, h, 32, Bitmap::Init::Uninitialised);
+    if (result.Empty()) return result;
+    // Where stored pixel (x, y) goes: each stored row is a straight run in
+    // the result, from `start` by `step` pixels, so one pass reads the
+    // picture in order.
+    const ptrdiff_t row = ptrdiff_t(result.Stride() / 4);
+    const ptrdiff_t right = w - 1, bottom = h - 1;
+    auto* out = reinterpret_cast<uint32_t*>(result.Bits());
+    for (int y = 0; y < h; ++y) {
+        ptrdiff_t start = 0, step = 1;
+        switch (orientation) {
+        case Orientation::Normal: start = y * row; step = 1; break;
+        case Orientation::FlipX: start = y * row + right; step = -1; break;
+        case Orientation::Rotate180: start = (bottom - y) * row + right; step = -1; break;
+        case Orientation::FlipY: start = (bottom - y) * row; step = 1; break;
+        case Orientation::Transpose: start = y; step = row; break;
+        case Orientation::Rotate90: start = bottom - y; step = row; break;
+        case Orientation::Transverse: start = right * row + (bottom - y); step = -row; break;
+        case Orientation::Rotate270: start = right * row + y; step = -row; break;
+        }
+        const auto* in = reinterpret_cast<const uint32_t*>(source.Row(y));
+        uint32_t* p = out + start;
+        for (int x = 0; x < w; ++x, p += step) *p = in[x];
+    }
+    return result;
+}
+
 }  // namespace pelumir

@@ -4,6 +4,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Exception.h"
+#include "image/Orientation.h"
 
 namespace pelumir {
 
@@ -18,6 +19,11 @@ public:
 // EInvalidGraphic for a custom layout, ERotateError("Illegal Bitmap") for a
 // layout the copy does not know.
 Bitmap RotateBitmapRight(Bitmap& source);
+
+// A new 32-bit bitmap: the 32-bit `source` turned as `orientation` says, in
+// one pass that reads the source in order. Throws EInvalidGraphic for any
+// other layout.
+Bitmap TurnUpright(const Bitmap& source, Orientation orientation);
 
 // Converts any layout in place to 32 bits per pixel (B, G, R, 0 bytes).
 // Does nothing when the bitmap already has that layout. Throws

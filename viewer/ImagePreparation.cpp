@@ -13,17 +13,21 @@ void ImagePreparation::Start(const std::string& path, int width, int height, siz
     width_ = width;
     height_ = height;
     keep_ = keepWanted_;
+    exif_ = exifWanted_;
     aimed_ = true;
     fitted_ = false;
     frameSized_ = false;
     touched_ = 0;
     fitSink_.Aim(frame_, width, height);
     source_.Clear();
-    load_.Start(path_, fileBytes_, keep_ ? static_cast<RowSink&>(keepSink_) : fitSink_, pieceBytes);
+    load_.Start(path_, fileBytes_, keep_ ? static_cast<RowSink&>(keepSink_) : fitSink_, pieceBytes,
+                {.exifOrientation = exif_});
 }
 
 bool ImagePreparation::Holds(const std::string& path, int width, int height) const {
-    if (!aimed_ || path != path_ || width != width_ || height != height_ || keep_ != keepWanted_) return false;
+    if (!aimed_ || path != path_ || width != width_ || height != height_ || keep_ != keepWanted_ ||
+        exif_ != exifWanted_)
+        return false;
     return !load_.ReadingBegan() || StampOf(path_) == load_.Stamp();
 }
 
@@ -45,7 +49,7 @@ bool ImagePreparation::Step(StepDeadline deadline) {
     }
     if (!FrameMapped(deadline)) return false;
     // The fitting is one piece: a single pass over the frame.
-    if (!Loaded() || !DrawFitted(source_, frame_, width_, height_)) {
+    if (!Loaded() || !DrawFitted(source_, frame_, width_, height_, PictureOrientation())) {
         if (frame_.ByteSize() != 0) std::memset(frame_.Bits(), 0, frame_.ByteSize());
     }
     fitted_ = true;

@@ -25,11 +25,14 @@ public:
     // the frame, into which the rows are then fitted as they are decoded.
     // Applies from the next Start.
     void KeepPicture(bool keep) { keepWanted_ = keep; }
+    // Whether pictures are shown as their EXIF orientation says. Applies
+    // from the next Start.
+    void FollowExif(bool follow) { exifWanted_ = follow; }
     // Aims at `path` for a width x height frame, forgetting earlier work.
     // Nothing is read before the first step.
     void Start(const std::string& path, int width, int height, size_t pieceBytes = kPreparePieceBytes);
-    // True when aimed at this image and frame size, keeping the picture as
-    // now wanted, and the file has not changed since it was read (a file
+    // True when aimed at this image and frame size, keeping and orienting
+    // the picture as now wanted, and the file has not changed since it was read (a file
     // rewritten meanwhile is read again).
     bool Holds(const std::string& path, int width, int height) const;
     bool Aimed() const { return aimed_; }
@@ -42,6 +45,9 @@ public:
     bool Ready() const { return aimed_ && fitted_; }
     // Whether the file loaded; a failed one leaves a black frame, as the show has it.
     bool Loaded() const { return load_.Current() == ImageLoad::State::Loaded; }
+    // How the kept picture is to be turned for display (the frame shows it
+    // turned already); meaningful once Ready, until TakeInto.
+    Orientation PictureOrientation() const { return Sink().PictureOrientation(); }
     // Takes the finished work: the decoded image (empty unless kept) and
     // the composed frame change places with `source` and `frame`, whose
     // storage the next preparation reuses. Aims at nothing afterwards.
@@ -52,9 +58,12 @@ public:
 
 private:
     bool FrameMapped(StepDeadline deadline);
+    const RowSink& Sink() const { return keep_ ? static_cast<const RowSink&>(keepSink_) : fitSink_; }
 
     bool keepWanted_ = true;
     bool keep_ = true;
+    bool exifWanted_ = true;
+    bool exif_ = true;
     bool aimed_ = false;
     bool fitted_ = false;
     std::string path_;

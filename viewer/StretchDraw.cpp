@@ -1,5 +1,6 @@
 #include "viewer/StretchDraw.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "platform/Exception.h"
 #include "platform/MaskChannel.h"
+#include "image/Orientation.h"
 
 namespace pelumir {
 
@@ -126,16 +128,94 @@ private:
     bool plain32_;
 };
 
-std::vector<uint32_t> ColumnTable(const FitRect& rect, int pictureWidth) {
-    std::vector<uint32_t> columns(size_t(rect.Width()));
-    for (int64_t x = 0; x < rect.Width(); ++x)
-        columns[size_t(x)] = SampleIndex(uint64_t(x), uint64_t(rect.Width()), uint64_t(pictureWidth));
-    return columns;
-}
+// How the fitted frame lies over the stored picture. A frame line takes the
+// pixels of one stored row: a frame row, or for a picture shown turned a
+// quarter, a frame column. Lines are counted in the order their stored rows
+// come, so a decoder's rows can be fitted as they arrive; `across` holds the
+// stored column shown at each point along a line. Every orientation is
+// these two maps, so no turned copy of the picture is ever made.
+struct LinePlan {
+    FitRect rect;
+    bool columns = false;   // stored rows land in frame columns
+    bool reversed = false;  // the last stored row lands in the first frame line
+    int64_t lines = 0, along = 0;
+    uint64_t storedRows = 0;
+    std::vector<uint32_t> across;
 
-uint32_t* FrameRow(Bitmap& canvas, const FitRect& rect, int64_t y) {
-    return reinterpret_cast<uint32_t*>(canvas.Row(int(rect.top + y))) + rect.left;
-}
+    LinePlan(int storedWidth, int storedHeight, Orientation o, int W, int H) {
+        columns = SwapsSides(o);
+        reversed = o == Orientation::Rotate180 || o == Orientation::FlipY || o == Orientation::Rotate90 ||
+                   o == Orientation::Transverse;
+        const bool mirrored = o == Orientation::FlipX || o == Orientation::Rotate180 ||
+                              o == Orientation::Transverse || o == Orientation::Rotate270;
+        rect = columns ? ComputeFittedRect(storedHeight, storedWidth, W, H)
+                       : ComputeFittedRect(storedWidth, storedHeight, W, H);
+        lines = columns ? rect.Width() : rect.Height();
+        along = columns ? rect.Height() : rect.Width();
+        storedRows = uint64_t(storedHeight);
+        if (lines <= 0 || along <= 0) return;
+        across.resize(size_t(along));
+        for (int64_t k = 0; k < along; ++k) {
+            const uint32_t x = SampleIndex(uint64_t(k), uint64_t(along), uint64_t(storedWidth));
+            across[size_t(k)] = mirrored ? uint32_t(storedWidth) - 1 - x : x;
+        }
+    }
+    bool Empty() const { return lines <= 0 || along <= 0; }
+    // The stored row shown by the j-th line; it never decreases as j grows.
+    uint32_t StoredRow(int64_t j) const {
+        if (!reversed) return SampleIndex(uint64_t(j), uint64_t(lines), storedRows);
+        return uint32_t(storedRows) - 1 - SampleIndex(uint64_t(lines - 1 - j), uint64_t(lines), storedRows);
+    }
+    int64_t FrameLine(int64_t j) const { return reversed ? lines - 1 - j : j; }
+};
+
+// Hands out where each line, in stored-row order, is sampled to: a frame row
+// itself, or for frame columns a slot of a small tile. A column written
+// straight into the frame would touch a line of cache per frame row for a
+// single pixel each, and the decoder's rows in between evict them; the
+// tile's columns are written side by side, filling each line of cache whole.
+class LineWriter {
+public:
+    LineWriter(const LinePlan& plan, Bitmap& canvas) : plan_(plan), canvas_(canvas) {
+        if (plan.columns) tile_.resize(size_t(kTileLines) * size_t(plan.along));
+    }
+    uint32_t* Target(int64_t j) {
+        if (!plan_.columns)
+            return reinterpret_cast<uint32_t*>(canvas_.Row(int(plan_.rect.top + plan_.FrameLine(j)))) + plan_.rect.left;
+        if (count_ == 0) first_ = j;
+        return tile_.data() + size_t(count_++) * size_t(plan_.along);
+    }
+    // Line j is sampled; the tile goes out when full or at the last line.
+    void Done(int64_t j) {
+        if (plan_.columns && (count_ == kTileLines || j == plan_.lines - 1)) Flush();
+    }
+
+private:
+    static constexpr int kTileLines = 16;
+    void Flush() {
+        // The tile's lines are adjacent frame columns, in either direction.
+        const int64_t a = plan_.FrameLine(first_), b = plan_.FrameLine(first_ + count_ - 1);
+        const int64_t left = plan_.rect.left + std::min(a, b);
+        const bool backwards = a > b;
+        const size_t along = size_t(plan_.along);
+        for (int64_t k = 0; k < plan_.along; ++k) {
+            uint32_t* dst = reinterpret_cast<uint32_t*>(canvas_.Row(int(plan_.rect.top + k))) + left;
+            const uint32_t* src = tile_.data() + size_t(k);
+            if (backwards) {
+                for (int t = 0; t < count_; ++t) dst[count_ - 1 - t] = src[size_t(t) * along];
+            } else {
+                for (int t = 0; t < count_; ++t) dst[t] = src[size_t(t) * along];
+            }
+        }
+        count_ = 0;
+    }
+
+    const LinePlan& plan_;
+    Bitmap& canvas_;
+    std::vector<uint32_t> tile_;
+    int64_t first_ = 0;
+    int count_ = 0;
+};
 
 void FillBlack(Bitmap& canvas, int W, int H) {
     for (int y = 0; y < H; ++y) std::memset(canvas.Row(y), 0, size_t(W) * 4);
@@ -143,30 +223,31 @@ void FillBlack(Bitmap& canvas, int W, int H) {
 
 }  // namespace
 
-bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H) {
+bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H, Orientation orientation) {
     // A canvas that cannot hold the area is a caller's mistake; writing past
     // it would corrupt memory, so it is refused outright.
     if (W < 0 || H < 0 || canvas.BitsPerPixel() != 32 || canvas.Width() < W || canvas.Height() < H)
         throw EInvalidGraphic();
     FillBlack(canvas, W, H);
     if (picture.Empty()) return false;
-    const FitRect rect = ComputeFittedRect(picture.Width(), picture.Height(), W, H);
-    if (rect.Width() <= 0 || rect.Height() <= 0) return true;
+    const LinePlan plan(picture.Width(), picture.Height(), orientation, W, H);
+    if (plan.Empty()) return true;
 
     const RowSampler sampler(picture);
-    const std::vector<uint32_t> columns = ColumnTable(rect, picture.Width());
-    for (int64_t y = 0; y < rect.Height(); ++y) {
-        const int source = int(SampleIndex(uint64_t(y), uint64_t(rect.Height()), uint64_t(picture.Height())));
-        sampler.Sample(picture.Row(source), FrameRow(canvas, rect, y), columns.data(), rect.Width());
+    LineWriter out(plan, canvas);
+    for (int64_t j = 0; j < plan.lines; ++j) {
+        sampler.Sample(picture.Row(int(plan.StoredRow(j))), out.Target(j), plan.across.data(), plan.along);
+        out.Done(j);
     }
     return true;
 }
 
 struct FittedSink::Fit {
-    FitRect rect;
-    std::vector<uint32_t> columns;
+    Fit(const LinePlan& p, const Bitmap& layout, Bitmap& frame) : plan(p), sampler(layout), out(plan, frame) {}
+    LinePlan plan;
     RowSampler sampler;
-    int64_t nextRow = 0;  // the next frame row to be sampled
+    LineWriter out;
+    int64_t nextLine = 0;  // the next frame line to be sampled, in stored-row order
 };
 
 FittedSink::FittedSink() = default;
@@ -199,21 +280,20 @@ uint8_t* FittedSink::Row(int y) { return rows_.Row(y % kMaxBatch); }
 void FittedSink::RowsDone(int first, int count) {
     if (fit_ == nullptr) {
         // The palette is complete once rows come.
-        const FitRect rect = ComputeFittedRect(picture_.width, picture_.height, W_, H_);
-        fit_ = std::make_unique<Fit>(Fit{rect, ColumnTable(rect, picture_.width), RowSampler(rows_)});
+        fit_ = std::make_unique<Fit>(LinePlan(picture_.width, picture_.height, PictureOrientation(), W_, H_), rows_, *frame_);
     }
     Fit& f = *fit_;
-    const uint64_t dh = uint64_t(f.rect.Height()), sh = uint64_t(picture_.height);
     for (int y = first; y < first + count; ++y) {
-        while (f.nextRow < f.rect.Height() && SampleIndex(uint64_t(f.nextRow), dh, sh) == uint32_t(y)) {
-            f.sampler.Sample(Row(y), FrameRow(*frame_, f.rect, f.nextRow), f.columns.data(), f.rect.Width());
-            ++f.nextRow;
+        while (f.nextLine < f.plan.lines && f.plan.StoredRow(f.nextLine) == uint32_t(y)) {
+            f.sampler.Sample(Row(y), f.out.Target(f.nextLine), f.plan.across.data(), f.plan.along);
+            f.out.Done(f.nextLine);
+            ++f.nextLine;
         }
     }
 }
 
 void FittedSink::WholeDone() {
-    DrawFitted(whole_, *frame_, W_, H_);
+    DrawFitted(whole_, *frame_, W_, H_, PictureOrientation());
     whole_.Clear();
 }
 

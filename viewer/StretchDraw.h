@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "image/Decoder.h"
+#include "image/Orientation.h"
 #include "platform/Bitmap.h"
 
 namespace pelumir {
@@ -24,7 +25,9 @@ FitRect ComputeFittedRect(int64_t gW, int64_t gH, int64_t W, int64_t H);
 // Fills (0,0)-(W,H) of the 32-bit canvas black and point-samples the whole
 // picture into its fitted rectangle. The canvas must already be at least
 // W x H. Returns false (leaving only the black fill) for an empty picture.
-bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H);
+// The picture is shown as `orientation` turns it: fitted by its turned
+// size, each frame pixel sampled from the stored one it shows.
+bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H, Orientation orientation = Orientation::Normal);
 
 // Fits a picture while it is decoded: each row, as it arrives, is
 // point-sampled into the frame rows that show it, so no full-size bitmap

@@ -59,6 +59,7 @@ void TfrmGrpView::ApplySettings(const TViewerConfig& config) {
     // Only turning needs the whole picture again; otherwise the rows are
     // fitted into the frame as they are decoded.
     next_.KeepPicture(Config_.RightClickMode == RightClick::RotateClockwise);
+    next_.FollowExif(Config_.AutoOrientation);
     try {
         tmrImgInfo_.SetInterval(PeriodMs(Config_.ImageInfoTime));
     } catch (const Exception&) {
@@ -118,6 +119,7 @@ void TfrmGrpView::ShowCurrentImage() {
     // from an unchanged file; anything else is made now, the same way.
     if (!next_.Holds(path, w, h)) next_.Start(path, w, h);
     next_.Finish();
+    SourceOrientation_ = next_.PictureOrientation();
     next_.TakeInto(SourceBitmap_, BackBuffer_);
     AimPreparation(w, h);
     RefreshView();
@@ -215,6 +217,12 @@ void TfrmGrpView::FormMouseDown(Qt::MouseButton button) {
 
 void TfrmGrpView::RotateCurrentImage() {
     ConvertToBit32(SourceBitmap_);
+    // The picture is kept as stored; the first turn makes it upright for
+    // good, so the turns go round the picture as it is seen.
+    if (SourceOrientation_ != Orientation::Normal && !SourceBitmap_.Empty()) {
+        SourceBitmap_ = TurnUpright(SourceBitmap_, SourceOrientation_);
+        SourceOrientation_ = Orientation::Normal;
+    }
     Bitmap rotated = RotateBitmapRight(SourceBitmap_);
     SourceBitmap_ = std::move(rotated);
     const QSize view = ViewSize();

@@ -52,6 +52,8 @@ public:
     const std::vector<std::string>& PlayList() const { return sequence_.List(); }
     int CurrentIndex() const { return sequence_.Index(); }
     const Bitmap& SourceBitmap() const { return SourceBitmap_; }
+    // How SourceBitmap is turned for display; it stays as stored until a turn.
+    Orientation SourceOrientation() const { return SourceOrientation_; }
     const Bitmap& BackBuffer() const { return BackBuffer_; }
     const QImage& InfoBitmap() const { return InfoBitmap_; }
     bool InfoVisible() const { return InfoVisible_; }
@@ -85,6 +87,7 @@ private:
     Timer tmrAutoSlide_;
     PlaySequence sequence_{SourceImages};
     Bitmap SourceBitmap_;
+    Orientation SourceOrientation_ = Orientation::Normal;
     Bitmap BackBuffer_;
     QImage InfoBitmap_;
     bool InfoVisible_ = false;

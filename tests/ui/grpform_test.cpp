@@ -3,6 +3,8 @@
 #include <QTest>
 
 #include "ViewerFixture.h"
+#include "tests/unit/ImageFixtures.h"
+#include "tests/unit/TestFiles.h"
 #include "viewer/PlayOrder.h"
 
 using namespace pelumir;
@@ -236,6 +238,52 @@ TEST_F(Viewer, RightClickRotatesInRotateMode) {
     view.resize(1000, 700);
     QApplication::processEvents();
     EXPECT_EQ(view.SourceBitmap().Width(), 640);
+    EXPECT_TRUE(errors.empty());
+}
+
+// A photo taken upright shows upright; a turn goes on from there, and with
+// the setting off the photo shows as stored.
+TEST_F(Viewer, ATaggedPhotoShowsUprightAndTurnsFromThere) {
+    // 64 x 48 as stored, its top-left quarter red, the rest green, tagged to
+    // be turned a quarter clockwise.
+    std::vector<uint8_t> rgb(64 * 48 * 3);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool red = x < 32 && y < 24;
+            rgb[size_t(3 * (y * 64 + x))] = red ? 255 : 0;
+            rgb[size_t(3 * (y * 64 + x) + 1)] = red ? 0 : 255;
+        }
+    const auto jpeg = testutil::OrientedJpeg(testutil::EncodeJpeg({64, 48}, rgb), 6);
+    const std::string path = dir.filePath("portrait.jpg").toStdString();
+    testutil::Spit(path, std::string(jpeg.begin(), jpeg.end()));
+    TViewerConfig config;
+    config.RightClickMode = RightClick::RotateClockwise;
+    Show({path}, config);
+    // Upright 48 x 64 at (488, 352), the red quarter top right; the picture itself kept as stored.
+    const Bitmap& f = view.BackBuffer();
+    EXPECT_EQ(FramePixel(f, 487, 380), 0u);
+    EXPECT_TRUE(Near(FramePixel(f, 488 + 44, 352 + 4), 0xFF0000));
+    EXPECT_TRUE(Near(FramePixel(f, 488 + 4, 352 + 4), 0x00FF00));
+    EXPECT_TRUE(Near(FramePixel(f, 488 + 44, 352 + 60), 0x00FF00));
+    EXPECT_EQ(FramePixel(f, 488 + 48, 380), 0u);
+    EXPECT_EQ(view.SourceBitmap().Width(), 64);
+    EXPECT_EQ(view.SourceOrientation(), Orientation::Rotate90);
+
+    // A quarter clockwise from upright: 64 x 48 at (480, 360), red bottom right.
+    Click(&view, Qt::RightButton);
+    EXPECT_EQ(view.SourceBitmap().Width(), 64);
+    EXPECT_EQ(view.SourceOrientation(), Orientation::Normal);
+    EXPECT_TRUE(Near(FramePixel(f, 480 + 60, 360 + 44), 0xFF0000));
+    EXPECT_TRUE(Near(FramePixel(f, 480 + 60, 360 + 4), 0x00FF00));
+    EXPECT_TRUE(Near(FramePixel(f, 480 + 4, 360 + 44), 0x00FF00));
+    EXPECT_EQ(FramePixel(f, 479, 380), 0u);
+
+    view.hide();
+    config.AutoOrientation = false;
+    Show({path}, config);
+    EXPECT_TRUE(Near(FramePixel(view.BackBuffer(), 480 + 4, 360 + 4), 0xFF0000));
+    EXPECT_TRUE(Near(FramePixel(view.BackBuffer(), 480 + 60, 360 + 4), 0x00FF00));
+    EXPECT_EQ(FramePixel(view.BackBuffer(), 479, 380), 0u);
     EXPECT_TRUE(errors.empty());
 }
 

@@ -31,19 +31,25 @@ TEST(FittedSink, RowsFittedAsTheyComeGiveTheFrameOfTheWholePicture) {
     for (int bits : {1, 4, 8, 16, 24, 32}) {
         for (const auto& size : sizes) {
             const Bitmap picture = testutil::NoiseBitmap(size.w, size.h, bits);
-            Bitmap whole;
-            whole.Allocate(W, H, 32);
-            std::memset(whole.Bits(), 0xAB, whole.ByteSize());
-            DrawFitted(picture, whole, W, H);
-            for (int batch : {1, 3, RowSink::kMaxBatch}) {
-                SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(size.w) + " x " +
-                             std::to_string(size.h) + " in batches of " + std::to_string(batch));
-                Bitmap frame;
-                frame.Allocate(W, H, 32);
-                std::memset(frame.Bits(), 0xCD, frame.ByteSize());  // what the frame held before
-                sink.Aim(frame, W, H);
-                Stream(picture, sink, batch);
-                testutil::ExpectSameBitmap(frame, whole);
+            // Turned or mirrored, the rows still come top to bottom as stored.
+            for (int tag = 1; tag <= 8; ++tag) {
+                const Orientation orientation = Orientation(tag);
+                Bitmap whole;
+                whole.Allocate(W, H, 32);
+                std::memset(whole.Bits(), 0xAB, whole.ByteSize());
+                DrawFitted(picture, whole, W, H, orientation);
+                for (int batch : {1, 3, RowSink::kMaxBatch}) {
+                    SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(size.w) + " x " +
+                                 std::to_string(size.h) + ", orientation " + std::to_string(tag) +
+                                 ", in batches of " + std::to_string(batch));
+                    Bitmap frame;
+                    frame.Allocate(W, H, 32);
+                    std::memset(frame.Bits(), 0xCD, frame.ByteSize());  // what the frame held before
+                    sink.Aim(frame, W, H);
+                    sink.SetOrientation(orientation);
+                    Stream(picture, sink, batch);
+                    testutil::ExpectSameBitmap(frame, whole);
+                }
             }
         }
     }

@@ -241,9 +241,10 @@ inline std::vector<uint8_t> NoisyBmp(int bits, int w, int h) {
 // What a change at the click makes of a file: the one load, then the fitting.
 inline void ColdChange(const std::string& path, int w, int h, pelumir::Bitmap& source, pelumir::Bitmap& frame) {
     std::vector<uint8_t> bytes;
-    const bool loaded = pelumir::LoadImageFile(path, bytes, source);
+    pelumir::Orientation orientation;
+    const bool loaded = pelumir::LoadImageFile(path, bytes, source, &orientation);
     frame.Allocate(w, h, 32, pelumir::Bitmap::Init::Zero);
-    if (loaded) pelumir::DrawFitted(source, frame, w, h);
+    if (loaded) pelumir::DrawFitted(source, frame, w, h, orientation);
 }
 
 // A 32-bit frame pixel as 0xRRGGBB.

@@ -28,6 +28,11 @@ std::string Bmp(int bits) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+std::string Tagged(const std::string& jpeg, uint32_t orientation) {
+    const auto bytes = testutil::OrientedJpeg({jpeg.begin(), jpeg.end()}, orientation);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 using testutil::ColdChange;
 using testutil::ExpectSameBitmap;
 
@@ -66,6 +71,10 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
     files.emplace_back("truncated-progressive.jpg", progressive.substr(0, progressive.size() / 2));
     files.emplace_back("broken.jpg", baseline.substr(0, 300) + std::string(5000, '\x55'));
     files.emplace_back("empty.jpg", "");
+    // Tagged to be shown turned or mirrored: fitted by the turned size.
+    files.emplace_back("turned-6.jpg", Tagged(baseline, 6));
+    files.emplace_back("turned-7-progressive.jpg", Tagged(progressive, 7));
+    files.emplace_back("mirrored-4-grey.jpg", Tagged(files[2].second, 4));
 
     ImagePreparation prep;
     for (const auto& [name, bytes] : files) {
@@ -122,6 +131,38 @@ TEST(ImagePreparation, FinishingMidwayGivesTheSameImageAndHoldsOnlyThatFileAtTha
     ExpectSameBitmap(source, coldSource);
     ExpectSameBitmap(frame, coldFrame);
     EXPECT_FALSE(prep.Aimed());
+}
+
+// A photo tagged to be turned is prepared turned, kept or not, the picture
+// itself as stored; switched off, as stored. A change of the switch is
+// another preparation.
+TEST(ImagePreparation, ATaggedPhotoIsPreparedTurnedUnlessSwitchedOff) {
+    testutil::TempDir dir;
+    const std::string path = dir / "portrait.jpg";
+    testutil::Spit(path, Tagged(Jpeg({}), 6));
+    std::vector<uint8_t> bytes;
+    Bitmap stored;
+    ASSERT_TRUE(LoadImageFile(path, bytes, stored));
+    ImagePreparation prep;
+    for (bool follow : {true, false}) {
+        Bitmap want;
+        want.Allocate(200, 150, 32);
+        DrawFitted(stored, want, 200, 150, follow ? Orientation::Rotate90 : Orientation::Normal);
+        for (bool keep : {true, false}) {
+            SCOPED_TRACE(std::string(follow ? "following EXIF, " : "as stored, ") + (keep ? "kept" : "streamed"));
+            prep.FollowExif(follow);
+            PrepareInPieces(prep, path, 200, 150, 700, keep);
+            EXPECT_EQ(prep.PictureOrientation(), follow ? Orientation::Rotate90 : Orientation::Normal);
+            EXPECT_TRUE(prep.Holds(path, 200, 150));
+            prep.FollowExif(!follow);
+            EXPECT_FALSE(prep.Holds(path, 200, 150));
+            prep.FollowExif(follow);
+            Bitmap source, frame;
+            prep.TakeInto(source, frame);
+            if (keep) ExpectSameBitmap(source, stored);
+            ExpectSameBitmap(frame, want);
+        }
+    }
 }
 
 }  // namespace
