@@ -154,8 +154,9 @@ struct ImageChange {
     pelumir::FittedSink fitted;
     bool operator()(const std::string& path, Bitmap& source, Bitmap& backBuffer) {
         if (keepPicture) {
-            if (!pelumir::LoadImageFile(path, fileBytes, source)) std::abort();
-            return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH);
+            pelumir::Orientation orientation;
+            if (!pelumir::LoadImageFile(path, fileBytes, source, &orientation)) std::abort();
+            return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH, orientation);
         }
         fitted.Aim(backBuffer, kScreenW, kScreenH);
         load.Start(path, fileBytes, fitted, 0);
@@ -209,18 +210,31 @@ double FileBytes(const std::string& path) {
 }
 
 struct Inputs {
-    std::string jpeg2, jpeg12, jpeg24, progressive12, bmp12;
+    std::string jpeg2, jpeg12, jpeg24, progressive12, bmp12, jpeg24Turned;
 };
+
+// The same file with the EXIF orientation a camera held upright writes (6:
+// turn a quarter clockwise), in an APP1 segment right after SOI.
+void WriteTurnedCopy(const std::string& from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    static const char kApp1[] = "\xFF\xE1\x00\x22" "Exif\0\0" "MM\x00\x2A\x00\x00\x00\x08"
+                                "\x00\x01" "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00" "\x00\x00\x00\x00";
+    bytes.insert(2, kApp1, sizeof kApp1 - 1);
+    std::ofstream(to, std::ios::binary) << bytes;
+}
 
 const Inputs& MakeInputs() {
     static const Inputs inputs = [] {
         const std::string dir = bench::WorkDir();
-        Inputs in{dir + "/2mp.jpg", dir + "/12mp.jpg", dir + "/24mp.jpg", dir + "/12mp-progressive.jpg", dir + "/12mp.bmp"};
+        Inputs in{dir + "/2mp.jpg", dir + "/12mp.jpg", dir + "/24mp.jpg", dir + "/12mp-progressive.jpg", dir + "/12mp.bmp",
+                  dir + "/24mp-orientation6.jpg"};
         WriteJpeg(in.jpeg2, 1728, 1152, false);
         WriteJpeg(in.jpeg12, 4000, 3000, false);
         WriteJpeg(in.jpeg24, 6000, 4000, false);
         WriteJpeg(in.progressive12, 4000, 3000, true);
         WriteBmp24(in.bmp12, 4000, 3000);
+        WriteTurnedCopy(in.jpeg24, in.jpeg24Turned);
         // How much the coder has to chew on; camera photos have 2 to 4 bits per pixel.
         bench::Print("input_12mp_baseline_bits_per_pixel", FileBytes(in.jpeg12) * 8.0 / 12e6);
         bench::Print("input_24mp_baseline_bits_per_pixel", FileBytes(in.jpeg24) * 8.0 / 24e6);
@@ -278,12 +292,30 @@ void ColdChange(const std::string& name, const std::string& path, int runs) {
     PrintComparison(name + "_cold", ours, theirs);
 }
 
+// A photo tagged to be turned against the same file untagged, both cold,
+// run in turns: the turn is in the sampling, so it should cost nothing.
+void ColdTurnedChange(const std::string& name, bool keepPicture, const std::string& upright, const std::string& turned,
+                      int runs) {
+    std::vector<Timing> plain, tagged;
+    for (int i = 0; i < runs; ++i) {
+        for (int k = 0; k < 2; ++k) {
+            const bool tag = (i + k) % 2 != 0;
+            Bitmap source, backBuffer = NewBackBuffer();
+            ImageChange change{keepPicture};
+            (tag ? tagged : plain).push_back(TimeChange(change, tag ? turned : upright, source, backBuffer));
+        }
+    }
+    bench::Print(name + "_cold_ms", MedianOf(tagged, &Timing::wallMs));
+    bench::Print(name + "_cold_upright_ms", MedianOf(plain, &Timing::wallMs));
+    bench::Print(name + "_cold_vs_upright_ratio", MedianOf(tagged, &Timing::wallMs) / MedianOf(plain, &Timing::wallMs));
+    bench::Print(name + "_cold_vs_upright_cpu_ratio", MedianOf(tagged, &Timing::cpuMs) / MedianOf(plain, &Timing::cpuMs));
+}
+
 using testutil::StatusKiB;
 
 // Twenty 24 MP changes in a child of its own, so nothing this process has
 // touched before counts; reports the peak after the first and the last.
-void PeakMemory(const std::string& name, bool keepPicture) {
-    const std::string path = MakeInputs().jpeg24;
+void PeakMemory(const std::string& name, bool keepPicture, const std::string& path) {
     bench::Print("memory_bench_process_rss_mib", StatusKiB("VmRSS:") / 1024.0);
     int fds[2];
     if (pipe(fds) != 0) return;
@@ -317,8 +349,10 @@ void PeakMemory(const std::string& name, bool keepPicture) {
 
 // Registered in this order: memory first, while this process is still small.
 const bench::Register kMemory("memory_24mp", [] {
-    PeakMemory("", false);
-    PeakMemory("rotate_mode_", true);
+    PeakMemory("", false, MakeInputs().jpeg24);
+    PeakMemory("rotate_mode_", true, MakeInputs().jpeg24);
+    PeakMemory("orientation6_", false, MakeInputs().jpeg24Turned);
+    PeakMemory("rotate_mode_orientation6_", true, MakeInputs().jpeg24Turned);
 });
 
 const bench::Register kJpeg("jpeg_change", [] {
@@ -329,6 +363,12 @@ const bench::Register kJpeg("jpeg_change", [] {
     CompareWithDjpeg("rotate_mode_jpeg_24mp_baseline", ImageChange{true}, in.jpeg24, in.jpeg24, 9);
     CompareWithDjpeg("jpeg_12mp_progressive", ImageChange{}, in.progressive12, in.progressive12, 7);
     ColdChange("jpeg_24mp_baseline", in.jpeg24, 3);
+});
+
+const bench::Register kTurned("orientation_change", [] {
+    const Inputs& in = MakeInputs();
+    ColdTurnedChange("jpeg_24mp_orientation6", false, in.jpeg24, in.jpeg24Turned, 7);
+    ColdTurnedChange("rotate_mode_jpeg_24mp_orientation6", true, in.jpeg24, in.jpeg24Turned, 5);
 });
 
 const bench::Register kBmp("bmp_change", [] {
@@ -478,6 +518,11 @@ const bench::Register kPrepared("prepared_change", [] {
     const ProbeRun rotate24 = RunViewerProbe(1000, 20, jpeg24, "--rotate ");
     if (rotate24.peakKiB > 0)
         bench::Print("rotate_mode_memory_peak_after_20_looked_changes_24mp_mib", rotate24.peakKiB / 1024.0);
+    // The same with photos tagged to be turned: the turn is in the sampling.
+    const ProbeRun turned24 = RunViewerProbe(1000, 20, TwoCopies(in.jpeg24Turned));
+    PrintClick("click_after_1s_look_24mp_orientation6", turned24);
+    if (turned24.peakKiB > 0)
+        bench::Print("memory_peak_after_20_looked_changes_24mp_orientation6_mib", turned24.peakKiB / 1024.0);
     PrintClick("click_after_1s_look_12mp_baseline", RunViewerProbe(1000, 9, jpeg12));
     PrintClick("click_after_1s_look_12mp_progressive", RunViewerProbe(1000, 9, progressive));
     PrintClick("clicks_in_a_row_24mp_baseline", RunViewerProbe(0, 9, jpeg24));
