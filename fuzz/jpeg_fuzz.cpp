@@ -79,8 +79,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int y = 0; y < out.Height(); ++y)
             for (int x = 0; x < out.Width(); ++x) FUZZ_CHECK(out.Row(y)[x] < out.Palette().size());
     }
-    pelumir::Bitmap canvas;
+    // Under any orientation, the rows fitted as they come give the frame
+    // of the whole picture.
+    const auto orientation = pelumir::Orientation(1 + size % 8);
+    pelumir::Bitmap canvas, streamed;
     canvas.Allocate(64, 48, 32);
-    FUZZ_CHECK(pelumir::DrawFitted(out, canvas, 64, 48));
+    streamed.Allocate(64, 48, 32);
+    FUZZ_CHECK(pelumir::DrawFitted(out, canvas, 64, 48, orientation));
+    pelumir::FittedSink fitted;
+    fitted.Aim(streamed, 64, 48);
+    fitted.SetOrientation(orientation);
+    decode.Start({data, size}, fitted, 0);
+    FUZZ_CHECK(decode.Step(pelumir::kNoDeadline) == pelumir::Decoder::State::Done);
+    FUZZ_CHECK(std::memcmp(canvas.Bits(), streamed.Bits(), canvas.ByteSize()) == 0);
     return 0;
 }
