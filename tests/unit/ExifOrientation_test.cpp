@@ -40,26 +40,29 @@ TEST(ExifOrientation, EveryValueInEitherByteOrder) {
     }
 }
 
-// Whatever a file holds, the answer is a valid orientation and the stored
-// pixels unless the first IFD plainly names one.
-TEST(ExifOrientation, OddOrHostileDataShowsAsStored) {
+// The first IFD of the first EXIF segment before the scan names the
+// orientation; whatever else a file holds shows the picture as stored.
+TEST(ExifOrientation, OnlyThePlainlyNamedValueCounts) {
     const std::vector<uint8_t> jpeg = SmallJpeg();
+    const std::vector<uint8_t> xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', 0};
     std::vector<uint8_t> cut = Tagged({{OrientationEntry(6)}});
     cut.resize(2 + 4 + 6 + 8 + 2 + 9);  // ends inside the orientation entry
     std::vector<uint8_t> overlong = Tagged({{OrientationEntry(6)}});
     overlong[4] = 0xFF;  // the segment claims more than the file holds
     std::vector<uint8_t> afterScan = jpeg;
     afterScan.insert(afterScan.end() - 2, {0xFF, 0xE1, 0, 0});  // inside the entropy-coded data
-    std::vector<uint8_t> xmpOnly = WithApp1(jpeg, {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', 0});
-    ExifSpec wrongType{{{0x0112, 4, 1, 6}}};
-    ExifSpec noCount{{{0x0112, 3, 0, 6}}};
+    std::vector<uint8_t> filled = WithApp1(testutil::OrientedJpeg(jpeg, 3), xmp);
+    filled.insert(filled.begin() + 2, {0xFF, 0xFF});  // fill bytes before a marker
     ExifSpec badMark{{OrientationEntry(6)}};
     badMark.order = "IM";
     ExifSpec loopsToItself{{{0x8769, 4, 1, 8}}};  // the EXIF IFD pointer names this IFD
     loopsToItself.nextIfd = 8;
+    ExifSpec loopsAfterTheValue{{OrientationEntry(6), {0x8769, 4, 1, 8}}};
+    loopsAfterTheValue.nextIfd = 8;
     const struct {
         std::string name;
         std::vector<uint8_t> file;
+        Orientation want = Orientation::Normal;
     } cases[] = {
         {"empty", {}},
         {"not a JPEG", testutil::NoisyBmp(24, 4, 4)},
@@ -71,27 +74,16 @@ TEST(ExifOrientation, OddOrHostileDataShowsAsStored) {
         {"cut inside the entry", cut},
         {"segment past the end", overlong},
         {"APP1 after the first scan", afterScan},
-        {"APP1 that is not EXIF", xmpOnly},
-        {"LONG instead of SHORT", Tagged(wrongType)},
-        {"no components", Tagged(noCount)},
+        {"APP1 that is not EXIF", WithApp1(jpeg, xmp)},
+        {"LONG instead of SHORT", Tagged({{{0x0112, 4, 1, 6}}})},
+        {"no components", Tagged({{{0x0112, 3, 0, 6}}})},
         {"IFDs that loop", Tagged(loopsToItself)},
         {"only the thumbnail's IFD", WithThumbnailIfd(6)},
+        // A loop ends the reading; the first IFD's own value holds.
+        {"IFDs that loop after the value", Tagged(loopsAfterTheValue), Orientation::Rotate90},
+        {"past fill bytes and another APP1", filled, Orientation::Rotate180},
+        // An editor that puts its own segment first is read, not the camera's behind it.
+        {"two EXIF segments", testutil::OrientedJpeg(filled, 8), Orientation::Rotate270},
     };
-    for (const auto& c : cases) EXPECT_EQ(pelumir::ReadExifOrientation(c.file), Orientation::Normal) << c.name;
-}
-
-TEST(ExifOrientation, FirstExifSegmentPastOtherSegments) {
-    const std::vector<uint8_t> xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', 0};
-    std::vector<uint8_t> file = WithApp1(testutil::OrientedJpeg(SmallJpeg(), 3), xmp);
-    file.insert(file.begin() + 2, {0xFF, 0xFF});  // fill bytes before a marker
-    EXPECT_EQ(pelumir::ReadExifOrientation(file), Orientation::Rotate180);
-    // An editor that prepends its own segment is read, not the camera's copy behind it.
-    EXPECT_EQ(pelumir::ReadExifOrientation(testutil::OrientedJpeg(file, 8)), Orientation::Rotate270);
-}
-
-// A loop in the IFD chain ends the reading; the first IFD's own value holds.
-TEST(ExifOrientation, LoopingIfdsEndAndKeepTheFirstIfdsValue) {
-    ExifSpec loops{{OrientationEntry(6), {0x8769, 4, 1, 8}}};
-    loops.nextIfd = 8;
-    EXPECT_EQ(pelumir::ReadExifOrientation(Tagged(loops)), Orientation::Rotate90);
+    for (const auto& c : cases) EXPECT_EQ(pelumir::ReadExifOrientation(c.file), c.want) << c.name;
 }
