@@ -130,7 +130,7 @@ namespace {
 
 FileStamp StampFrom(const struct stat& st) {
     return {true, uint64_t(st.st_size), int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-            uint64_t(st.st_dev), uint64_t(st.st_ino)};
+            int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec, uint64_t(st.st_dev), uint64_t(st.st_ino)};
 }
 
 }  // namespace

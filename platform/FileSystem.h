@@ -38,11 +38,15 @@ std::string ResolveSymlink(const std::string& path);
 bool RenameNoReplace(const std::string& from, const std::string& to);
 
 // What tells one version of a file from the next: a file rewritten or
-// replaced since it was read has a different stamp.
+// replaced since it was read has a different stamp. The change time is in
+// it because the modification time can be put back (cp -p, touch -r) and a
+// rewrite in place keeps the size and the inode; no ordinary tool sets the
+// change time.
 struct FileStamp {
     bool exists = false;
     uint64_t size = 0;
     int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
     uint64_t device = 0, inode = 0;
     bool operator==(const FileStamp&) const = default;
 };

@@ -176,7 +176,8 @@ void TfrmGrpView::RefreshView() {
 
 void TfrmGrpView::ShowInfoOverlay(const std::string& text) {
     const double dpi = (screen() != nullptr ? screen()->logicalDotsPerInch() : 96.0) * devicePixelRatioF();
-    InfoBitmap_ = ComposeInfoBox(text, Config_.ImageInfoFontSize, dpi);
+    const QSize view = ViewSize();
+    InfoBitmap_ = ComposeInfoBox(text, Config_.ImageInfoFontSize, dpi, InfoBoxPixelLimit(view.width(), view.height()));
     InfoBitmap_.setDevicePixelRatio(devicePixelRatioF());
     InfoVisible_ = true;
     if (Config_.ImageInfoShow == InfoShow::ForInfoTime) tmrImgInfo_.Start();
@@ -201,6 +202,9 @@ void TfrmGrpView::tmrAutoSlideTimer() {
 }
 
 void TfrmGrpView::FormMouseDown(Qt::MouseButton button) {
+    // Thumb and other extra buttons are not the viewer's: they leave even
+    // the automatic advance alone.
+    if (button != Qt::LeftButton && button != Qt::RightButton && button != Qt::MiddleButton) return;
     tmrAutoSlide_.Stop();
     if (sequence_.List().empty()) return;
     if (button == Qt::LeftButton) {

@@ -126,3 +126,31 @@ TEST_F(InfoBox, PaintedOverTheFrameAtTheOrigin) {
     const QImage bare = view.grab().toImage();
     EXPECT_TRUE(testutil::Near(bare.pixel(1, 1) & 0xFFFFFF, 0x00FF00));
 }
+// A box that cannot be made (past the bitmap limit, or many times the
+// window, whose corner is all that shows) is reported; the refresh leaves
+// the box as it was.
+TEST_F(InfoBox, ABoxThatCannotBeMadeIsReportedAndTheLastOneStays) {
+    const std::string img = testutil::WriteImage(dir, "a.jpg", 640, 480, 0x00FF00);
+    TViewerConfig config;
+    config.ImageInfoShow = 0;
+    config.LoopMode = true;
+    config.ImageInfoFontSize = 100000;
+    Show({img, img}, config);
+    EXPECT_EQ(errors, std::vector<std::string>{"メモリが不足しています."});
+    EXPECT_FALSE(view.InfoVisible());
+
+    config.ImageInfoFontSize = 9;
+    view.ApplySettings(config);
+    Click(&view, Qt::LeftButton);
+    ASSERT_TRUE(view.InfoVisible());
+    for (int points : {2000, 100000, INT_MAX, INT_MIN}) {
+        const QImage before = view.InfoBitmap();
+        errors.clear();
+        config.ImageInfoFontSize = points;
+        view.ApplySettings(config);
+        Click(&view, Qt::LeftButton);
+        EXPECT_EQ(errors.size(), 1u) << points;
+        EXPECT_TRUE(view.InfoVisible()) << points;
+        EXPECT_EQ(view.InfoBitmap(), before) << points;
+    }
+}

@@ -113,6 +113,10 @@ TEST_F(Viewer, MiddleClickPausesTheAutomaticAdvanceUntilTheNextImage) {
     config.AutoSlideTime = 600;
     ThreeImages(config);
     EXPECT_TRUE(view.tmrAutoSlide().Enabled());
+    // Thumb buttons are no buttons of the viewer's: they do nothing at all.
+    for (Qt::MouseButton other : {Qt::BackButton, Qt::ForwardButton, Qt::ExtraButton3, Qt::ExtraButton12})
+        Click(&view, other);
+    EXPECT_TRUE(view.tmrAutoSlide().Enabled());
     Click(&view, Qt::MiddleButton);
     EXPECT_FALSE(view.tmrAutoSlide().Enabled());
     EXPECT_EQ(view.CurrentIndex(), 0);
