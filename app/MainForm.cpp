@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <algorithm>
@@ -31,6 +32,7 @@
 #include "platform/Path.h"
 #include "help/HelpWindow.h"
 #include "platform/MessageBox.h"
+#include "platform/NativeWindow.h"
 #include "settings/ConfigFrm.h"
 #include "settings/Settings.h"
 #include "viewer/PlayOrder.h"
@@ -438,11 +440,27 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 
 void TfrmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    // The designed size is the outer size; once the frame is known, take it off.
     if (Framed_) return;
     Framed_ = true;
-    const QSize frame = frameGeometry().size() - geometry().size();
-    if (!frame.isEmpty()) resize(QSize(544, 378) - frame);
+    TakeOffFrameOnceKnown(200);
+}
+
+// The designed size is the outer size, frame included. The window manager
+// tells the frame a moment after the window is on screen, without an event
+// of its own: look again until it is known. The window only ever shrinks,
+// so one that was made smaller to fit the screen stays inside it.
+void TfrmMain::TakeOffFrameOnceKnown(int triesLeft) {
+    QMargins frame = WindowManagerFrame(this);
+    if (frame.isNull()) {
+        const QRect outer = frameGeometry(), inner = geometry();
+        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    }
+    if (frame.isNull()) {
+        if (triesLeft > 0) QTimer::singleShot(50, this, [this, triesLeft] { TakeOffFrameOnceKnown(triesLeft - 1); });
+        return;
+    }
+    resize(size().boundedTo(QSize(544, 378).shrunkBy(frame)));
 }
 
 }  // namespace pelumir

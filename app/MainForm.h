@@ -101,6 +101,7 @@ protected:
 
 private:
     void BuildMenus();
+    void TakeOffFrameOnceKnown(int triesLeft);
     void BuildToolBar();
     void LoadSettings();
     void SaveSettings();

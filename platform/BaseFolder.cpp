@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string_view>
+#include <vector>
+
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 
@@ -31,13 +34,40 @@ std::string HomeFolder() {
     return {};
 }
 
-}  // namespace
+// An absolute folder with "." and ".." resolved and doubled slashes merged,
+// ending with "/". The list's path is compared with it and stored relative
+// to it, so one folder must have one spelling.
+std::string NormalisedFolder(const std::string& dir) {
+    std::vector<std::string_view> parts;
+    const std::string_view all(dir);
+    for (size_t start = 0; start < all.size();) {
+        size_t end = all.find('/', start);
+        if (end == std::string_view::npos) end = all.size();
+        const std::string_view part = all.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string out = "/";
+    for (const std::string_view part : parts) (out += part) += '/';
+    return out;
+}
 
-std::string ChooseBaseFolder(const BaseFolderFacts& facts) {
+std::string ChooseFolder(const BaseFolderFacts& facts) {
     if (facts.executableDirWritable) return facts.executableDir;
     if (facts.xdgConfigHome.starts_with('/')) return WithSlash(facts.xdgConfigHome) + "pelumir/";
     if (facts.home.starts_with('/')) return WithSlash(facts.home) + ".config/pelumir/";
     return facts.executableDir;
+}
+
+}  // namespace
+
+std::string ChooseBaseFolder(const BaseFolderFacts& facts) {
+    std::string dir = ChooseFolder(facts);
+    return dir.starts_with('/') ? NormalisedFolder(dir) : dir;
 }
 
 std::string BaseFolderForExecutable(const std::string& executablePath) {

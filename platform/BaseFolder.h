@@ -16,7 +16,8 @@ struct BaseFolderFacts {
 // own keeps its files beside it. Otherwise $XDG_CONFIG_HOME/pelumir/ (only an
 // absolute value counts), else ~/.config/pelumir/. With no home either, the
 // executable's folder: saving then fails and is reported as it would there.
-// The result ends with "/".
+// The result ends with "/", and an absolute one is spelt one way: "." and
+// ".." resolved (by the name, not by links) and doubled slashes merged.
 std::string ChooseBaseFolder(const BaseFolderFacts& facts);
 
 // ChooseBaseFolder with this process's facts for the given executable.

@@ -51,6 +51,16 @@ check_inside() {
   wait_until 5 inside "$id" || fail "$SCALE: '$1' is not inside the screen: $(outer "$id")"
 }
 gone() { ! xdotool search --onlyvisible --name "$1"; }
+# designed_outer <window>: the frame included, the window is 544 x 378
+# (scaled), as far as the screen has room for it.
+designed_outer() {
+  local L T R B w h
+  read -r L T R B <<<"$(outer "$1")"
+  w=$(awk "BEGIN { v = int(544 * $SCALE + 0.5); print (v > $E2E_W ? $E2E_W : v) }")
+  h=$(awk "BEGIN { v = int(378 * $SCALE + 0.5); print (v > $E2E_H ? $E2E_H : v) }")
+  local dw=$(( R - L - w )) dh=$(( B - T - h ))
+  [ ${dw#-} -le 3 ] && [ ${dh#-} -le 3 ]
+}
 
 for SCALE in ${SCALES[@]}; do
   rm -f "$APPDIR/plm.ini" "$APPDIR/default.txt"
@@ -60,6 +70,7 @@ for SCALE in ${SCALES[@]}; do
   E2E_PIDS+=($APP)
   MAIN=$(window '^PelumirVersion 1\.02$')
   check_inside '^PelumirVersion 1\.02$'
+  wait_until 5 designed_outer "$MAIN" || fail "$SCALE: the main window's outer size is not designed: $(outer "$MAIN")"
 
   for menu in "alt+o c:環境設定" "alt+h c:ヘルプ" "alt+h a:バージョン情報"; do
     keys=${menu%%:*}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <utility>
 
 #include "tests/unit/TempDir.h"
 
@@ -22,6 +23,15 @@ TEST(BaseFolder, WritableProgramFolderWinsElseTheUsersConfigFolder) {
     }
     f.home = "";
     EXPECT_EQ(ChooseBaseFolder(f), "/program/");
+
+    // One folder, one spelling: the list's path is compared with it.
+    f.executableDirWritable = false;
+    for (const auto& [xdg, base] : {std::pair{"/home/u/./cfg//", "/home/u/cfg/pelumir/"},
+                                    {"//home/u/x/../cfg/.", "/home/u/cfg/pelumir/"},
+                                    {"/../cfg", "/cfg/pelumir/"}}) {
+        f.xdgConfigHome = xdg;
+        EXPECT_EQ(ChooseBaseFolder(f), base) << xdg;
+    }
 }
 
 TEST(BaseFolder, PrivateFolderIsMadeWithItsParentsAndOnlyForItsUser) {
