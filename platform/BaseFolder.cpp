@@ -57,7 +57,7 @@ std::string NormalisedFolder(const std::string& dir) {
 }
 
 std::string ChooseFolder(const BaseFolderFacts& facts) {
-    if (facts.executableDirWritable) return facts.executableDir;
+    if (facts.executableDirWritable && !facts.installed) return facts.executableDir;
     if (facts.xdgConfigHome.starts_with('/')) return WithSlash(facts.xdgConfigHome) + "pelumir/";
     if (facts.home.starts_with('/')) return WithSlash(facts.home) + ".config/pelumir/";
     return facts.executableDir;
@@ -79,6 +79,9 @@ std::string BaseFolderForExecutable(const std::string& executablePath) {
         !facts.executableDir.empty() && ::faccessat(AT_FDCWD, facts.executableDir.c_str(), W_OK, AT_EACCESS) == 0;
     facts.xdgConfigHome = Env("XDG_CONFIG_HOME");
     facts.home = HomeFolder();
+#ifdef PELUMIR_INSTALLED_DIR
+    facts.installed = facts.executableDir == PELUMIR_INSTALLED_DIR;
+#endif
     return ChooseBaseFolder(facts);
 }
 

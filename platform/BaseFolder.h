@@ -10,11 +10,16 @@ struct BaseFolderFacts {
     bool executableDirWritable = false;
     std::string xdgConfigHome;  // $XDG_CONFIG_HOME, empty when unset
     std::string home;           // $HOME, or the account's home folder
+    // The executable is the one a package installed: whoever runs it, root
+    // included, has files of their own, and the package's folder stays the
+    // package's.
+    bool installed = false;
 };
 
-// The executable's folder when we may write there: a copy in a folder of its
-// own keeps its files beside it. Otherwise $XDG_CONFIG_HOME/pelumir/ (only an
-// absolute value counts), else ~/.config/pelumir/. With no home either, the
+// The executable's folder when we may write there and it is not the
+// installed program: a copy in a folder of its own keeps its files beside
+// it. Otherwise $XDG_CONFIG_HOME/pelumir/ (only an absolute value counts),
+// else ~/.config/pelumir/. With no home either, the
 // executable's folder: saving then fails and is reported as it would there.
 // The result ends with "/", and an absolute one is spelt one way: "." and
 // ".." resolved (by the name, not by links) and doubled slashes merged.

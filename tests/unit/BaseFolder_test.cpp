@@ -32,6 +32,9 @@ TEST(BaseFolder, WritableProgramFolderWinsElseTheUsersConfigFolder) {
         f.xdgConfigHome = xdg;
         EXPECT_EQ(ChooseBaseFolder(f), base) << xdg;
     }
+    // The installed program never writes beside itself, even for root.
+    f = {"/usr/lib/pelumir/", true, "", "/root", true};
+    EXPECT_EQ(ChooseBaseFolder(f), "/root/.config/pelumir/");
 }
 
 TEST(BaseFolder, PrivateFolderIsMadeWithItsParentsAndOnlyForItsUser) {
