@@ -9,6 +9,7 @@
 #include "about/AppIcon.h"
 #include "about/AppInfo.h"
 #include "platform/Fonts.h"
+#include "platform/ScreenFit.h"
 
 namespace pelumir {
 
@@ -103,6 +104,7 @@ void TfrmAbout::showEvent(QShowEvent* event) {
     // A window restored by the window system is no new showing.
     if (!event->spontaneous()) {
         FormShow();
+        UseOwnersScreen(this);
         if (const QScreen* s = screen()) {
             QRect frame = frameGeometry();
             frame.moveCenter(s->geometry().center());

@@ -18,6 +18,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "platform/ScreenFit.h"
+
 namespace pelumir {
 
 namespace {
@@ -39,6 +41,13 @@ THelpWindow* OpenWindow(QWidget* owner, const QString& helpFile, const HelpValue
 }
 
 void Present(THelpWindow* window) {
+    // It opens on the main window's monitor, in its middle the first time;
+    // later where the user left it, as long as that is on this monitor.
+    if (!window->isVisible()) {
+        const QScreen* before = window->screen();
+        UseOwnersScreen(window);
+        if (!window->testAttribute(Qt::WA_Moved) || window->screen() != before) CentreOnScreen(window);
+    }
     window->show();
     window->raise();
     window->activateWindow();

@@ -129,6 +129,12 @@ void CentreOnScreen(QWidget* w) {
     FitOnScreen(w);
 }
 
+void UseOwnersScreen(QWidget* w) {
+    const QWidget* owner = w->parentWidget() != nullptr ? w->parentWidget()->window() : nullptr;
+    QScreen* s = owner != nullptr ? owner->screen() : nullptr;
+    if (s != nullptr && w->screen() != s) w->setScreen(s);
+}
+
 namespace {
 
 // The window manager tells the frame a moment after the window is on

@@ -19,4 +19,8 @@ void FitOnScreen(QWidget* window);
 // Centres the window's frame on the available area.
 void CentreOnScreen(QWidget* window);
 
+// Puts a window on the monitor of the window it belongs to (its parent's),
+// where it opens; a window system would otherwise pick the first monitor.
+void UseOwnersScreen(QWidget* window);
+
 }  // namespace pelumir

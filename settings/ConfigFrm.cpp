@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "platform/ScreenFit.h"
 #include "settings/IntegerText.h"
 
 namespace pelumir {
@@ -128,7 +129,8 @@ void TfrmConfig::CreatePageOther() {
 }
 
 void TfrmConfig::showEvent(QShowEvent* event) {
-    // Centred on the screen, not on the main window.
+    // Centred on the main window's screen, not on the main window.
+    UseOwnersScreen(this);
     if (const QScreen* s = screen()) {
         const QRect frame = frameGeometry();
         move(s->availableGeometry().center() - (frame.center() - frame.topLeft()));
