@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <cstring>
+#include <utility>
 
 #include "platform/ErrorDisplay.h"
 #include "platform/NativeWindow.h"
@@ -50,6 +51,9 @@ TfrmGrpView::TfrmGrpView(QWidget* parent)
     // handled: input and paints always come first.
     prepareTimer_.setInterval(0);
     connect(&prepareTimer_, &QTimer::timeout, this, [this] { Guarded([this] { PrepareNextStep(); }); });
+    repeatTimer_.setInterval(0);
+    repeatTimer_.setSingleShot(true);
+    connect(&repeatTimer_, &QTimer::timeout, this, [this] { Guarded([this] { RunPendingRepeat(); }); });
 }
 
 void TfrmGrpView::ApplySettings(const TViewerConfig& config) {
@@ -275,6 +279,8 @@ void TfrmGrpView::done(int result) {
     // back the memory of its pictures: nothing shows them again before the
     // next show makes its own.
     tmrAutoSlide_.Stop();
+    pendingRepeat_ = 0;
+    repeatTimer_.stop();
     DropPreparation();
     next_.Release();
     SourceBitmap_.Release();
@@ -312,17 +318,41 @@ void TfrmGrpView::paintEvent(QPaintEvent*) {
 }
 
 void TfrmGrpView::mousePressEvent(QMouseEvent* event) {
-    Guarded([&] { FormMouseDown(event->button()); });
+    Guarded([&] {
+        RunPendingRepeat();
+        FormMouseDown(event->button());
+    });
 }
 
 void TfrmGrpView::mouseDoubleClickEvent(QMouseEvent* event) {
     // Qt reports the second press of a double click as a double-click
     // event; it still counts as a press.
-    Guarded([&] { FormMouseDown(event->button()); });
+    Guarded([&] {
+        RunPendingRepeat();
+        FormMouseDown(event->button());
+    });
 }
 
 void TfrmGrpView::keyPressEvent(QKeyEvent* event) {
-    Guarded([&] { FormKeyDown(event->key()); });
+    // A held key repeats faster than large pictures can be made; taken one
+    // by one, the repeats queued meanwhile would go on changing pictures
+    // long after the key is let go. Those that arrive together count once,
+    // so a held key goes as fast as pictures show and stops when released.
+    // Presses of their own, like clicks, each count.
+    if (event->isAutoRepeat()) {
+        pendingRepeat_ = event->key();
+        repeatTimer_.start();
+        return;
+    }
+    Guarded([&] {
+        RunPendingRepeat();
+        FormKeyDown(event->key());
+    });
+}
+
+void TfrmGrpView::RunPendingRepeat() {
+    repeatTimer_.stop();
+    if (const int key = std::exchange(pendingRepeat_, 0)) FormKeyDown(key);
 }
 
 }  // namespace pelumir

@@ -95,6 +95,11 @@ private:
     // The image that plays next, made ready while this one is looked at.
     ImagePreparation next_;
     QTimer prepareTimer_;
+    // A held key's repeats that came in while a picture was being made,
+    // merged into one press run when the queue is empty.
+    int pendingRepeat_ = 0;
+    QTimer repeatTimer_;
+    void RunPendingRepeat();
     // At the end of a looping pass: the next pass's order is drawn in the
     // first idle step, not at the click.
     bool nextOrderWanted_ = false;

@@ -336,3 +336,19 @@ TEST_F(Viewer, KeysStepForwardAsALeftClickAndBackWhateverTheRightButtonDoes) {
     EXPECT_TRUE(view.isVisible());
     EXPECT_EQ(view.CurrentIndex(), 0);
 }
+
+TEST_F(Viewer, RepeatsOfAHeldKeyThatArriveTogetherCountOnce) {
+    TViewerConfig config;
+    config.LoopMode = false;
+    ThreeImages(config);
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(&view, &repeat);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.CurrentIndex() != 0; }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.CurrentIndex(), 1);
+    // A press of its own after them still counts, in its turn.
+    QTest::keyClick(&view, Qt::Key_Right);
+    EXPECT_EQ(view.CurrentIndex(), 2);
+}
