@@ -1,6 +1,6 @@
 # The Debian package: the program and its help file in /usr/lib/pelumir (the
 # program finds the help beside itself), a link in /usr/bin, the desktop entry
-# and the icon at every size we draw. Built by scripts/package.sh.
+# the icon at every size we draw and the AppStream metainfo. Built by scripts/package.sh.
 include(GNUInstallDirs)
 
 install(TARGETS pelumir RUNTIME DESTINATION lib/pelumir)
@@ -9,6 +9,8 @@ file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/deb-files)
 file(CREATE_LINK ../lib/pelumir/pelumir ${CMAKE_CURRENT_BINARY_DIR}/deb-files/pelumir SYMBOLIC)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/deb-files/pelumir DESTINATION bin)
 install(FILES resources/pelumir.desktop DESTINATION share/applications)
+# What software centres show of the program.
+install(FILES resources/org.example.pelumir.metainfo.xml DESTINATION share/metainfo)
 foreach(icon IN LISTS PELUMIR_ICONS)
   string(REGEX MATCH "pelumir-([0-9]+)\\.png$" _ ${icon})
   install(FILES ${icon} DESTINATION share/icons/hicolor/${CMAKE_MATCH_1}x${CMAKE_MATCH_1}/apps RENAME pelumir.png)

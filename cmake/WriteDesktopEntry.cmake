@@ -20,7 +20,7 @@ string(REPLACE "$" "\\$" program "${program}")
 string(REPLACE "\\" "\\\\" program "${program}")
 string(REPLACE "%" "%%" program "${program}")
 
-set(icon "${prefix}/icons/pelumir-32.png")
+set(icon "${prefix}/icons/pelumir-256.png")  # launchers scale the largest down
 string(REPLACE "\\" "\\\\" icon "${icon}")
 
 file(STRINGS "${DESKTOP_SOURCE}" lines ENCODING UTF-8)

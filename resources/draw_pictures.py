@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws Pelumir's program icon (16 x 16 and 32 x 32) and its About box logo
-(73 x 34) as 4-bit palette PNG files, 16 colours each.
+"""Draws Pelumir's program icon (16 x 16 and 32 x 32, and the same pixels
+enlarged for launchers: 48 from the 16, 64, 128 and 256 from the 32) and its
+About box logo (73 x 34) as 4-bit palette PNG files, 16 colours each.
 
 The pictures are committed; run this only to change them:
     python3 resources/draw_pictures.py resources/
@@ -148,6 +149,13 @@ def logo():
     return cv
 
 
+def enlarged(cv, factor):
+    """Every pixel as a factor x factor square: the drawing stays crisp."""
+    big = Canvas(cv.w * factor, cv.h * factor, CLEAR)
+    big.px = [[c for c in row for _ in range(factor)] for row in cv.px for _ in range(factor)]
+    return big
+
+
 def write_png(path, cv, transparent):
     raw = bytearray()
     for row in cv.px:
@@ -174,6 +182,9 @@ def main():
     out = Path(sys.argv[1] if len(sys.argv) > 1 else ".")
     write_png(out / "pelumir-16.png", icon16(), True)
     write_png(out / "pelumir-32.png", icon32(), True)
+    write_png(out / "pelumir-48.png", enlarged(icon16(), 3), True)
+    for factor in (2, 4, 8):
+        write_png(out / f"pelumir-{32 * factor}.png", enlarged(icon32(), factor), True)
     write_png(out / "logo.png", logo(), False)
 
 

@@ -25,12 +25,20 @@ case "${deb##*/}" in pelumir_*_"$(dpkg --print-architecture)".deb) ;; *) fail "p
 # --- the files
 dpkg-deb -x "$deb" "$tmp/root"
 expected=(usr/lib/pelumir/pelumir usr/lib/pelumir/pelumir.hlp usr/share/applications/pelumir.desktop
+          usr/share/metainfo/org.example.pelumir.metainfo.xml
           usr/share/doc/pelumir/copyright usr/share/doc/pelumir/changelog.gz usr/share/man/man1/pelumir.1.gz)
 for icon in "$src"/resources/pelumir-*.png; do
   size=${icon##*-}; size=${size%.png}
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/pelumir.png")
 done
+for size in 48 64 128 256; do  # what launchers and software centres show
+  expected+=("usr/share/icons/hicolor/${size}x${size}/apps/pelumir.png")
+done
 for f in "${expected[@]}"; do [ -f "$tmp/root/$f" ] || fail "missing /$f"; done
+# A software centre finds it: the metainfo is valid and names the desktop entry.
+meta="$tmp/root/usr/share/metainfo/org.example.pelumir.metainfo.xml"
+appstreamcli validate --no-net "$meta" || fail "appstreamcli rejects the metainfo"
+grep -q '<launchable type="desktop-id">pelumir.desktop</launchable>' "$meta" || fail "the metainfo names no desktop entry"
 [ -x "$tmp/root/usr/lib/pelumir/pelumir" ] || fail "the program is not executable"
 [ "$(readlink "$tmp/root/usr/bin/pelumir")" = ../lib/pelumir/pelumir ] || fail "/usr/bin/pelumir is no link to the program"
 extra=$(cd "$tmp/root" && find . ! -type d | sed 's|^\./||' | sort | grep -vxF -f <(printf '%s\n' "${expected[@]}" usr/bin/pelumir) || true)
