@@ -7,25 +7,26 @@
 
 namespace pelumir {
 
-bool IsAcceptedImageExt(const std::string& path) { return HasImageExtension(path); }
+bool IsAcceptedImageExt(const std::string& path, ChainOptions options) { return HasImageExtension(path, options); }
 
-void AddImageFile(const std::string& path, std::vector<std::string>& images) {
-    if (IsAcceptedImageExt(path) && FileExists(path)) images.push_back(path);
+void AddImageFile(const std::string& path, std::vector<std::string>& images, ChainOptions options) {
+    if (IsAcceptedImageExt(path, options) && FileExists(path)) images.push_back(path);
 }
 
-std::vector<std::string> CollectImages(const std::vector<std::string>& lines, const Collator& collator) {
+std::vector<std::string> CollectImages(const std::vector<std::string>& lines, const Collator& collator,
+                                       ChainOptions options) {
     std::vector<std::string> images;
     std::vector<std::string> entries;
     for (const std::string& line : lines) {
         if (!DirectoryExists(line)) {
-            AddImageFile(line, images);
+            AddImageFile(line, images, options);
             continue;
         }
         entries.clear();
         for (const std::string& name : ListDirectory(line)) entries.push_back(line + "/" + name);
         collator.Sort(entries);
         // "." and ".." and subfolders drop out here: they are not files.
-        for (const std::string& entry : entries) AddImageFile(entry, images);
+        for (const std::string& entry : entries) AddImageFile(entry, images, options);
     }
     return images;
 }

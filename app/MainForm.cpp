@@ -267,7 +267,7 @@ void TfrmMain::SaveListAs(const std::string& path) {
 
 void TfrmMain::btnOpenViewClick() {
     TfrmGrpView& viewer = frmGrpView();
-    viewer.SourceImages = CollectImages(memSrcFList_->Lines(), UserCollator());
+    viewer.SourceImages = CollectImages(memSrcFList_->Lines(), UserCollator(), {.otherFormats = Config_.MoreFormats});
     viewer.ApplySettings(Config_);
     if (viewer.SourceImages.empty()) {
         ShowMessage(this, "画像ファイルが見つかりません。", MsgType::Error, {MsgButton::OK});

@@ -5,6 +5,7 @@
 
 #include "image/BmpLoader.h"
 #include "image/JpegLoader.h"
+#include "image/PngLoader.h"
 #include "platform/Path.h"
 
 namespace pelumir {
@@ -20,23 +21,33 @@ bool SniffBmp(std::span<const uint8_t> head) { return StartsWith(head, {'B', 'M'
 
 std::unique_ptr<Decoder> MakeJpeg() { return std::make_unique<JpegDecoder>(); }
 std::unique_ptr<Decoder> MakeBmp() { return std::make_unique<WholeDecoder>(DecodeBmp); }
+std::unique_ptr<Decoder> MakePng() { return std::make_unique<PngDecoder>(); }
 
 constexpr std::string_view kJpegExtensions[] = {".jpg"};
+constexpr std::string_view kJpegOtherExtensions[] = {".jpeg", ".jpe", ".jfif"};
 constexpr std::string_view kBmpExtensions[] = {".bmp"};
+constexpr std::string_view kBmpOtherExtensions[] = {".dib"};
+constexpr std::string_view kPngExtensions[] = {".png"};
 
 // JPEG comes first whatever the name, so a JPEG saved as ".bmp" shows. The
 // bitmap reader is offered only a ".bmp" name: that is the loading order the
 // program defines, and it makes a bitmap renamed to ".jpg" the black frame
 // like any other file that is no JPEG, although the reader could read it.
 const Format kFormats[] = {
-    {"JPEG", kJpegExtensions, SniffJpeg, MakeJpeg, true, true},
-    {"BMP", kBmpExtensions, SniffBmp, MakeBmp, true, false},
+    {"JPEG", kJpegExtensions, kJpegOtherExtensions, SniffJpeg, MakeJpeg, true, true},
+    {"BMP", kBmpExtensions, kBmpOtherExtensions, SniffBmp, MakeBmp, true, false},
+    {"PNG", kPngExtensions, {}, SniffPng, MakePng, false, false},
 };
 
 std::string LowerExtension(std::string_view name) { return LowerAscii(ExtractFileExt(name)); }
 
-bool Named(const Format& f, const std::string& ext) {
-    return std::find(f.extensions.begin(), f.extensions.end(), ext) != f.extensions.end();
+bool Listed(std::span<const std::string_view> list, const std::string& ext) {
+    return std::find(list.begin(), list.end(), ext) != list.end();
+}
+
+bool Named(const Format& f, const std::string& ext, ChainOptions options) {
+    if (!f.standard && !options.otherFormats) return false;
+    return Listed(f.extensions, ext) || (options.otherFormats && Listed(f.otherExtensions, ext));
 }
 
 }  // namespace
@@ -46,19 +57,23 @@ std::span<const Format> Formats() { return kFormats; }
 std::vector<const Format*> LoaderChain(std::span<const Format> table, std::string_view name,
                                        std::span<const uint8_t> head, ChainOptions options) {
     const std::string ext = LowerExtension(name);
+    head = head.first(std::min(head.size(), kSniffBytes));
     std::vector<const Format*> chain;
     for (const Format& f : table) {
         if (!f.standard && !options.otherFormats) continue;
-        if (!f.anyName && !Named(f, ext)) continue;
-        if (f.sniff(head.first(std::min(head.size(), kSniffBytes)))) chain.push_back(&f);
+        if (!f.anyName && !Named(f, ext, options)) continue;
+        if (f.sniff(head)) chain.push_back(&f);
     }
+    if (!options.otherFormats) return chain;
+    // Then by content alone, whatever the name says.
+    for (const Format& f : table)
+        if (std::find(chain.begin(), chain.end(), &f) == chain.end() && f.sniff(head)) chain.push_back(&f);
     return chain;
 }
 
 bool HasImageExtension(std::string_view name, ChainOptions options) {
     const std::string ext = LowerExtension(name);
-    return std::any_of(Formats().begin(), Formats().end(),
-                       [&](const Format& f) { return (f.standard || options.otherFormats) && Named(f, ext); });
+    return std::any_of(Formats().begin(), Formats().end(), [&](const Format& f) { return Named(f, ext, options); });
 }
 
 }  // namespace pelumir

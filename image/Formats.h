@@ -16,6 +16,8 @@ struct Format {
     std::string_view name;
     // Lower case, with the dot.
     std::span<const std::string_view> extensions;
+    // More names of a standard format, taken only with the other formats.
+    std::span<const std::string_view> otherExtensions;
     // Whether the file's first bytes can be this format (kSniffBytes or fewer).
     bool (*sniff)(std::span<const uint8_t> head);
     std::unique_ptr<Decoder> (*make)();
@@ -40,7 +42,10 @@ struct ChainOptions {
 std::span<const Format> Formats();
 
 // The decoders a file is offered to, in order; the first that succeeds
-// gives the picture, and an empty chain is a file that shows nothing.
+// gives the picture, and an empty chain is a file that shows nothing. With
+// the other formats on, every format whose first bytes the file has is
+// offered, those its name asks for first: the content decides, and a ".jpg"
+// or ".bmp" is offered its own decoders before any other.
 std::vector<const Format*> LoaderChain(std::span<const Format> table, std::string_view name,
                                        std::span<const uint8_t> head, ChainOptions options);
 inline std::vector<const Format*> LoaderChain(std::string_view name, std::span<const uint8_t> head,

@@ -7,6 +7,7 @@ namespace pelumir {
 std::span<const ExtraSetting> ExtraSettings() {
     static const std::vector<ExtraSetting> rows = {
         {"AutoOrientation", &TViewerConfig::AutoOrientation, true, "撮影時の向き (Exif) に合わせて表示する(&E)"},
+        {"MoreFormats", &TViewerConfig::MoreFormats, false, "JPEG と BMP 以外の形式も表示する(&O)"},
     };
     return rows;
 }

@@ -40,6 +40,7 @@ struct TViewerConfig {
     int ImageInfoFontSize = 9;  // points
     // Settings of our own (see ExtraSettings).
     bool AutoOrientation = true;  // photos shown as their EXIF orientation says
+    bool MoreFormats = false;     // formats beyond JPEG and BMP
 
     bool operator==(const TViewerConfig&) const = default;
 };

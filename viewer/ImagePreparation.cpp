@@ -21,7 +21,7 @@ void ImagePreparation::Start(const std::string& path, int width, int height, siz
     fitSink_.Aim(frame_, width, height);
     source_.Clear();
     load_.Start(path_, fileBytes_, keep_ ? static_cast<RowSink&>(keepSink_) : fitSink_, pieceBytes,
-                {.exifOrientation = exif_});
+                {.otherFormats = otherFormats_, .exifOrientation = exif_});
 }
 
 bool ImagePreparation::Holds(const std::string& path, int width, int height) const {

@@ -28,6 +28,8 @@ public:
     // Whether pictures are shown as their EXIF orientation says. Applies
     // from the next Start.
     void FollowExif(bool follow) { exifWanted_ = follow; }
+    // Whether formats beyond JPEG and BMP are read, from the next Start.
+    void OtherFormats(bool on) { otherFormats_ = on; }
     // Aims at `path` for a width x height frame, forgetting earlier work.
     // Nothing is read before the first step.
     void Start(const std::string& path, int width, int height, size_t pieceBytes = kPreparePieceBytes);
@@ -61,6 +63,7 @@ private:
     const RowSink& Sink() const { return keep_ ? static_cast<const RowSink&>(keepSink_) : fitSink_; }
 
     bool keepWanted_ = true;
+    bool otherFormats_ = false;
     bool keep_ = true;
     bool exifWanted_ = true;
     bool exif_ = true;

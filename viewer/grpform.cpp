@@ -64,6 +64,7 @@ void TfrmGrpView::ApplySettings(const TViewerConfig& config) {
     // fitted into the frame as they are decoded.
     next_.KeepPicture(Config_.RightClickMode == RightClick::RotateClockwise);
     next_.FollowExif(Config_.AutoOrientation);
+    next_.OtherFormats(Config_.MoreFormats);
     try {
         tmrImgInfo_.SetInterval(PeriodMs(Config_.ImageInfoTime));
     } catch (const Exception&) {

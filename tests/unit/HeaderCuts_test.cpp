@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,7 +16,9 @@
 #include "image/BmpLoader.h"
 #include "image/ExifOrientation.h"
 #include "image/JpegLoader.h"
+#include "image/PngLoader.h"
 #include "tests/unit/ImageFixtures.h"
+#include "tests/unit/PngFixture.h"
 
 namespace pelumir {
 namespace {
@@ -32,6 +35,19 @@ bool JpegInPieces(std::span<const uint8_t> b, Bitmap& out) {
     if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
     sink.Abandon();  // as the load does: a failure leaves no picture
     return false;
+}
+
+bool Png(std::span<const uint8_t> b, Bitmap& out) { return DecodePng(b.data(), b.size(), out); }
+// Any decoder given the bytes a few at a time, a piece per step.
+template <class D>
+bool InPieces(std::span<const uint8_t> b, Bitmap& out) {
+    PictureSink sink(out);
+    D decode;
+    decode.Start(b, sink, 7);
+    Decoder::State state;
+    while ((state = decode.Step(std::chrono::steady_clock::now())) == Decoder::State::Working) {}
+    if (state != Decoder::State::Done) out.Clear();
+    return state == Decoder::State::Done;
 }
 
 // The orientation is read from the same bytes before the pixels.
@@ -75,6 +91,12 @@ Kind RleKind(const std::string& name, const testutil::BmpSpec& spec, std::vector
     return {name, std::move(bytes), Bmp, pixelStart + 1};
 }
 
+// Nothing shows until the end of the picture's data has been read.
+Kind WholeOrNothing(const std::string& name, std::vector<uint8_t> bytes, Decode decode) {
+    const size_t size = bytes.size();
+    return {name, std::move(bytes), std::move(decode), size};
+}
+
 Kind JpegKind(const std::string& name, std::vector<uint8_t> bytes, Decode decode = Jpeg) {
     const size_t firstScan = FirstScan(bytes);
     return {name, std::move(bytes), std::move(decode), firstScan + 1};
@@ -90,6 +112,13 @@ std::vector<Kind> Kinds() {
     using testutil::JpegRecipe;
     using testutil::NoisyJpeg;
     using testutil::OrientedJpeg;
+    testutil::PngSpec png, palette, interlaced, rgba16;
+    palette.colorType = PNG_COLOR_TYPE_PALETTE;
+    palette.bitDepth = 4;
+    palette.transparentIndices = true;
+    interlaced.interlaced = true;
+    rgba16.colorType = PNG_COLOR_TYPE_RGBA;
+    rgba16.bitDepth = 16;
     JpegRecipe grey, cmyk, ycck, bareCmyk, progressive, arithmetic, subsampled;
     grey.input = grey.stored = JCS_GRAYSCALE;
     cmyk.input = cmyk.stored = bareCmyk.input = bareCmyk.stored = ycck.input = JCS_CMYK;
@@ -139,6 +168,10 @@ std::vector<Kind> Kinds() {
         JpegKind("JPEG with big-endian EXIF", OrientedJpeg(NoisyJpeg(baseline), 6), JpegWithExif),
         JpegKind("JPEG with little-endian EXIF", OrientedJpeg(NoisyJpeg(baseline), 8, false),
                  JpegWithExif),
+        WholeOrNothing("PNG", testutil::BuildPng(png), Png),
+        WholeOrNothing("PNG, palette and tRNS", testutil::BuildPng(palette), Png),
+        WholeOrNothing("PNG, 16-bit RGBA", testutil::BuildPng(rgba16), Png),
+        WholeOrNothing("PNG, interlaced, in pieces", testutil::BuildPng(interlaced), InPieces<PngDecoder>),
     };
 }
 

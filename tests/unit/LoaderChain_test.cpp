@@ -16,15 +16,9 @@ std::string Names(const std::vector<const Format*>& chain) {
     return names;
 }
 
-bool SniffPng(std::span<const uint8_t> head) { return head.size() >= 2 && head[0] == 0x89 && head[1] == 'P'; }
-std::unique_ptr<Decoder> MakeNothing() { return nullptr; }
-
-TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersWhenSwitchedOn) {
-    const Bytes jpeg{0xFF, 0xD8, 0xFF, 0xE0}, bmp{'B', 'M', 0x3A, 0}, png{0x89, 'P', 'N', 'G'};
-    // A made-up table: the program's own rows and one format beyond them.
-    constexpr std::string_view pngExtensions[] = {".png"};
-    std::vector<Format> table(Formats().begin(), Formats().end());
-    table.push_back({"PNG", pngExtensions, SniffPng, MakeNothing, false, true});
+TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersByContentWhenSwitchedOn) {
+    const Bytes jpeg{0xFF, 0xD8, 0xFF, 0xE0}, bmp{'B', 'M', 0x3A, 0},
+        png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     const struct {
         const char* name;
         Bytes head;
@@ -41,22 +35,45 @@ TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersWhenSwitc
         {"a.jpg.bmp", bmp, false, "BMP"},
         {"a.jpg", bmp, false, ""},  // a bitmap named like a JPEG is the black frame
         {"a.bmp.jpg", bmp, false, ""},
+        {"a.dib", bmp, false, ""},
         {"folder.bmp/a", bmp, false, ""},
         {"a.bmp", {'B'}, false, ""},
         {"a.jpg", {0xFF}, false, ""},
         {"a.jpg", {}, false, ""},
         {"a.bmp", {0x00, 'B', 'M'}, false, ""},
         {"a.png", png, false, ""},
+        {"a.bmp", png, false, ""},
         {"a.png", png, true, "PNG"},
-        {"a.jpg", png, true, "PNG"},  // other formats go by their bytes alone
+        {"a.PNG", png, true, "PNG"},
+        {"a.jpg", png, true, "PNG"},  // then by their bytes alone: a PNG named ".jpg" shows
+        {"a.bmp", png, true, "PNG"},
+        {"a.png", jpeg, true, "JPEG"},
+        {"a.jpg", bmp, true, "BMP"},
+        {"a.dib", bmp, true, "BMP"},
         {"a.bmp", bmp, true, "BMP"},
+        {"a.jpg", jpeg, true, "JPEG"},
+        {"a.jpg", {0x89, 'P', 'N', 'G'}, true, ""},
+        {"a.png", {}, true, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Names(LoaderChain(table, c.name, c.head, {.otherFormats = c.others})), c.chain)
+        EXPECT_EQ(Names(LoaderChain(c.name, c.head, {.otherFormats = c.others})), c.chain)
             << c.name << (c.others ? " (others on)" : "");
-        if (!c.others) {
-            EXPECT_EQ(Names(LoaderChain(c.name, c.head)), c.chain) << c.name;
-        }
+    }
+}
+
+TEST(LoaderChain, NamesCollectedWithTheOtherFormatsOffAndOn) {
+    const struct {
+        const char* name;
+        bool off, on;
+    } cases[] = {
+        {"a.jpg", true, true},   {"a.JPG", true, true},   {"a.bmp", true, true},  {"a.Bmp", true, true},
+        {"a.jpeg", false, true}, {"a.JPE", false, true},  {"a.jfif", false, true}, {"a.dib", false, true},
+        {"a.png", false, true},  {"a.PnG", false, true},  {"a.txt", false, false}, {"png", false, false},
+        {"a.png.txt", false, false}, {"a", false, false}, {"a.", false, false},   {".png/a", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HasImageExtension(c.name), c.off) << c.name;
+        EXPECT_EQ(HasImageExtension(c.name, {.otherFormats = true}), c.on) << c.name;
     }
 }
 

@@ -96,6 +96,19 @@ TEST(Settings, AutoOrientationIsOnUnlessTheFileSaysOff) {
     EXPECT_FALSE(LoadSettings(b.path).config.AutoOrientation);
 }
 
+// The other formats: off without a key; on is the one extra key.
+TEST(Settings, MoreFormatsIsOffUnlessTheFileSaysOn) {
+    Base b;
+    Spit(b.ini, kV1File);
+    EXPECT_FALSE(LoadSettings(b.path).config.MoreFormats);
+    std::remove(b.ini.c_str());
+    StoredSettings s = LoadSettings(b.path);
+    s.config.MoreFormats = true;
+    SaveSettings(b.path, s);
+    EXPECT_TRUE(Slurp(b.ini).ends_with("FontSize=9\r\n[Pelumir]\r\nMoreFormats=1\r\n")) << Slurp(b.ini);
+    EXPECT_TRUE(LoadSettings(b.path).config.MoreFormats);
+}
+
 TEST(Settings, Version1IsMigratedOnceWithABackupNeverOverwritten) {
     for (const bool oldBackup : {false, true}) {
         Base b;

@@ -1,0 +1,174 @@
+#include "image/PngLoader.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csetjmp>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+#include "image/Compose.h"
+
+namespace pelumir {
+
+// Everything the reader touches lives here, on the heap between steps, so a
+// longjmp out of libpng never skips a C++ destructor.
+struct PngDecoder::Context {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::span<const uint8_t> file;
+    size_t fed = 0;    // how much of the file libpng has been given
+    size_t piece = 0;  // input per call; 0 gives it all at once
+    RowSink* out = nullptr;
+    int width = 0, height = 0;
+    bool interlaced = false;
+    // Interlaced pictures come in seven passes over the whole picture: they
+    // are gathered here (B, G, R, A) and handed on once complete.
+    std::vector<uint8_t> whole;
+    int nextOut = 0;  // the next gathered row to hand on
+    bool ended = false;   // the end of the file's image data was read
+    bool refused = false; // the sink refused the size, or memory ran out
+};
+
+namespace {
+
+using Ctx = PngDecoder::Context;
+
+// Compressed rows can expand a thousandfold: libpng is given this much at a
+// time at most, so one call stays short whatever the picture holds. (The
+// reader cannot be stopped from a row callback: pausing there breaks its
+// count of the input it holds.)
+constexpr size_t kMaxFeed = 4096;
+
+[[noreturn]] void Fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void Ignore(png_structp, png_const_charp) {}
+
+Ctx& Of(png_structp png) { return *static_cast<Ctx*>(png_get_progressive_ptr(png)); }
+
+bool Passed(StepDeadline deadline) {
+    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
+}
+
+void OnInfo(png_structp png, png_infop info) {
+    Ctx& c = Of(png);
+    png_set_expand(png);  // palette to RGB, small greys to 8 bits, tRNS to alpha
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_bgr(png);
+    c.interlaced = png_set_interlace_handling(png) > 1;
+    png_read_update_info(png, info);
+    c.width = int(png_get_image_width(png, info));
+    c.height = int(png_get_image_height(png, info));
+    if (png_get_rowbytes(png, info) != size_t(c.width) * 4) png_error(png, "layout");
+    try {
+        // Before any pixel is made: a picture too large fails here.
+        if (c.interlaced) Bitmap::CheckSize(c.width, c.height, 32);
+        c.out->Begin(c.width, c.height, 24);
+        if (c.interlaced) c.whole.assign(size_t(c.width) * 4 * size_t(c.height), 0);
+        else c.whole.resize(size_t(c.width) * 4);
+    } catch (const std::exception&) {
+        c.refused = true;
+    }
+    if (c.refused) png_error(png, "refused");
+}
+
+void OnRow(png_structp png, png_bytep row, png_uint_32 y, int) {
+    Ctx& c = Of(png);
+    if (row == nullptr || y >= png_uint_32(c.height)) return;
+    if (c.interlaced) {
+        png_progressive_combine_row(png, c.whole.data() + size_t(y) * size_t(c.width) * 4, row);
+        return;
+    }
+    ComposeOnBlack(row, c.out->Row(int(y)), c.width);
+    c.out->RowsDone(int(y), 1);
+}
+
+void OnEnd(png_structp png, png_infop) { Of(png).ended = true; }
+
+// The only frame that calls into libpng: a failure jumps back here.
+bool Feed(Ctx* c, const uint8_t* data, size_t size) {
+    if (setjmp(png_jmpbuf(c->png))) return false;
+    png_process_data(c->png, c->info, const_cast<png_bytep>(data), size);
+    return true;
+}
+
+bool Open(Ctx* c) {
+    if (setjmp(png_jmpbuf(c->png))) return false;
+    png_set_progressive_read_fn(c->png, c, OnInfo, OnRow, OnEnd);
+    return true;
+}
+
+// Hands gathered rows on until the deadline; true once all are.
+bool HandOn(Ctx& c, StepDeadline deadline) {
+    const size_t stride = size_t(c.width) * 4;
+    while (c.nextOut < c.height) {
+        ComposeOnBlack(c.whole.data() + size_t(c.nextOut) * stride, c.out->Row(c.nextOut), c.width);
+        c.out->RowsDone(c.nextOut, 1);
+        if ((++c.nextOut & 15) == 0 && Passed(deadline)) break;
+    }
+    return c.nextOut == c.height;
+}
+
+}  // namespace
+
+bool SniffPng(std::span<const uint8_t> head) {
+    static constexpr uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return head.size() >= sizeof kSignature && std::equal(std::begin(kSignature), std::end(kSignature), head.begin());
+}
+
+PngDecoder::PngDecoder() = default;
+PngDecoder::~PngDecoder() { Cancel(); }
+
+void PngDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
+    Cancel();
+    ctx_ = std::make_unique<Context>();
+    Context& c = *ctx_;
+    c.file = file;
+    c.out = &out;
+    c.piece = pieceBytes == 0 ? file.size() : std::min(pieceBytes, kMaxFeed);
+    c.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, Ignore);
+    if (c.png != nullptr) c.info = png_create_info_struct(c.png);
+    state_ = State::Working;
+    if (c.info == nullptr || !Open(&c)) Cancel();
+}
+
+Decoder::State PngDecoder::Step(StepDeadline deadline) {
+    if (state_ != State::Working) return state_;
+    Context& c = *ctx_;
+    bool ok = true;
+    while (!c.ended) {
+        // All the file given and no end seen: it was cut short.
+        if (c.fed == c.file.size()) ok = false;
+        if (!ok) break;
+        const size_t n = std::min(c.piece, c.file.size() - c.fed);
+        ok = Feed(&c, c.file.data() + c.fed, n);
+        c.fed += n;
+        if (ok && !c.ended && Passed(deadline)) return state_;
+    }
+    if (ok && c.interlaced && !HandOn(c, deadline)) return state_;
+    Cancel();
+    state_ = ok ? State::Done : State::Failed;
+    return state_;
+}
+
+void PngDecoder::Cancel() {
+    if (ctx_ != nullptr) {
+        png_destroy_read_struct(&ctx_->png, ctx_->info != nullptr ? &ctx_->info : nullptr, nullptr);
+        ctx_.reset();
+    }
+    state_ = State::Failed;
+}
+
+bool DecodePng(const uint8_t* data, size_t size, Bitmap& out) {
+    PictureSink sink(out);
+    PngDecoder decode;
+    decode.Start({data, size}, sink, 0);
+    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
+    out.Clear();
+    return false;
+}
+
+}  // namespace pelumir

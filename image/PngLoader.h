@@ -1,0 +1,43 @@
+#pragma once
+// PNG decoding through libpng's progressive reader: the only unit that
+// includes png.h.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "image/Decoder.h"
+#include "platform/Bitmap.h"
+
+namespace pelumir {
+
+// Whether the bytes start with the PNG signature.
+bool SniffPng(std::span<const uint8_t> head);
+
+// Decodes a PNG into 24-bit rows in DIB byte order (B, G, R): palette and
+// grey pictures are expanded, 16-bit channels reduced to 8, and transparent
+// pixels composed onto black. An animated file shows its default picture,
+// the one every reader without animation shows. Gamma and colour profiles
+// are ignored. Any error, a truncated file included, fails the decode.
+class PngDecoder final : public Decoder {
+public:
+    struct Context;  // the reader's state, opaque outside the loader
+
+    PngDecoder();
+    ~PngDecoder() override;
+    PngDecoder(const PngDecoder&) = delete;
+    PngDecoder& operator=(const PngDecoder&) = delete;
+
+    void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
+    State Step(StepDeadline deadline) override;
+    void Cancel() override;
+
+private:
+    std::unique_ptr<Context> ctx_;
+    State state_ = State::Failed;
+};
+
+// The whole decode at once into `out`; false leaves `out` empty.
+bool DecodePng(const uint8_t* data, size_t size, Bitmap& out);
+
+}  // namespace pelumir

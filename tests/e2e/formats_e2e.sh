@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# A folder of mixed formats, shown with the other formats switched on in
+# plm.ini: a PNG with a half-transparent part composed onto black, a JPEG,
+# and a PNG named ".jpg"; the text file is not collected. Switched off, the
+# same folder plays its ".jpg" files alone, and the PNG named ".jpg" is the
+# black frame.
+set -euo pipefail
+PROGRAM=$1
+source "$(dirname "$0")/x11_session.sh"
+start_x
+
+mkdir -p "$E2E_TMP/mixed"
+convert -size 800x600 xc:'rgba(0,0,255,0.5)' -fill '#ff0000' -draw 'rectangle 400,0 799,599' \
+  PNG32:"$E2E_TMP/mixed/a.png"
+convert -size 640x480 xc:'#00ff00' "$E2E_TMP/mixed/b.jpg"
+convert -size 640x480 xc:'#0000ff' PNG24:"$E2E_TMP/mixed/c.jpg"
+echo text >"$E2E_TMP/mixed/d.txt"
+
+show() {  # the main window's "画像の表示", then the first picture
+  xdotool mousemove 5 5
+  xdotool mousemove --window "$MAIN" --sync 40 38 click 1
+}
+leave() {
+  xdotool key Escape
+  wait_screen 30 400 300 255 255 255 40
+  close_main
+}
+
+APPDIR=$E2E_TMP/app
+mkdir -p "$APPDIR"
+printf '[Grobal]\r\nConfigVersion=2\r\n[Pelumir]\r\nMoreFormats=1\r\n' >"$APPDIR/plm.ini"
+printf '%s\r\n' "$E2E_TMP/mixed" >"$APPDIR/default.txt"  # the folder, as the list's one line
+start_copy "$PROGRAM"
+show
+# 800 x 600 at (112, 84): the left half blue at half strength on black.
+wait_screen 30 700 300 255 0 0
+expect_colour 300 300 0 0 128
+expect_colour 111 300 0 0 0
+xdotool click 1
+wait_screen 30 500 300 0 255 0
+xdotool click 1
+wait_screen 30 500 300 0 0 255
+expect_colour 191 300 0 0 0
+leave
+
+rm -f "$APPDIR/plm.ini"
+start_copy "$PROGRAM"
+show
+wait_screen 30 500 300 0 255 0
+xdotool click 1
+wait_screen 30 500 300 0 0 0
+leave

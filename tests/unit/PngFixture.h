@@ -1,0 +1,112 @@
+#pragma once
+// PNG files made by libpng's writer, with the pixels they should show.
+#include <png.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+struct PngSpec {
+    int width = 5, height = 4;
+    int colorType = PNG_COLOR_TYPE_RGB;
+    int bitDepth = 8;
+    bool interlaced = false;
+    bool transparentIndices = false;  // palette: tRNS makes entries 1 and 2 see-through
+    bool animated = false;            // animation chunks around the default picture
+};
+
+// The picture's pixels as 8-bit R, G, B, A, before any encoding.
+inline uint32_t PngSample(const PngSpec& s, int x, int y, int channel) {
+    if (s.bitDepth == 1) return ((x + y) & 1) ? 255 : 0;
+    return uint32_t(x * 53 + y * 97 + channel * 71 + 11) & 255;
+}
+inline uint8_t PngPaletteIndex(int x, int y) { return uint8_t((x + 3 * y) % 16); }
+inline uint32_t PngPaletteEntry(int i, int channel) { return uint32_t(i * 16 + channel * 85) & 255; }
+inline uint8_t PngPaletteAlpha(int i) { return i == 1 ? 0 : i == 2 ? 100 : 255; }
+
+// What a pixel shows, composed onto black: 0x00RRGGBB.
+inline uint32_t PngShown(const PngSpec& s, int x, int y) {
+    uint32_t c[4];
+    const int type = s.colorType;
+    if (type == PNG_COLOR_TYPE_PALETTE) {
+        const int i = PngPaletteIndex(x, y);
+        for (int k = 0; k < 3; ++k) c[k] = PngPaletteEntry(i, k);
+        c[3] = s.transparentIndices ? PngPaletteAlpha(i) : 255;
+    } else if (type & PNG_COLOR_MASK_COLOR) {
+        for (int k = 0; k < 3; ++k) c[k] = PngSample(s, x, y, k);
+        c[3] = type & PNG_COLOR_MASK_ALPHA ? PngSample(s, x, y, 3) : 255;
+    } else {
+        c[0] = c[1] = c[2] = PngSample(s, x, y, 0);
+        c[3] = type & PNG_COLOR_MASK_ALPHA ? PngSample(s, x, y, 3) : 255;
+    }
+    for (int k = 0; k < 3; ++k) c[k] = (c[k] * c[3] + 127) / 255;
+    return c[0] << 16 | c[1] << 8 | c[2];
+}
+
+inline void PngAppend(png_structp png, png_bytep data, size_t length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+inline std::vector<uint8_t> BuildPng(const PngSpec& s) {
+    std::vector<uint8_t> file;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &file, PngAppend, nullptr);
+    png_set_IHDR(png, info, png_uint_32(s.width), png_uint_32(s.height), s.bitDepth, s.colorType,
+                 s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (s.colorType == PNG_COLOR_TYPE_PALETTE) {
+        png_color palette[16];
+        png_byte alpha[16];
+        for (int i = 0; i < 16; ++i) {
+            palette[i] = {png_byte(PngPaletteEntry(i, 0)), png_byte(PngPaletteEntry(i, 1)),
+                          png_byte(PngPaletteEntry(i, 2))};
+            alpha[i] = PngPaletteAlpha(i);
+        }
+        png_set_PLTE(png, info, palette, 16);
+        if (s.transparentIndices) png_set_tRNS(png, info, alpha, 16, nullptr);
+    }
+    png_write_info(png, info);
+    // Chunks libpng does not know, as an animated file has them: the frame
+    // control before the picture, frame data after it.
+    static const png_byte kAnimation[] = "acTL";
+    static const png_byte kFrameData[] = "fdAT";
+    const png_byte junk[8] = {0, 0, 0, 2, 0, 0, 0, 0};
+    if (s.animated) png_write_chunk(png, kAnimation, junk, sizeof junk);
+    const int channels = png_get_channels(png, info);
+    const int bytesPer = s.bitDepth == 16 ? 2 : 1;
+    std::vector<std::vector<png_byte>> rows(size_t(s.height), std::vector<png_byte>(png_get_rowbytes(png, info)));
+    for (int y = 0; y < s.height; ++y) {
+        png_byte* row = rows[size_t(y)].data();
+        for (int x = 0; x < s.width; ++x) {
+            if (s.colorType == PNG_COLOR_TYPE_PALETTE) {
+                row[x / 2] |= png_byte(PngPaletteIndex(x, y) << (x % 2 ? 0 : 4));  // 4 bits each
+                continue;
+            }
+            if (s.bitDepth == 1) {
+                if (PngSample(s, x, y, 0)) row[x / 8] |= png_byte(0x80 >> (x % 8));
+                continue;
+            }
+            for (int k = 0; k < channels; ++k) {
+                const bool alpha = (s.colorType & PNG_COLOR_MASK_ALPHA) && k == channels - 1;
+                const uint32_t v = PngSample(s, x, y, alpha ? 3 : k);
+                png_byte* at = row + (size_t(x) * size_t(channels) + size_t(k)) * size_t(bytesPer);
+                for (int b = 0; b < bytesPer; ++b) at[b] = png_byte(v);  // v * 257 in 16 bits
+            }
+        }
+    }
+    std::vector<png_bytep> pointers;
+    for (auto& r : rows) pointers.push_back(r.data());
+    if (s.interlaced) png_set_interlace_handling(png);
+    png_write_image(png, pointers.data());
+    if (s.animated) png_write_chunk(png, kFrameData, junk, sizeof junk);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return file;
+}
+
+}  // namespace testutil

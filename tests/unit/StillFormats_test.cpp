@@ -1,0 +1,125 @@
+// Every format beyond JPEG and BMP, decoded from small files made here by
+// its own library, compared pixel by pixel with what the file holds
+// composed onto black. Each is decoded at once and in tiny pieces with a
+// deadline that has always passed, which must give the same picture.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <zlib.h>
+
+#include "image/Decoder.h"
+#include "image/PngLoader.h"
+#include "tests/unit/PngFixture.h"
+
+namespace pelumir {
+namespace {
+
+struct Kind {
+    std::string name;
+    std::vector<uint8_t> bytes;
+    std::function<std::unique_ptr<Decoder>()> make;
+    int width, height;
+    std::function<uint32_t(int x, int y)> shown;  // 0x00RRGGBB
+    int tolerance = 0;  // per channel, for lossy files
+};
+
+Kind Png(const std::string& name, const testutil::PngSpec& spec) {
+    return {"PNG " + name, testutil::BuildPng(spec), [] { return std::make_unique<PngDecoder>(); }, spec.width,
+            spec.height, [spec](int x, int y) { return testutil::PngShown(spec, x, y); }};
+}
+
+std::vector<Kind> Kinds() {
+    using testutil::PngSpec;
+    PngSpec tall, rgb, rgba, grey, grey1, greyAlpha, palette, clearPalette, rgb16, rgba16, interlaced, animated;
+    rgba.colorType = rgba16.colorType = interlaced.colorType = PNG_COLOR_TYPE_RGBA;
+    grey.colorType = grey1.colorType = PNG_COLOR_TYPE_GRAY;
+    grey1.bitDepth = 1;
+    greyAlpha.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+    palette.colorType = clearPalette.colorType = PNG_COLOR_TYPE_PALETTE;
+    palette.bitDepth = clearPalette.bitDepth = 4;
+    clearPalette.transparentIndices = true;
+    rgb16.bitDepth = rgba16.bitDepth = 16;
+    interlaced.interlaced = true;
+    interlaced.width = 11, interlaced.height = 37;
+    tall.width = 64, tall.height = 150;  // many pieces, rows handed on between them
+    animated.animated = true;
+    return {
+        Png("RGB", rgb),
+        Png("RGB, tall", tall),
+        Png("RGBA", rgba),
+        Png("grey", grey),
+        Png("grey, 1 bit", grey1),
+        Png("grey and alpha", greyAlpha),
+        Png("palette, 4 bits", palette),
+        Png("palette with see-through entries", clearPalette),
+        Png("RGB, 16 bits", rgb16),
+        Png("RGBA, 16 bits", rgba16),
+        Png("interlaced RGBA", interlaced),
+        Png("animated, its default picture", animated),
+    };
+}
+
+// Runs a decode to its end: at once, or a piece per step.
+bool Decode(Decoder& decoder, const std::vector<uint8_t>& bytes, Bitmap& out, size_t piece) {
+    PictureSink sink(out);
+    decoder.Start(bytes, sink, piece);
+    const StepDeadline past = std::chrono::steady_clock::now();
+    Decoder::State state;
+    int steps = 0;
+    while ((state = decoder.Step(piece == 0 ? kNoDeadline : past)) == Decoder::State::Working) ++steps;
+    EXPECT_TRUE(piece == 0 || bytes.size() < piece || steps > 0);
+    return state == Decoder::State::Done;
+}
+
+TEST(StillFormats, EveryKindShowsItsPixelsOnBlack) {
+    for (const Kind& kind : Kinds()) {
+        SCOPED_TRACE(kind.name);
+        const std::unique_ptr<Decoder> decoder = kind.make();
+        for (size_t piece : {size_t(0), size_t(7)}) {
+            Bitmap out;
+            ASSERT_TRUE(Decode(*decoder, kind.bytes, out, piece)) << "piece " << piece;
+            ASSERT_EQ(out.Width(), kind.width);
+            ASSERT_EQ(out.Height(), kind.height);
+            ASSERT_EQ(out.BitsPerPixel(), 24);
+            for (int y = 0; y < kind.height; ++y)
+                for (int x = 0; x < kind.width; ++x) {
+                    const uint8_t* p = out.Row(y) + x * 3;
+                    const uint32_t want = kind.shown(x, y);
+                    for (int c = 0; c < 3; ++c)
+                        EXPECT_NEAR(p[c], want >> (8 * c) & 0xFF, kind.tolerance)
+                            << "at " << x << "," << y << ", channel " << c << ", piece " << piece;
+                }
+        }
+    }
+}
+
+// A header alone that claims more than any bitmap may hold fails at once:
+// nothing of that size is asked for.
+TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
+    testutil::PngSpec huge;
+    huge.width = 1;
+    huge.height = 1;
+    std::vector<uint8_t> png = testutil::BuildPng(huge);
+    // The IHDR's width and height, and its CRC made right again.
+    const auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) png[at + size_t(i)] = uint8_t(v >> (24 - 8 * i));
+    };
+    for (bool interlaced : {false, true}) {
+        put32(16, 30000);
+        put32(20, 30000);
+        png[28] = interlaced ? 1 : 0;
+        put32(29, uint32_t(crc32(0, png.data() + 12, 17)));
+        PngDecoder decoder;
+        Bitmap out;
+        EXPECT_FALSE(Decode(decoder, png, out, 0)) << interlaced;
+        EXPECT_TRUE(out.Empty());
+    }
+}
+
+}  // namespace
+}  // namespace pelumir
