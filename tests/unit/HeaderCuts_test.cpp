@@ -17,8 +17,10 @@
 #include "image/ExifOrientation.h"
 #include "image/JpegLoader.h"
 #include "image/PngLoader.h"
+#include "image/WebpLoader.h"
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/PngFixture.h"
+#include "tests/unit/WebpFixture.h"
 
 namespace pelumir {
 namespace {
@@ -38,6 +40,7 @@ bool JpegInPieces(std::span<const uint8_t> b, Bitmap& out) {
 }
 
 bool Png(std::span<const uint8_t> b, Bitmap& out) { return DecodePng(b.data(), b.size(), out); }
+bool Webp(std::span<const uint8_t> b, Bitmap& out) { return DecodeWebp(b.data(), b.size(), out); }
 // Any decoder given the bytes a few at a time, a piece per step.
 template <class D>
 bool InPieces(std::span<const uint8_t> b, Bitmap& out) {
@@ -95,6 +98,13 @@ Kind RleKind(const std::string& name, const testutil::BmpSpec& spec, std::vector
 Kind WholeOrNothing(const std::string& name, std::vector<uint8_t> bytes, Decode decode) {
     const size_t size = bytes.size();
     return {name, std::move(bytes), std::move(decode), size};
+}
+
+// The last bytes of a WebP (a chunk's padding, the coder's final bits) may
+// be missing without a pixel lost.
+Kind WebpKind(const std::string& name, std::vector<uint8_t> bytes, Decode decode) {
+    const size_t size = bytes.size();
+    return {name, std::move(bytes), std::move(decode), size - 2};
 }
 
 Kind JpegKind(const std::string& name, std::vector<uint8_t> bytes, Decode decode = Jpeg) {
@@ -172,6 +182,10 @@ std::vector<Kind> Kinds() {
         WholeOrNothing("PNG, palette and tRNS", testutil::BuildPng(palette), Png),
         WholeOrNothing("PNG, 16-bit RGBA", testutil::BuildPng(rgba16), Png),
         WholeOrNothing("PNG, interlaced, in pieces", testutil::BuildPng(interlaced), InPieces<PngDecoder>),
+        WebpKind("WebP, lossless", testutil::BuildWebp({.alpha = true}), Webp),
+        WebpKind("WebP, lossy, in pieces", testutil::BuildWebp({.lossless = false}), InPieces<WebpDecoder>),
+        WebpKind("WebP, lossy with alpha", testutil::BuildWebp({.lossless = false, .alpha = true}), Webp),
+        WebpKind("WebP, animated", testutil::BuildWebp({.animated = true}), Webp),
     };
 }
 

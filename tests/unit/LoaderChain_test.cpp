@@ -18,7 +18,7 @@ std::string Names(const std::vector<const Format*>& chain) {
 
 TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersByContentWhenSwitchedOn) {
     const Bytes jpeg{0xFF, 0xD8, 0xFF, 0xE0}, bmp{'B', 'M', 0x3A, 0},
-        png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, webp{'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B', 'P'};
     const struct {
         const char* name;
         Bytes head;
@@ -54,6 +54,10 @@ TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersByContent
         {"a.jpg", jpeg, true, "JPEG"},
         {"a.jpg", {0x89, 'P', 'N', 'G'}, true, ""},
         {"a.png", {}, true, ""},
+        {"a.webp", webp, true, "WebP"},
+        {"a.png", webp, true, "WebP"},
+        {"a.webp", webp, false, ""},
+        {"a.webp", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, true, ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Names(LoaderChain(c.name, c.head, {.otherFormats = c.others})), c.chain)
@@ -68,7 +72,7 @@ TEST(LoaderChain, NamesCollectedWithTheOtherFormatsOffAndOn) {
     } cases[] = {
         {"a.jpg", true, true},   {"a.JPG", true, true},   {"a.bmp", true, true},  {"a.Bmp", true, true},
         {"a.jpeg", false, true}, {"a.JPE", false, true},  {"a.jfif", false, true}, {"a.dib", false, true},
-        {"a.png", false, true},  {"a.PnG", false, true},  {"a.txt", false, false}, {"png", false, false},
+        {"a.png", false, true},  {"a.PnG", false, true},  {"a.webp", false, true}, {"a.WEBP", false, true},  {"a.txt", false, false}, {"png", false, false},
         {"a.png.txt", false, false}, {"a", false, false}, {"a.", false, false},   {".png/a", false, false},
     };
     for (const auto& c : cases) {

@@ -14,7 +14,9 @@
 
 #include "image/Decoder.h"
 #include "image/PngLoader.h"
+#include "image/WebpLoader.h"
 #include "tests/unit/PngFixture.h"
+#include "tests/unit/WebpFixture.h"
 
 namespace pelumir {
 namespace {
@@ -31,6 +33,12 @@ struct Kind {
 Kind Png(const std::string& name, const testutil::PngSpec& spec) {
     return {"PNG " + name, testutil::BuildPng(spec), [] { return std::make_unique<PngDecoder>(); }, spec.width,
             spec.height, [spec](int x, int y) { return testutil::PngShown(spec, x, y); }};
+}
+
+Kind Webp(const std::string& name, const testutil::WebpSpec& spec) {
+    return {"WebP " + name,  testutil::BuildWebp(spec), [] { return std::make_unique<WebpDecoder>(); },
+            spec.width,      spec.height, [spec](int x, int y) { return testutil::WebpShown(spec, x, y); },
+            spec.lossless ? 0 : 16};
 }
 
 std::vector<Kind> Kinds() {
@@ -61,6 +69,12 @@ std::vector<Kind> Kinds() {
         Png("RGBA, 16 bits", rgba16),
         Png("interlaced RGBA", interlaced),
         Png("animated, its default picture", animated),
+        Webp("lossless", {}),
+        Webp("lossless with alpha", {.alpha = true}),
+        Webp("lossless, tall", {.width = 40, .height = 60}),
+        Webp("lossy", {.lossless = false}),
+        Webp("lossy with alpha", {.lossless = false, .alpha = true}),
+        Webp("animated, its first frame", {.alpha = true, .animated = true}),
     };
 }
 

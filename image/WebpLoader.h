@@ -1,0 +1,41 @@
+#pragma once
+// WebP decoding through libwebp: the only unit that includes its headers.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "image/Decoder.h"
+#include "platform/Bitmap.h"
+
+namespace pelumir {
+
+// Whether the bytes start as a WebP file does ("RIFF", a size, "WEBP").
+bool SniffWebp(std::span<const uint8_t> head);
+
+// Decodes a WebP into 24-bit rows in DIB byte order (B, G, R), transparent
+// pixels composed onto black. A still picture is decoded in pieces as its
+// bytes are given, its rows handed on as they are made; an animation
+// shows its first frame, made in one piece. Any error fails the decode.
+class WebpDecoder final : public Decoder {
+public:
+    struct Context;
+
+    WebpDecoder();
+    ~WebpDecoder() override;
+    WebpDecoder(const WebpDecoder&) = delete;
+    WebpDecoder& operator=(const WebpDecoder&) = delete;
+
+    void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
+    State Step(StepDeadline deadline) override;
+    void Cancel() override;
+
+private:
+    std::unique_ptr<Context> ctx_;
+    State state_ = State::Failed;
+};
+
+// The whole decode at once into `out`; false leaves `out` empty.
+bool DecodeWebp(const uint8_t* data, size_t size, Bitmap& out);
+
+}  // namespace pelumir
