@@ -6,6 +6,7 @@
 #include "image/BmpLoader.h"
 #include "image/JpegLoader.h"
 #include "image/PngLoader.h"
+#include "image/GifLoader.h"
 #include "image/WebpLoader.h"
 #include "platform/Path.h"
 
@@ -24,6 +25,7 @@ std::unique_ptr<Decoder> MakeJpeg() { return std::make_unique<JpegDecoder>(); }
 std::unique_ptr<Decoder> MakeBmp() { return std::make_unique<WholeDecoder>(DecodeBmp); }
 std::unique_ptr<Decoder> MakePng() { return std::make_unique<PngDecoder>(); }
 std::unique_ptr<Decoder> MakeWebp() { return std::make_unique<WebpDecoder>(); }
+std::unique_ptr<Decoder> MakeGif() { return std::make_unique<GifDecoder>(); }
 
 constexpr std::string_view kJpegExtensions[] = {".jpg"};
 constexpr std::string_view kJpegOtherExtensions[] = {".jpeg", ".jpe", ".jfif"};
@@ -31,6 +33,7 @@ constexpr std::string_view kBmpExtensions[] = {".bmp"};
 constexpr std::string_view kBmpOtherExtensions[] = {".dib"};
 constexpr std::string_view kPngExtensions[] = {".png"};
 constexpr std::string_view kWebpExtensions[] = {".webp"};
+constexpr std::string_view kGifExtensions[] = {".gif"};
 
 // JPEG comes first whatever the name, so a JPEG saved as ".bmp" shows. The
 // bitmap reader is offered only a ".bmp" name: that is the loading order the
@@ -41,6 +44,7 @@ const Format kFormats[] = {
     {"BMP", kBmpExtensions, kBmpOtherExtensions, SniffBmp, MakeBmp, true, false},
     {"PNG", kPngExtensions, {}, SniffPng, MakePng, false, false},
     {"WebP", kWebpExtensions, {}, SniffWebp, MakeWebp, false, false},
+    {"GIF", kGifExtensions, {}, SniffGif, MakeGif, false, false},
 };
 
 std::string LowerExtension(std::string_view name) { return LowerAscii(ExtractFileExt(name)); }

@@ -16,9 +16,11 @@
 #include "image/BmpLoader.h"
 #include "image/ExifOrientation.h"
 #include "image/JpegLoader.h"
+#include "image/GifLoader.h"
 #include "image/PngLoader.h"
 #include "image/WebpLoader.h"
 #include "tests/unit/ImageFixtures.h"
+#include "tests/unit/GifFixture.h"
 #include "tests/unit/PngFixture.h"
 #include "tests/unit/WebpFixture.h"
 
@@ -40,6 +42,7 @@ bool JpegInPieces(std::span<const uint8_t> b, Bitmap& out) {
 }
 
 bool Png(std::span<const uint8_t> b, Bitmap& out) { return DecodePng(b.data(), b.size(), out); }
+bool Gif(std::span<const uint8_t> b, Bitmap& out) { return DecodeGif(b.data(), b.size(), out); }
 bool Webp(std::span<const uint8_t> b, Bitmap& out) { return DecodeWebp(b.data(), b.size(), out); }
 // Any decoder given the bytes a few at a time, a piece per step.
 template <class D>
@@ -186,6 +189,10 @@ std::vector<Kind> Kinds() {
         WebpKind("WebP, lossy, in pieces", testutil::BuildWebp({.lossless = false}), InPieces<WebpDecoder>),
         WebpKind("WebP, lossy with alpha", testutil::BuildWebp({.lossless = false, .alpha = true}), Webp),
         WebpKind("WebP, animated", testutil::BuildWebp({.animated = true}), Webp),
+        // The trailer after the picture is never read.
+        {"GIF", testutil::BuildGif({}), Gif, testutil::BuildGif({}).size() - 1},
+        {"GIF, interlaced, in pieces", testutil::BuildGif({.height = 19, .frameHeight = 19, .interlaced = true}),
+         InPieces<GifDecoder>, testutil::BuildGif({.height = 19, .frameHeight = 19, .interlaced = true}).size() - 1},
     };
 }
 

@@ -55,6 +55,10 @@ TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersByContent
         {"a.jpg", {0x89, 'P', 'N', 'G'}, true, ""},
         {"a.png", {}, true, ""},
         {"a.webp", webp, true, "WebP"},
+        {"a.gif", {'G', 'I', 'F', '8', '9', 'a'}, true, "GIF"},
+        {"a.jpg", {'G', 'I', 'F', '8', '7', 'a'}, true, "GIF"},
+        {"a.gif", {'G', 'I', 'F', '8', '8', 'a'}, true, ""},
+        {"a.gif", {'G', 'I', 'F', '8', '9', 'a'}, false, ""},
         {"a.png", webp, true, "WebP"},
         {"a.webp", webp, false, ""},
         {"a.webp", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, true, ""},
@@ -72,7 +76,7 @@ TEST(LoaderChain, NamesCollectedWithTheOtherFormatsOffAndOn) {
     } cases[] = {
         {"a.jpg", true, true},   {"a.JPG", true, true},   {"a.bmp", true, true},  {"a.Bmp", true, true},
         {"a.jpeg", false, true}, {"a.JPE", false, true},  {"a.jfif", false, true}, {"a.dib", false, true},
-        {"a.png", false, true},  {"a.PnG", false, true},  {"a.webp", false, true}, {"a.WEBP", false, true},  {"a.txt", false, false}, {"png", false, false},
+        {"a.png", false, true},  {"a.PnG", false, true},  {"a.webp", false, true}, {"a.WEBP", false, true}, {"a.gif", false, true},  {"a.txt", false, false}, {"png", false, false},
         {"a.png.txt", false, false}, {"a", false, false}, {"a.", false, false},   {".png/a", false, false},
     };
     for (const auto& c : cases) {

@@ -4,6 +4,7 @@
 // deadline that has always passed, which must give the same picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -14,8 +15,10 @@
 
 #include "image/Decoder.h"
 #include "image/PngLoader.h"
+#include "image/GifLoader.h"
 #include "image/WebpLoader.h"
 #include "tests/unit/PngFixture.h"
+#include "tests/unit/GifFixture.h"
 #include "tests/unit/WebpFixture.h"
 
 namespace pelumir {
@@ -39,6 +42,13 @@ Kind Webp(const std::string& name, const testutil::WebpSpec& spec) {
     return {"WebP " + name,  testutil::BuildWebp(spec), [] { return std::make_unique<WebpDecoder>(); },
             spec.width,      spec.height, [spec](int x, int y) { return testutil::WebpShown(spec, x, y); },
             spec.lossless ? 0 : 16};
+}
+
+Kind Gif(const std::string& name, const testutil::GifSpec& spec) {
+    // A picture reaching past the canvas widens it.
+    return {"GIF " + name, testutil::BuildGif(spec), [] { return std::make_unique<GifDecoder>(); },
+            std::max(spec.width, spec.left + spec.frameWidth), std::max(spec.height, spec.top + spec.frameHeight),
+            [spec](int x, int y) { return testutil::GifShown(spec, x, y); }};
 }
 
 std::vector<Kind> Kinds() {
@@ -75,6 +85,14 @@ std::vector<Kind> Kinds() {
         Webp("lossy", {.lossless = false}),
         Webp("lossy with alpha", {.lossless = false, .alpha = true}),
         Webp("animated, its first frame", {.alpha = true, .animated = true}),
+        Gif("", {}),
+        Gif("interlaced", {.height = 19, .frameHeight = 19, .interlaced = true}),
+        Gif("tall", {.height = 50, .frameHeight = 50}),
+        Gif("smaller picture with its own colours, one see-through",
+            {.width = 9, .height = 8, .left = 2, .top = 3, .frameWidth = 4, .frameHeight = 3, .localMap = true,
+             .transparent = 5}),
+        Gif("picture past the canvas", {.width = 4, .height = 3, .left = 1, .top = 1}),
+        Gif("animated, its first frame", {.transparent = 0, .animated = true}),
     };
 }
 

@@ -1,0 +1,189 @@
+#include "image/GifLoader.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+namespace pelumir {
+
+struct GifDecoder::Context {
+    std::span<const uint8_t> file;
+    size_t read = 0;
+    RowSink* out = nullptr;
+    GifFileType* gif = nullptr;
+    bool begun = false;
+    int width = 0, height = 0;              // the canvas
+    int left = 0, top = 0, fw = 0, fh = 0;  // the first picture on it
+    bool interlaced = false;
+    uint32_t colours[256] = {};  // B, G, R as 0x00RRGGBB; unused and transparent ones black
+    std::vector<uint8_t> indices;  // one row, or the whole picture when interlaced
+    int decoded = 0;  // picture rows read from the file
+    int handed = 0;   // canvas rows given to the sink
+
+    ~Context() {
+        if (gif != nullptr) DGifCloseFile(gif, nullptr);
+    }
+};
+
+namespace {
+
+using Ctx = GifDecoder::Context;
+
+int ReadBytes(GifFileType* gif, GifByteType* to, int n) {
+    Ctx& c = *static_cast<Ctx*>(gif->UserData);
+    const size_t count = std::min(size_t(n < 0 ? 0 : n), c.file.size() - c.read);
+    if (count != 0) std::memcpy(to, c.file.data() + c.read, count);
+    c.read += count;
+    return int(count);
+}
+
+bool Passed(StepDeadline deadline) {
+    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
+}
+
+// Reads up to the first picture's descriptor, taking the transparent
+// colour from a graphic control block on the way.
+bool ReadToPicture(Ctx& c) {
+    int transparent = NO_TRANSPARENT_COLOR;
+    for (;;) {
+        GifRecordType type;
+        if (DGifGetRecordType(c.gif, &type) == GIF_ERROR) return false;
+        if (type == IMAGE_DESC_RECORD_TYPE) break;
+        if (type != EXTENSION_RECORD_TYPE) return false;  // the end before any picture
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetExtension(c.gif, &code, &block) == GIF_ERROR) return false;
+        if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) {
+            GraphicsControlBlock gcb;
+            if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK) transparent = gcb.TransparentColor;
+        }
+        while (block != nullptr)
+            if (DGifGetExtensionNext(c.gif, &block) == GIF_ERROR) return false;
+    }
+    if (DGifGetImageDesc(c.gif) == GIF_ERROR) return false;
+    const GifImageDesc& d = c.gif->Image;
+    const ColorMapObject* map = d.ColorMap != nullptr ? d.ColorMap : c.gif->SColorMap;
+    if (map == nullptr || d.Width <= 0 || d.Height <= 0) return false;
+    for (int i = 0; i < map->ColorCount && i < 256; ++i) {
+        const GifColorType& rgb = map->Colors[i];
+        c.colours[i] = uint32_t(rgb.Red) << 16 | uint32_t(rgb.Green) << 8 | rgb.Blue;
+    }
+    if (transparent >= 0 && transparent < 256) c.colours[transparent] = 0;
+    c.left = d.Left, c.top = d.Top, c.fw = d.Width, c.fh = d.Height;
+    c.interlaced = d.Interlace;
+    // A picture reaching past the canvas widens it, as browsers do.
+    c.width = std::max(c.gif->SWidth, c.left + c.fw);
+    c.height = std::max(c.gif->SHeight, c.top + c.fh);
+    return true;
+}
+
+void PutRow(Ctx& c, int y, const uint8_t* indices) {
+    uint8_t* row = c.out->Row(y);
+    std::memset(row, 0, size_t(c.width) * 3);
+    if (indices != nullptr) {
+        uint8_t* p = row + size_t(c.left) * 3;
+        for (int x = 0; x < c.fw; ++x, p += 3) {
+            const uint32_t rgb = c.colours[indices[x]];
+            p[0] = uint8_t(rgb), p[1] = uint8_t(rgb >> 8), p[2] = uint8_t(rgb >> 16);
+        }
+    }
+    c.out->RowsDone(y, 1);
+}
+
+// Hands on canvas rows up to `limit`; the picture's rows come from
+// `picture` (row r at r * fw), or none for the rows outside it.
+void HandOn(Ctx& c, int limit, const uint8_t* picture, bool whole) {
+    for (; c.handed < limit; ++c.handed) {
+        const int r = c.handed - c.top;
+        const bool inside = r >= 0 && r < c.fh;
+        PutRow(c, c.handed, !inside ? nullptr : whole ? picture + size_t(r) * size_t(c.fw) : picture);
+    }
+}
+
+}  // namespace
+
+bool SniffGif(std::span<const uint8_t> head) {
+    return head.size() >= 6 && (std::equal(head.begin(), head.begin() + 6, "GIF87a") ||
+                                std::equal(head.begin(), head.begin() + 6, "GIF89a"));
+}
+
+GifDecoder::GifDecoder() = default;
+GifDecoder::~GifDecoder() = default;
+
+void GifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
+    ctx_ = std::make_unique<Context>();
+    ctx_->file = file;
+    ctx_->out = &out;
+    state_ = State::Working;
+}
+
+Decoder::State GifDecoder::Step(StepDeadline deadline) {
+    if (state_ != State::Working) return state_;
+    Context& c = *ctx_;
+    bool ok = true;
+    try {
+        if (!c.begun) {
+            c.begun = true;
+            int error = 0;
+            c.gif = DGifOpen(&c, ReadBytes, &error);
+            ok = c.gif != nullptr && ReadToPicture(c);
+            if (ok) {
+                // Before any pixel: the sink refuses a canvas too large.
+                if (c.interlaced) Bitmap::CheckSize(c.fw, c.fh, 8);
+                c.out->Begin(c.width, c.height, 24);
+                c.indices.resize(size_t(c.fw) * size_t(c.interlaced ? c.fh : 1));
+                if (Passed(deadline)) return state_;
+            }
+        }
+        while (ok && c.decoded < c.fh) {
+            // An interlaced picture's lines come in four passes: DGifGetLine
+            // is asked for them in the order they are stored.
+            uint8_t* line = c.indices.data();
+            if (c.interlaced) {
+                static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+                int n = c.decoded, pass = 0;
+                for (; pass < 4; ++pass) {
+                    const int rows = (c.fh - kStart[pass] + kStep[pass] - 1) / kStep[pass];
+                    if (n < rows) break;
+                    n -= rows;
+                }
+                line += size_t(kStart[pass] + n * kStep[pass]) * size_t(c.fw);
+            } else {
+                HandOn(c, c.top, nullptr, false);
+            }
+            if (DGifGetLine(c.gif, line, c.fw) == GIF_ERROR) {
+                ok = false;
+                break;
+            }
+            ++c.decoded;
+            if (!c.interlaced) HandOn(c, c.top + c.decoded, line, false);
+            if ((c.decoded & 15) == 0 && Passed(deadline)) return state_;
+        }
+        if (ok) HandOn(c, c.height, c.indices.data(), c.interlaced);
+    } catch (const std::exception&) {
+        ok = false;  // too large, or memory ran out
+    }
+    Cancel();
+    state_ = ok ? State::Done : State::Failed;
+    return state_;
+}
+
+void GifDecoder::Cancel() {
+    ctx_.reset();
+    state_ = State::Failed;
+}
+
+bool DecodeGif(const uint8_t* data, size_t size, Bitmap& out) {
+    PictureSink sink(out);
+    GifDecoder decode;
+    decode.Start({data, size}, sink, 0);
+    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
+    out.Clear();
+    return false;
+}
+
+}  // namespace pelumir

@@ -1,0 +1,42 @@
+#pragma once
+// GIF decoding through giflib: the only unit that includes gif_lib.h.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "image/Decoder.h"
+#include "platform/Bitmap.h"
+
+namespace pelumir {
+
+// Whether the bytes start with "GIF87a" or "GIF89a".
+bool SniffGif(std::span<const uint8_t> head);
+
+// Decodes a GIF's first picture into 24-bit rows in DIB byte order (B, G,
+// R) over its whole canvas: what the picture leaves uncovered and its
+// transparent colour are black. Rows are decoded a few at a time, so the
+// work goes in small steps; an interlaced picture is gathered whole before
+// its rows are handed on. Any error, a cut file included, fails the decode.
+class GifDecoder final : public Decoder {
+public:
+    struct Context;
+
+    GifDecoder();
+    ~GifDecoder() override;
+    GifDecoder(const GifDecoder&) = delete;
+    GifDecoder& operator=(const GifDecoder&) = delete;
+
+    void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
+    State Step(StepDeadline deadline) override;
+    void Cancel() override;
+
+private:
+    std::unique_ptr<Context> ctx_;
+    State state_ = State::Failed;
+};
+
+// The whole decode at once into `out`; false leaves `out` empty.
+bool DecodeGif(const uint8_t* data, size_t size, Bitmap& out);
+
+}  // namespace pelumir
