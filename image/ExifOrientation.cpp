@@ -4,12 +4,47 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace pelumir {
 
 namespace {
 
 constexpr uint8_t kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+
+uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+uint32_t Le32(const uint8_t* p) { return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]; }
+
+// A PNG's eXIf chunk before its image data: the rows come after it.
+std::span<const uint8_t> FindPngExif(std::span<const uint8_t> file) {
+    static constexpr uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (file.size() < sizeof kSignature || std::memcmp(file.data(), kSignature, sizeof kSignature) != 0) return {};
+    size_t at = sizeof kSignature;
+    while (file.size() - at >= 12) {
+        const size_t length = Be32(file.data() + at);
+        if (length > file.size() - at - 12) return {};
+        const uint8_t* type = file.data() + at + 4;
+        if (std::memcmp(type, "eXIf", 4) == 0) return file.subspan(at + 8, length);
+        if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "IEND", 4) == 0) return {};
+        at += 12 + length;
+    }
+    return {};
+}
+
+// A WebP's EXIF chunk, wherever it lies among the chunks.
+std::span<const uint8_t> FindWebpExif(std::span<const uint8_t> file) {
+    if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 || std::memcmp(file.data() + 8, "WEBP", 4) != 0)
+        return {};
+    size_t at = 12;
+    // The pad byte of an odd chunk may be missing at the very end.
+    while (at <= file.size() && file.size() - at >= 8) {
+        const size_t length = Le32(file.data() + at + 4);
+        if (length > file.size() - at - 8) return {};
+        if (std::memcmp(file.data() + at, "EXIF", 4) == 0) return file.subspan(at + 8, length);
+        at += 8 + length + (length & 1);
+    }
+    return {};
+}
 
 struct ExifDataUnref {
     void operator()(ExifData* d) const { exif_data_unref(d); }
@@ -45,8 +80,23 @@ std::span<const uint8_t> FindExifSegment(std::span<const uint8_t> file) {
 }
 
 Orientation ReadExifOrientation(std::span<const uint8_t> file) {
-    const std::span<const uint8_t> segment = FindExifSegment(file);
-    if (segment.empty()) return Orientation::Normal;
+    std::span<const uint8_t> segment = FindExifSegment(file);
+    std::vector<uint8_t> prefixed;
+    if (segment.empty()) {
+        std::span<const uint8_t> tiff = FindPngExif(file);
+        if (tiff.empty()) tiff = FindWebpExif(file);
+        if (tiff.empty()) return Orientation::Normal;
+        // These hold the TIFF structure alone, which libexif reads only
+        // behind the "Exif\0\0" a JPEG segment starts with (some WebP
+        // writers put it in as well).
+        if (tiff.size() >= sizeof kExifHeader && std::memcmp(tiff.data(), kExifHeader, sizeof kExifHeader) == 0) {
+            segment = tiff;
+        } else {
+            prefixed.assign(std::begin(kExifHeader), std::end(kExifHeader));
+            prefixed.insert(prefixed.end(), tiff.begin(), tiff.end());
+            segment = prefixed;
+        }
+    }
     std::unique_ptr<ExifData, ExifDataUnref> data(exif_data_new());
     if (data == nullptr) return Orientation::Normal;
     // Read only: no tags added or corrected, no maker notes rewritten.

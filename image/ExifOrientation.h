@@ -1,6 +1,7 @@
 #pragma once
-// The orientation a JPEG file's EXIF data asks for, read from the file's
-// bytes in memory before its pixels are decoded.
+// The orientation a picture's EXIF data asks for (a JPEG's APP1 segment, a
+// PNG's eXIf chunk before its image data, a WebP's EXIF chunk), read from
+// the file's bytes in memory before its pixels are decoded.
 #include <cstdint>
 #include <span>
 

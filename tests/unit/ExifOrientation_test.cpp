@@ -6,6 +6,8 @@
 
 #include "image/ExifOrientation.h"
 #include "tests/unit/ImageFixtures.h"
+#include "tests/unit/PngFixture.h"
+#include "tests/unit/WebpFixture.h"
 
 using pelumir::Orientation;
 using testutil::ExifPayload;
@@ -30,6 +32,61 @@ std::vector<uint8_t> WithThumbnailIfd(uint32_t orientation) {
 }
 
 }  // namespace
+
+// The TIFF structure of an orientation, as PNG and WebP files hold it.
+std::vector<uint8_t> Tiff(uint32_t orientation, bool withHeader = false) {
+    std::vector<uint8_t> payload = ExifPayload({{OrientationEntry(orientation)}, true});
+    if (!withHeader) payload.erase(payload.begin(), payload.begin() + 6);
+    return payload;
+}
+
+// A chunk of `type` inserted at `at`: big-endian length first for PNG
+// (its CRC left as zeros: the reader does not look at it), little-endian
+// after the type and padded to even for WebP.
+std::vector<uint8_t> WithChunk(std::vector<uint8_t> file, size_t at, const char* type, const std::vector<uint8_t>& data,
+                               bool png) {
+    std::vector<uint8_t> chunk;
+    const uint32_t n = uint32_t(data.size());
+    if (png) chunk = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
+    chunk.insert(chunk.end(), type, type + 4);
+    if (!png) chunk.insert(chunk.end(), {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)});
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    if (png) chunk.insert(chunk.end(), 4, 0);
+    if (!png && (n & 1)) chunk.push_back(0);
+    file.insert(file.begin() + long(at), chunk.begin(), chunk.end());
+    if (!png) {
+        const uint32_t riff = uint32_t(file.size() - 8);
+        for (int i = 0; i < 4; ++i) file[size_t(4 + i)] = uint8_t(riff >> (8 * i));
+    }
+    return file;
+}
+
+TEST(ExifOrientation, PngAndWebpChunks) {
+    const std::vector<uint8_t> png = testutil::BuildPng({}), webp = testutil::BuildWebp({});
+    const size_t afterHeader = 8 + 25;  // the signature and IHDR
+    const struct {
+        std::string name;
+        std::vector<uint8_t> file;
+        Orientation want;
+    } cases[] = {
+        {"PNG eXIf before the image data", WithChunk(png, afterHeader, "eXIf", Tiff(6), true), Orientation::Rotate90},
+        {"PNG eXIf after the image data", WithChunk(png, png.size() - 12, "eXIf", Tiff(6), true), Orientation::Normal},
+        {"PNG eXIf running past the end", WithChunk(png, afterHeader, "eXIf", Tiff(6), true), Orientation::Normal},
+        {"PNG without eXIf", png, Orientation::Normal},
+        {"WebP EXIF after the image", WithChunk(webp, webp.size(), "EXIF", Tiff(8), false), Orientation::Rotate270},
+        {"WebP EXIF with the JPEG prefix", WithChunk(webp, webp.size(), "EXIF", Tiff(3, true), false),
+         Orientation::Rotate180},
+        {"WebP without EXIF", webp, Orientation::Normal},
+        {"WebP ending in an odd chunk without its pad byte", WithChunk(webp, webp.size(), "JUNK", {7}, false),
+         Orientation::Normal},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> file = c.file;
+        if (c.name.find("past the end") != std::string::npos) file.resize(afterHeader + 20);
+        if (c.name.find("pad byte") != std::string::npos) file.pop_back();
+        EXPECT_EQ(pelumir::ReadExifOrientation(file), c.want) << c.name;
+    }
+}
 
 TEST(ExifOrientation, EveryValueInEitherByteOrder) {
     for (bool bigEndian : {false, true}) {
