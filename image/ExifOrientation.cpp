@@ -46,6 +46,37 @@ std::span<const uint8_t> FindWebpExif(std::span<const uint8_t> file) {
     return {};
 }
 
+// A TIFF file's own Orientation tag, in its first IFD (classic or BigTIFF):
+// read here rather than by libexif, which would want the whole file copied
+// behind an "Exif" header. 0 when there is none or the IFD runs out.
+unsigned TiffOrientationTag(std::span<const uint8_t> file) {
+    if (file.size() < 8) return 0;
+    const bool little = file[0] == 'I' && file[1] == 'I';
+    if (!little && !(file[0] == 'M' && file[1] == 'M')) return 0;
+    const auto get = [&](uint64_t at, int bytes) -> uint64_t {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= uint64_t(file[size_t(at) + size_t(i)]) << (8 * (little ? i : bytes - 1 - i));
+        return v;
+    };
+    const uint64_t magic = get(2, 2);
+    if (magic != 42 && magic != 43) return 0;
+    const bool big = magic == 43;
+    if (big && file.size() < 16) return 0;
+    const uint64_t ifd = big ? get(8, 8) : get(4, 4);
+    const int countBytes = big ? 8 : 2, entryBytes = big ? 20 : 12;
+    if (ifd >= file.size() || file.size() - ifd < uint64_t(countBytes)) return 0;
+    const uint64_t count = get(ifd, countBytes);
+    const uint64_t first = ifd + uint64_t(countBytes);
+    for (uint64_t i = 0; i < count && (file.size() - first) / uint64_t(entryBytes) > i; ++i) {
+        const uint64_t at = first + i * uint64_t(entryBytes);
+        // One SHORT, held in the entry itself.
+        if (get(at, 2) == 0x0112 && get(at + 2, 2) == 3 && get(at + 4, big ? 8 : 4) >= 1)
+            return unsigned(get(at + (big ? 12 : 8), 2));
+    }
+    return 0;
+}
+
 struct ExifDataUnref {
     void operator()(ExifData* d) const { exif_data_unref(d); }
 };
@@ -83,6 +114,7 @@ Orientation ReadExifOrientation(std::span<const uint8_t> file) {
     std::span<const uint8_t> segment = FindExifSegment(file);
     std::vector<uint8_t> prefixed;
     if (segment.empty()) {
+        if (const unsigned tag = TiffOrientationTag(file); tag != 0) return OrientationFromExif(tag);
         std::span<const uint8_t> tiff = FindPngExif(file);
         if (tiff.empty()) tiff = FindWebpExif(file);
         if (tiff.empty()) return Orientation::Normal;

@@ -1,7 +1,8 @@
 #pragma once
 // The orientation a picture's EXIF data asks for (a JPEG's APP1 segment, a
-// PNG's eXIf chunk before its image data, a WebP's EXIF chunk), read from
-// the file's bytes in memory before its pixels are decoded.
+// PNG's eXIf chunk before its image data, a WebP's EXIF chunk, a TIFF's own
+// Orientation tag), read from the file's bytes in memory before its pixels
+// are decoded.
 #include <cstdint>
 #include <span>
 

@@ -7,6 +7,7 @@
 #include "image/JpegLoader.h"
 #include "image/PngLoader.h"
 #include "image/GifLoader.h"
+#include "image/TiffLoader.h"
 #include "image/WebpLoader.h"
 #include "platform/Path.h"
 
@@ -26,6 +27,7 @@ std::unique_ptr<Decoder> MakeBmp() { return std::make_unique<WholeDecoder>(Decod
 std::unique_ptr<Decoder> MakePng() { return std::make_unique<PngDecoder>(); }
 std::unique_ptr<Decoder> MakeWebp() { return std::make_unique<WebpDecoder>(); }
 std::unique_ptr<Decoder> MakeGif() { return std::make_unique<GifDecoder>(); }
+std::unique_ptr<Decoder> MakeTiff() { return std::make_unique<TiffDecoder>(); }
 
 constexpr std::string_view kJpegExtensions[] = {".jpg"};
 constexpr std::string_view kJpegOtherExtensions[] = {".jpeg", ".jpe", ".jfif"};
@@ -34,6 +36,7 @@ constexpr std::string_view kBmpOtherExtensions[] = {".dib"};
 constexpr std::string_view kPngExtensions[] = {".png"};
 constexpr std::string_view kWebpExtensions[] = {".webp"};
 constexpr std::string_view kGifExtensions[] = {".gif"};
+constexpr std::string_view kTiffExtensions[] = {".tif", ".tiff"};
 
 // JPEG comes first whatever the name, so a JPEG saved as ".bmp" shows. The
 // bitmap reader is offered only a ".bmp" name: that is the loading order the
@@ -45,6 +48,7 @@ const Format kFormats[] = {
     {"PNG", kPngExtensions, {}, SniffPng, MakePng, false, false},
     {"WebP", kWebpExtensions, {}, SniffWebp, MakeWebp, false, false},
     {"GIF", kGifExtensions, {}, SniffGif, MakeGif, false, false},
+    {"TIFF", kTiffExtensions, {}, SniffTiff, MakeTiff, false, false},
 };
 
 std::string LowerExtension(std::string_view name) { return LowerAscii(ExtractFileExt(name)); }

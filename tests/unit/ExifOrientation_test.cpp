@@ -7,6 +7,7 @@
 #include "image/ExifOrientation.h"
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/PngFixture.h"
+#include "tests/unit/TiffFixture.h"
 #include "tests/unit/WebpFixture.h"
 
 using pelumir::Orientation;
@@ -61,7 +62,7 @@ std::vector<uint8_t> WithChunk(std::vector<uint8_t> file, size_t at, const char*
     return file;
 }
 
-TEST(ExifOrientation, PngAndWebpChunks) {
+TEST(ExifOrientation, PngAndWebpChunksAndTiffTags) {
     const std::vector<uint8_t> png = testutil::BuildPng({}), webp = testutil::BuildWebp({});
     const size_t afterHeader = 8 + 25;  // the signature and IHDR
     const struct {
@@ -77,6 +78,9 @@ TEST(ExifOrientation, PngAndWebpChunks) {
         {"WebP EXIF with the JPEG prefix", WithChunk(webp, webp.size(), "EXIF", Tiff(3, true), false),
          Orientation::Rotate180},
         {"WebP without EXIF", webp, Orientation::Normal},
+        {"TIFF, little-endian", testutil::BuildTiff({.orientation = 6}), Orientation::Rotate90},
+        {"TIFF, big-endian", testutil::BuildTiff({.orientation = 3, .bigEndian = true}), Orientation::Rotate180},
+        {"TIFF without the tag", testutil::BuildTiff({}), Orientation::Normal},
         {"WebP ending in an odd chunk without its pad byte", WithChunk(webp, webp.size(), "JUNK", {7}, false),
          Orientation::Normal},
     };

@@ -17,10 +17,12 @@
 #include "image/ExifOrientation.h"
 #include "image/JpegLoader.h"
 #include "image/GifLoader.h"
+#include "image/TiffLoader.h"
 #include "image/PngLoader.h"
 #include "image/WebpLoader.h"
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/GifFixture.h"
+#include "tests/unit/TiffFixture.h"
 #include "tests/unit/PngFixture.h"
 #include "tests/unit/WebpFixture.h"
 
@@ -43,6 +45,10 @@ bool JpegInPieces(std::span<const uint8_t> b, Bitmap& out) {
 
 bool Png(std::span<const uint8_t> b, Bitmap& out) { return DecodePng(b.data(), b.size(), out); }
 bool Gif(std::span<const uint8_t> b, Bitmap& out) { return DecodeGif(b.data(), b.size(), out); }
+bool Tiff(std::span<const uint8_t> b, Bitmap& out) {
+    (void)ReadExifOrientation(b);
+    return DecodeTiff(b.data(), b.size(), out);
+}
 bool Webp(std::span<const uint8_t> b, Bitmap& out) { return DecodeWebp(b.data(), b.size(), out); }
 // Any decoder given the bytes a few at a time, a piece per step.
 template <class D>
@@ -193,6 +199,14 @@ std::vector<Kind> Kinds() {
         {"GIF", testutil::BuildGif({}), Gif, testutil::BuildGif({}).size() - 1},
         {"GIF, interlaced, in pieces", testutil::BuildGif({.height = 19, .frameHeight = 19, .interlaced = true}),
          InPieces<GifDecoder>, testutil::BuildGif({.height = 19, .frameHeight = 19, .interlaced = true}).size() - 1},
+        // The directory comes after the pixels: no cut leaves it whole.
+        {"TIFF, oriented", testutil::BuildTiff({.orientation = 8}), Tiff,
+         testutil::BuildTiff({.orientation = 8}).size()},
+        {"TIFF, 16-bit tiles, LZW, in pieces",
+         testutil::BuildTiff({.width = 20, .height = 20, .bits = 16, .tile = 16, .compression = COMPRESSION_LZW}),
+         InPieces<TiffDecoder>,
+         testutil::BuildTiff({.width = 20, .height = 20, .bits = 16, .tile = 16, .compression = COMPRESSION_LZW})
+             .size()},
     };
 }
 

@@ -64,15 +64,15 @@ TEST(ImageCollection, OtherFormatsOffAndOnOverOneMixedFolder) {
     testutil::TempDir t;
     const std::string dir = t.Mkdir("mixed");
     for (const char* n : {"k.jpg", "j.JPEG", "i.jpe", "h.jfif", "g.DIB", "f.png", "e.bmp", "d.txt", "c.png.txt",
-                          "b.tiff", "a.Png", "l.webp", "m.GIF"})
+                          "b.tiff", "a.Png", "l.webp", "m.GIF", "n.TIF"})
         t.Touch(std::string("mixed/") + n);
     t.Mkdir("mixed/sub.png");
     t.Touch("mixed/sub.png/inner.png");
     const std::string single = t.Touch("single.PNG");
     EXPECT_EQ(CollectImages({dir, single}, EnglishCollator()), (Paths{dir + "/e.bmp", dir + "/k.jpg"}));
     EXPECT_EQ(CollectImages({dir, single}, EnglishCollator(), {.otherFormats = true}),
-              (Paths{dir + "/a.Png", dir + "/e.bmp", dir + "/f.png", dir + "/g.DIB", dir + "/h.jfif", dir + "/i.jpe",
-                     dir + "/j.JPEG", dir + "/k.jpg", dir + "/l.webp", dir + "/m.GIF", single}));
+              (Paths{dir + "/a.Png", dir + "/b.tiff", dir + "/e.bmp", dir + "/f.png", dir + "/g.DIB", dir + "/h.jfif", dir + "/i.jpe",
+                     dir + "/j.JPEG", dir + "/k.jpg", dir + "/l.webp", dir + "/m.GIF", dir + "/n.TIF", single}));
 }
 
 TEST(ImageCollection, CollationIsCaseInsensitiveAndCharacterWise) {

@@ -59,6 +59,11 @@ TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersByContent
         {"a.jpg", {'G', 'I', 'F', '8', '7', 'a'}, true, "GIF"},
         {"a.gif", {'G', 'I', 'F', '8', '8', 'a'}, true, ""},
         {"a.gif", {'G', 'I', 'F', '8', '9', 'a'}, false, ""},
+        {"a.tif", {'I', 'I', 42, 0}, true, "TIFF"},
+        {"a.TIFF", {'M', 'M', 0, 42}, true, "TIFF"},
+        {"a.jpg", {'M', 'M', 0, 43}, true, "TIFF"},
+        {"a.tif", {'I', 'I', 0, 42}, true, ""},
+        {"a.tif", {'I', 'I', 42, 0}, false, ""},
         {"a.png", webp, true, "WebP"},
         {"a.webp", webp, false, ""},
         {"a.webp", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, true, ""},
@@ -76,7 +81,7 @@ TEST(LoaderChain, NamesCollectedWithTheOtherFormatsOffAndOn) {
     } cases[] = {
         {"a.jpg", true, true},   {"a.JPG", true, true},   {"a.bmp", true, true},  {"a.Bmp", true, true},
         {"a.jpeg", false, true}, {"a.JPE", false, true},  {"a.jfif", false, true}, {"a.dib", false, true},
-        {"a.png", false, true},  {"a.PnG", false, true},  {"a.webp", false, true}, {"a.WEBP", false, true}, {"a.gif", false, true},  {"a.txt", false, false}, {"png", false, false},
+        {"a.png", false, true},  {"a.PnG", false, true},  {"a.webp", false, true}, {"a.WEBP", false, true}, {"a.gif", false, true}, {"a.tif", false, true}, {"a.TIFF", false, true},  {"a.txt", false, false}, {"png", false, false},
         {"a.png.txt", false, false}, {"a", false, false}, {"a.", false, false},   {".png/a", false, false},
     };
     for (const auto& c : cases) {

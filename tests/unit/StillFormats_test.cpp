@@ -16,9 +16,11 @@
 #include "image/Decoder.h"
 #include "image/PngLoader.h"
 #include "image/GifLoader.h"
+#include "image/TiffLoader.h"
 #include "image/WebpLoader.h"
 #include "tests/unit/PngFixture.h"
 #include "tests/unit/GifFixture.h"
+#include "tests/unit/TiffFixture.h"
 #include "tests/unit/WebpFixture.h"
 
 namespace pelumir {
@@ -49,6 +51,11 @@ Kind Gif(const std::string& name, const testutil::GifSpec& spec) {
     return {"GIF " + name, testutil::BuildGif(spec), [] { return std::make_unique<GifDecoder>(); },
             std::max(spec.width, spec.left + spec.frameWidth), std::max(spec.height, spec.top + spec.frameHeight),
             [spec](int x, int y) { return testutil::GifShown(spec, x, y); }};
+}
+
+Kind Tiff(const std::string& name, const testutil::TiffSpec& spec, int tolerance = 0) {
+    return {"TIFF " + name, testutil::BuildTiff(spec), [] { return std::make_unique<TiffDecoder>(); }, spec.width,
+            spec.height, [spec](int x, int y) { return testutil::TiffShown(spec, x, y); }, tolerance};
 }
 
 std::vector<Kind> Kinds() {
@@ -93,6 +100,21 @@ std::vector<Kind> Kinds() {
              .transparent = 5}),
         Gif("picture past the canvas", {.width = 4, .height = 3, .left = 1, .top = 1}),
         Gif("animated, its first frame", {.transparent = 0, .animated = true}),
+        Tiff("RGB", {}),
+        Tiff("RGB, one strip", {.rowsPerStrip = 5}),
+        Tiff("RGBA", {.samples = 4}),
+        Tiff("RGBA, premultiplied", {.samples = 4, .associated = true}),
+        Tiff("grey", {.samples = 1}),
+        Tiff("grey and alpha", {.samples = 2}),
+        Tiff("palette", {.palette = true}),
+        Tiff("RGB, 16 bits", {.bits = 16}),
+        Tiff("RGBA, 16 bits, big-endian", {.samples = 4, .bits = 16, .bigEndian = true}),
+        Tiff("RGBA, 16 bits, LZW", {.samples = 4, .bits = 16, .compression = COMPRESSION_LZW}),
+        Tiff("grey, 16 bits, Deflate", {.samples = 1, .bits = 16, .compression = COMPRESSION_ADOBE_DEFLATE}),
+        Tiff("RGB, tiles", {.width = 40, .height = 37, .tile = 16}),
+        Tiff("RGB, JPEG", {.width = 16, .height = 16, .rowsPerStrip = 8, .compression = COMPRESSION_JPEG}, 24),
+        Tiff("RGB, rows kept as stored whatever its Orientation", {.orientation = 6}),
+        Tiff("two pages, the first", {.twoPages = true}),
     };
 }
 
@@ -151,6 +173,35 @@ TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
         EXPECT_FALSE(Decode(decoder, png, out, 0)) << interlaced;
         EXPECT_TRUE(out.Empty());
     }
+    // A TIFF whose 24-bit picture would fit but whose 4-byte RGBA one would not.
+    std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 5, 0};
+    const auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+        for (uint32_t v : {uint32_t(tag), uint32_t(type)}) tiff.insert(tiff.end(), {uint8_t(v), uint8_t(v >> 8)});
+        for (uint32_t v : {uint32_t(1), value})
+            tiff.insert(tiff.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+    };
+    entry(256, 4, 30000);                // width
+    entry(257, 4, 10000);                // height
+    entry(262, 3, 1);                    // grey
+    entry(273, 4, 8);                    // the one strip
+    entry(279, 4, 300000000);            // its bytes
+    tiff.insert(tiff.end(), 4, 0);
+    // The strip's bytes are missing too, so only a sink that was never
+    // begun shows the refusal came first.
+    struct NeverBegun final : RowSink {
+        Bitmap none;
+        std::vector<uint32_t> palette;
+        void Begin(int, int, int) override { ADD_FAILURE() << "begun"; }
+        std::vector<uint32_t>& Palette() override { return palette; }
+        uint8_t* Row(int) override { return nullptr; }
+        void RowsDone(int, int) override {}
+        Bitmap& Whole() override { return none; }
+        void WholeDone() override {}
+        void Abandon() override {}
+    } sink;
+    TiffDecoder decoder;
+    decoder.Start(tiff, sink, 0);
+    EXPECT_EQ(decoder.Step(kNoDeadline), Decoder::State::Failed);
 }
 
 }  // namespace

@@ -1,0 +1,207 @@
+#include "image/TiffLoader.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace pelumir {
+
+struct TiffDecoder::Context {
+    std::span<const uint8_t> file;
+    uint64_t at = 0;
+    RowSink* out = nullptr;
+    TIFF* tiff = nullptr;
+    TIFFRGBAImage image{};
+    bool imageBegun = false;
+    bool begun = false;
+    int width = 0, height = 0;
+    int band = 0;  // rows per piece: a strip, or a row of tiles
+    bool greyAlpha = false;  // libtiff leaves these not premultiplied
+    std::vector<uint32_t> raster;
+    int handed = 0;
+
+    ~Context() {
+        if (imageBegun) TIFFRGBAImageEnd(&image);
+        if (tiff != nullptr) TIFFClose(tiff);
+    }
+};
+
+namespace {
+
+using Ctx = TiffDecoder::Context;
+
+tmsize_t ReadProc(thandle_t h, void* to, tmsize_t n) {
+    Ctx& c = *static_cast<Ctx*>(h);
+    if (n < 0) return -1;
+    const uint64_t left = c.at < c.file.size() ? c.file.size() - c.at : 0;
+    const uint64_t count = std::min<uint64_t>(uint64_t(n), left);
+    if (count != 0) std::memcpy(to, c.file.data() + c.at, size_t(count));
+    c.at += count;
+    return tmsize_t(count);
+}
+
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t SeekProc(thandle_t h, toff_t offset, int whence) {
+    Ctx& c = *static_cast<Ctx*>(h);
+    uint64_t base = 0;
+    if (whence == SEEK_CUR) base = c.at;
+    else if (whence == SEEK_END) base = c.file.size();
+    // libtiff passes negative offsets as their two's complement.
+    c.at = base + offset;
+    return c.at;
+}
+
+int CloseProc(thandle_t) { return 0; }
+toff_t SizeProc(thandle_t h) { return static_cast<Ctx*>(h)->file.size(); }
+// The bytes are already in memory: libtiff reads them in place, never
+// writing to a mapping opened for reading.
+int MapProc(thandle_t h, void** base, toff_t* size) {
+    Ctx& c = *static_cast<Ctx*>(h);
+    *base = const_cast<uint8_t*>(c.file.data());
+    *size = c.file.size();
+    return 1;
+}
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+bool Passed(StepDeadline deadline) {
+    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
+}
+
+int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+struct OptionsFree {
+    void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
+};
+
+bool Open(Ctx& c) {
+    // A damaged file is the black frame, not lines on stderr: this file's
+    // messages are dropped, and the few libtiff sends to no file as well.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] {
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+    });
+    const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+    if (options == nullptr) return false;
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Quiet, nullptr);
+    // No strip or tile buffer of a damaged file larger than any picture.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(kMaxBitmapBytes));
+    c.tiff = TIFFClientOpenExt("picture", "r", &c, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
+                               UnmapProc, options.get());
+    if (c.tiff == nullptr) return false;
+    char message[1024];
+    if (!TIFFRGBAImageOK(c.tiff, message)) return false;
+    if (!TIFFRGBAImageBegin(&c.image, c.tiff, 0, message)) return false;
+    c.imageBegun = true;
+    // Rows as stored: the load turns the picture as its Orientation says.
+    c.image.req_orientation = c.image.orientation;
+    if (c.image.width == 0 || c.image.height == 0 || c.image.width > 0x7FFFFFFF || c.image.height > 0x7FFFFFFF)
+        return false;
+    c.width = int(c.image.width), c.height = int(c.image.height);
+    uint32_t band = 0;
+    if (TIFFIsTiled(c.tiff)) TIFFGetField(c.tiff, TIFFTAG_TILELENGTH, &band);
+    else TIFFGetFieldDefaulted(c.tiff, TIFFTAG_ROWSPERSTRIP, &band);
+    c.band = int(std::clamp<uint32_t>(band, 1, uint32_t(c.height)));
+    uint16_t photometric = 0;
+    TIFFGetFieldDefaulted(c.tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+    c.greyAlpha = c.image.alpha == EXTRASAMPLE_UNASSALPHA &&
+                  (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
+    return true;
+}
+
+void HandOn(Ctx& c, int rows) {
+    for (int r = 0; r < rows; ++r) {
+        const uint32_t* from = c.raster.data() + size_t(r) * size_t(c.width);
+        uint8_t* to = c.out->Row(c.handed);
+        for (int x = 0; x < c.width; ++x, to += 3) {
+            const uint32_t abgr = from[x];
+            const unsigned a = TIFFGetA(abgr);
+            unsigned rgb[3] = {TIFFGetR(abgr), TIFFGetG(abgr), TIFFGetB(abgr)};
+            // Colour pictures come premultiplied, which is already on black.
+            if (c.greyAlpha && a != 255)
+                for (unsigned& v : rgb) v = (v * a + 127) / 255;
+            to[0] = uint8_t(rgb[2]), to[1] = uint8_t(rgb[1]), to[2] = uint8_t(rgb[0]);
+        }
+        c.out->RowsDone(c.handed++, 1);
+    }
+}
+
+}  // namespace
+
+bool SniffTiff(std::span<const uint8_t> head) {
+    if (head.size() < 4) return false;
+    const uint8_t a = head[0], b = head[1], m = head[2], n = head[3];
+    return (a == 'I' && b == 'I' && (m == 42 || m == 43) && n == 0) ||
+           (a == 'M' && b == 'M' && m == 0 && (n == 42 || n == 43));
+}
+
+TiffDecoder::TiffDecoder() = default;
+TiffDecoder::~TiffDecoder() = default;
+
+void TiffDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
+    ctx_ = std::make_unique<Context>();
+    ctx_->file = file;
+    ctx_->out = &out;
+    state_ = State::Working;
+}
+
+Decoder::State TiffDecoder::Step(StepDeadline deadline) {
+    if (state_ != State::Working) return state_;
+    Context& c = *ctx_;
+    bool ok = true;
+    try {
+        if (!c.begun) {
+            c.begun = true;
+            ok = Open(c);
+            if (ok) {
+                // libtiff's RGBA picture is 4 bytes a pixel: refused before
+                // any of it is asked for.
+                Bitmap::CheckSize(c.width, c.height, 32);
+                c.out->Begin(c.width, c.height, 24);
+                c.raster.resize(size_t(c.width) * size_t(c.band));
+                if (Passed(deadline)) return state_;
+            }
+        }
+        while (ok && c.handed < c.height) {
+            const int rows = std::min(c.band, c.height - c.handed);
+            c.image.row_offset = c.handed;
+            c.image.col_offset = 0;
+            if (!TIFFRGBAImageGet(&c.image, c.raster.data(), uint32_t(c.width), uint32_t(rows))) {
+                ok = false;
+                break;
+            }
+            HandOn(c, rows);
+            if (Passed(deadline)) return state_;
+        }
+    } catch (const std::exception&) {
+        ok = false;  // too large, or memory ran out
+    }
+    Cancel();
+    state_ = ok ? State::Done : State::Failed;
+    return state_;
+}
+
+void TiffDecoder::Cancel() {
+    ctx_.reset();
+    state_ = State::Failed;
+}
+
+bool DecodeTiff(const uint8_t* data, size_t size, Bitmap& out) {
+    PictureSink sink(out);
+    TiffDecoder decode;
+    decode.Start({data, size}, sink, 0);
+    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
+    out.Clear();
+    return false;
+}
+
+}  // namespace pelumir

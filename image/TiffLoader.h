@@ -1,0 +1,43 @@
+#pragma once
+// TIFF decoding through libtiff: the only unit that includes tiffio.h.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "image/Decoder.h"
+#include "platform/Bitmap.h"
+
+namespace pelumir {
+
+// Whether the bytes start with a TIFF or BigTIFF header, either byte order.
+bool SniffTiff(std::span<const uint8_t> head);
+
+// Decodes a TIFF's first page into 24-bit rows in DIB byte order (B, G, R),
+// as stored: the Orientation tag is the load's to apply, like EXIF's.
+// Whatever libtiff can turn into RGBA is read, a strip or a row of tiles per
+// piece; transparency is composed onto black and 16-bit channels reduced to
+// 8. The bytes are read from memory, never from a file. Any error, a cut
+// file included, fails the decode.
+class TiffDecoder final : public Decoder {
+public:
+    struct Context;
+
+    TiffDecoder();
+    ~TiffDecoder() override;
+    TiffDecoder(const TiffDecoder&) = delete;
+    TiffDecoder& operator=(const TiffDecoder&) = delete;
+
+    void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
+    State Step(StepDeadline deadline) override;
+    void Cancel() override;
+
+private:
+    std::unique_ptr<Context> ctx_;
+    State state_ = State::Failed;
+};
+
+// The whole decode at once into `out`; false leaves `out` empty.
+bool DecodeTiff(const uint8_t* data, size_t size, Bitmap& out);
+
+}  // namespace pelumir
