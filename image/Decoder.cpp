@@ -26,4 +26,12 @@ Decoder::State WholeDecoder::Step(StepDeadline) {
     return state_;
 }
 
+bool DecodeWhole(Decoder& decode, std::span<const uint8_t> file, Bitmap& out) {
+    PictureSink sink(out);
+    decode.Start(file, sink, 0);
+    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
+    out.Clear();
+    return false;
+}
+
 }  // namespace pelumir

@@ -78,6 +78,9 @@ public:
     virtual void Cancel() = 0;
 };
 
+// Runs `decode` over the whole file at once into `out`; false leaves `out` empty.
+bool DecodeWhole(Decoder& decode, std::span<const uint8_t> file, Bitmap& out);
+
 // For formats whose reader cannot stop midway: the whole decode is one piece.
 class WholeDecoder final : public Decoder {
 public:

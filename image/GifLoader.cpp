@@ -178,12 +178,8 @@ void GifDecoder::Cancel() {
 }
 
 bool DecodeGif(const uint8_t* data, size_t size, Bitmap& out) {
-    PictureSink sink(out);
     GifDecoder decode;
-    decode.Start({data, size}, sink, 0);
-    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
-    out.Clear();
-    return false;
+    return DecodeWhole(decode, {data, size}, out);
 }
 
 }  // namespace pelumir

@@ -341,12 +341,8 @@ void JpegDecoder::Cancel() {
 }
 
 bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out) {
-    PictureSink sink(out);
     JpegDecoder decode;
-    decode.Start({data, size}, sink, 0);
-    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
-    out.Clear();
-    return false;
+    return DecodeWhole(decode, {data, size}, out);
 }
 
 }  // namespace pelumir

@@ -163,12 +163,8 @@ void PngDecoder::Cancel() {
 }
 
 bool DecodePng(const uint8_t* data, size_t size, Bitmap& out) {
-    PictureSink sink(out);
     PngDecoder decode;
-    decode.Start({data, size}, sink, 0);
-    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
-    out.Clear();
-    return false;
+    return DecodeWhole(decode, {data, size}, out);
 }
 
 }  // namespace pelumir

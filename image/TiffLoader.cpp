@@ -196,12 +196,8 @@ void TiffDecoder::Cancel() {
 }
 
 bool DecodeTiff(const uint8_t* data, size_t size, Bitmap& out) {
-    PictureSink sink(out);
     TiffDecoder decode;
-    decode.Start({data, size}, sink, 0);
-    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
-    out.Clear();
-    return false;
+    return DecodeWhole(decode, {data, size}, out);
 }
 
 }  // namespace pelumir
