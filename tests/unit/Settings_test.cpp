@@ -82,31 +82,28 @@ TEST(Settings, OurOwnSettingsAreWrittenOnlyWhileTheyDifferFromTheDefault) {
     EXPECT_EQ(Slurp(b.ini), without);
 }
 
-// Orientation by EXIF: on without a key, so files written before it load
-// unchanged; off is the one extra key, and it reads back.
-TEST(Settings, AutoOrientationIsOnUnlessTheFileSaysOff) {
-    Base b;
-    Spit(b.ini, kV1File);
-    EXPECT_TRUE(LoadSettings(b.path).config.AutoOrientation);
-    std::remove(b.ini.c_str());
-    StoredSettings s = LoadSettings(b.path);
-    s.config.AutoOrientation = false;
-    SaveSettings(b.path, s);
-    EXPECT_TRUE(Slurp(b.ini).ends_with("FontSize=9\r\n[Pelumir]\r\nAutoOrientation=0\r\n")) << Slurp(b.ini);
-    EXPECT_FALSE(LoadSettings(b.path).config.AutoOrientation);
-}
-
-// The other formats: off without a key; on is the one extra key.
-TEST(Settings, MoreFormatsIsOffUnlessTheFileSaysOn) {
-    Base b;
-    Spit(b.ini, kV1File);
-    EXPECT_FALSE(LoadSettings(b.path).config.MoreFormats);
-    std::remove(b.ini.c_str());
-    StoredSettings s = LoadSettings(b.path);
-    s.config.MoreFormats = true;
-    SaveSettings(b.path, s);
-    EXPECT_TRUE(Slurp(b.ini).ends_with("FontSize=9\r\n[Pelumir]\r\nMoreFormats=1\r\n")) << Slurp(b.ini);
-    EXPECT_TRUE(LoadSettings(b.path).config.MoreFormats);
+// Our own settings: a file written before them loads each at its default,
+// and a value off its default is the one extra key, which reads back.
+TEST(Settings, OwnSettingsAreTheirDefaultUnlessTheFileSaysOtherwise) {
+    struct Row {
+        bool TViewerConfig::*field;
+        bool byDefault;
+        const char* saved;
+    };
+    for (const Row& row : {Row{&TViewerConfig::AutoOrientation, true, "AutoOrientation=0"},
+                           Row{&TViewerConfig::MoreFormats, false, "MoreFormats=1"}}) {
+        SCOPED_TRACE(row.saved);
+        Base b;
+        Spit(b.ini, kV1File);
+        EXPECT_EQ(LoadSettings(b.path).config.*row.field, row.byDefault);
+        std::remove(b.ini.c_str());
+        StoredSettings s = LoadSettings(b.path);
+        s.config.*row.field = !row.byDefault;
+        SaveSettings(b.path, s);
+        EXPECT_TRUE(Slurp(b.ini).ends_with(std::string("FontSize=9\r\n[Pelumir]\r\n") + row.saved + "\r\n"))
+            << Slurp(b.ini);
+        EXPECT_EQ(LoadSettings(b.path).config.*row.field, !row.byDefault);
+    }
 }
 
 TEST(Settings, Version1IsMigratedOnceWithABackupNeverOverwritten) {
