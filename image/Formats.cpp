@@ -5,6 +5,7 @@
 
 #include "image/BmpLoader.h"
 #include "image/JpegLoader.h"
+#include "image/JxlLoader.h"
 #include "image/PngLoader.h"
 #include "image/GifLoader.h"
 #include "image/TiffLoader.h"
@@ -28,6 +29,7 @@ std::unique_ptr<Decoder> MakePng() { return std::make_unique<PngDecoder>(); }
 std::unique_ptr<Decoder> MakeWebp() { return std::make_unique<WebpDecoder>(); }
 std::unique_ptr<Decoder> MakeGif() { return std::make_unique<GifDecoder>(); }
 std::unique_ptr<Decoder> MakeTiff() { return std::make_unique<TiffDecoder>(); }
+std::unique_ptr<Decoder> MakeJxl() { return std::make_unique<JpegXlDecoder>(); }
 
 constexpr std::string_view kJpegExtensions[] = {".jpg"};
 constexpr std::string_view kJpegOtherExtensions[] = {".jpeg", ".jpe", ".jfif"};
@@ -37,6 +39,7 @@ constexpr std::string_view kPngExtensions[] = {".png"};
 constexpr std::string_view kWebpExtensions[] = {".webp"};
 constexpr std::string_view kGifExtensions[] = {".gif"};
 constexpr std::string_view kTiffExtensions[] = {".tif", ".tiff"};
+constexpr std::string_view kJxlExtensions[] = {".jxl"};
 
 // JPEG comes first whatever the name, so a JPEG saved as ".bmp" shows. The
 // bitmap reader is offered only a ".bmp" name: that is the loading order the
@@ -49,6 +52,7 @@ const Format kFormats[] = {
     {"WebP", kWebpExtensions, {}, SniffWebp, MakeWebp, false, false},
     {"GIF", kGifExtensions, {}, SniffGif, MakeGif, false, false},
     {"TIFF", kTiffExtensions, {}, SniffTiff, MakeTiff, false, false},
+    {"JPEG XL", kJxlExtensions, {}, SniffJxl, MakeJxl, false, false},
 };
 
 std::string LowerExtension(std::string_view name) { return LowerAscii(ExtractFileExt(name)); }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A folder of mixed formats, shown with the other formats switched on in
 # plm.ini: a PNG with a half-transparent part composed onto black, a JPEG,
-# a PNG named ".jpg", a WebP, a GIF and a TIFF stored standing whose
-# Orientation tag lays it down; the text file is not collected. Switched off, the
+# a PNG named ".jpg", a WebP, a GIF, a TIFF stored standing whose
+# Orientation tag lays it down and a JPEG XL; the text file is not collected. Switched off, the
 # same folder plays its ".jpg" files alone, and the PNG named ".jpg" is the
 # black frame.
 set -euo pipefail
@@ -19,6 +19,8 @@ echo text >"$E2E_TMP/mixed/d.txt"
 convert -size 320x240 xc:'#ffff00' -define webp:lossless=true "$E2E_TMP/mixed/e.WEBP"
 convert -size 200x100 xc:'#ff00ff' "$E2E_TMP/mixed/f.gif"
 convert -size 100x200 xc:'#00ffff' -orient RightTop "$E2E_TMP/mixed/g.tif"
+convert -size 300x150 xc:'#ff8000' PNG24:"$E2E_TMP/orange.png"
+cjxl "$E2E_TMP/orange.png" "$E2E_TMP/mixed/h.jxl" -d 0 --quiet
 
 show() {  # the main window's "画像の表示", then the first picture
   xdotool mousemove 5 5
@@ -54,6 +56,9 @@ expect_colour 500 434 0 0 0
 xdotool click 1
 wait_screen 30 600 380 0 255 255
 expect_colour 500 434 0 0 0
+xdotool click 1
+wait_screen 30 500 380 255 128 0
+expect_colour 500 300 0 0 0
 leave
 
 rm -f "$APPDIR/plm.ini"

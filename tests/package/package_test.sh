@@ -46,7 +46,7 @@ extra=$(cd "$tmp/root" && find . ! -type d | sed 's|^\./||' | sort | grep -vxF -
 
 # --- what it declares it needs
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libexif12' 'libicu[0-9]+' 'fonts-ipafont-gothic'; do
+for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libexif12' 'libjxl0\.7' 'libicu[0-9]+' 'fonts-ipafont-gothic'; do
   grep -Eq "(^|[ ,|])$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
 recommends=$(dpkg-deb -f "$deb" Recommends)

@@ -16,12 +16,14 @@
 #include "image/BmpLoader.h"
 #include "image/ExifOrientation.h"
 #include "image/JpegLoader.h"
+#include "image/JxlLoader.h"
 #include "image/GifLoader.h"
 #include "image/TiffLoader.h"
 #include "image/PngLoader.h"
 #include "image/WebpLoader.h"
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/GifFixture.h"
+#include "tests/unit/JxlFixture.h"
 #include "tests/unit/TiffFixture.h"
 #include "tests/unit/PngFixture.h"
 #include "tests/unit/WebpFixture.h"
@@ -50,6 +52,7 @@ bool Tiff(std::span<const uint8_t> b, Bitmap& out) {
     return DecodeTiff(b.data(), b.size(), out);
 }
 bool Webp(std::span<const uint8_t> b, Bitmap& out) { return DecodeWebp(b.data(), b.size(), out); }
+bool Jxl(std::span<const uint8_t> b, Bitmap& out) { return DecodeJxl(b.data(), b.size(), out); }
 // Any decoder given the bytes a few at a time, a piece per step.
 template <class D>
 bool InPieces(std::span<const uint8_t> b, Bitmap& out) {
@@ -207,6 +210,12 @@ std::vector<Kind> Kinds() {
          InPieces<TiffDecoder>,
          testutil::BuildTiff({.width = 20, .height = 20, .bits = 16, .tile = 16, .compression = COMPRESSION_LZW})
              .size()},
+        WholeOrNothing("JPEG XL, lossless with alpha", testutil::BuildJxl({.alpha = true}), Jxl),
+        WholeOrNothing("JPEG XL, lossy, in the box container, in pieces",
+                       testutil::BuildJxl({.width = 40, .height = 30, .lossless = false, .container = true}),
+                       InPieces<JpegXlDecoder>),
+        WholeOrNothing("JPEG XL, grey, 16 bits, turned", testutil::BuildJxl({.grey = true, .sixteen = true, .orientation = 7}),
+                       Jxl),
     };
 }
 

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "image/JxlLoader.h"
 #include "tests/unit/ImageFixtures.h"
+#include "tests/unit/JxlFixture.h"
 #include "tests/unit/TempDir.h"
 #include "tests/unit/TestFiles.h"
 
@@ -163,6 +165,36 @@ TEST(ImagePreparation, ATaggedPhotoIsPreparedTurnedUnlessSwitchedOff) {
             ExpectSameBitmap(frame, want);
         }
     }
+}
+
+// A JPEG XL carries its turn in the picture itself: it is applied whether
+// EXIF is followed or not, and once, whatever an Exif box beside it says.
+TEST(ImagePreparation, AJpegXlIsTurnedByItsOwnOrientationOnly) {
+    testutil::TempDir dir;
+    const std::string path = dir / "portrait.jxl";
+    // Rows without padding, so the kept pictures compare byte for byte.
+    const auto file = testutil::BuildJxl({.width = 32, .height = 20, .orientation = 6, .exifOrientation = 8});
+    testutil::Spit(path, std::string(file.begin(), file.end()));
+    std::vector<uint8_t> bytes;
+    Bitmap stored;
+    ASSERT_TRUE(DecodeJxl(file.data(), file.size(), stored));
+    Bitmap want;
+    want.Allocate(200, 150, 32);
+    DrawFitted(stored, want, 200, 150, Orientation::Rotate90);
+    ImagePreparation prep;
+    prep.OtherFormats(true);
+    for (bool follow : {true, false})
+        for (bool keep : {true, false}) {
+            SCOPED_TRACE(std::string(follow ? "following EXIF, " : "EXIF off, ") + (keep ? "kept" : "streamed"));
+            prep.FollowExif(follow);
+            PrepareInPieces(prep, path, 200, 150, 7, keep);
+            ASSERT_TRUE(prep.Loaded());
+            EXPECT_EQ(prep.PictureOrientation(), Orientation::Rotate90);
+            Bitmap source, frame;
+            prep.TakeInto(source, frame);
+            if (keep) ExpectSameBitmap(source, stored);
+            ExpectSameBitmap(frame, want);
+        }
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ std::string Names(const std::vector<const Format*>& chain) {
 
 TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersByContentWhenSwitchedOn) {
     const Bytes jpeg{0xFF, 0xD8, 0xFF, 0xE0}, bmp{'B', 'M', 0x3A, 0},
-        png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, webp{'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B', 'P'};
+        png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, webp{'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B', 'P'},
+        jxlBox{0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
     const struct {
         const char* name;
         Bytes head;
@@ -64,6 +65,13 @@ TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersByContent
         {"a.jpg", {'M', 'M', 0, 43}, true, "TIFF"},
         {"a.tif", {'I', 'I', 0, 42}, true, ""},
         {"a.tif", {'I', 'I', 42, 0}, false, ""},
+        {"a.jxl", {0xFF, 0x0A}, true, "JPEG XL"},
+        {"a.JXL", jxlBox, true, "JPEG XL"},
+        {"a.jpg", jxlBox, true, "JPEG XL"},
+        {"a.jxl", {0xFF, 0x0A}, false, ""},
+        {"a.jxl", {0xFF}, true, ""},
+        {"a.jxl", {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87}, true, ""},
+        {"a.jxl", {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0B}, true, ""},
         {"a.png", webp, true, "WebP"},
         {"a.webp", webp, false, ""},
         {"a.webp", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, true, ""},
@@ -81,7 +89,7 @@ TEST(LoaderChain, NamesCollectedWithTheOtherFormatsOffAndOn) {
     } cases[] = {
         {"a.jpg", true, true},   {"a.JPG", true, true},   {"a.bmp", true, true},  {"a.Bmp", true, true},
         {"a.jpeg", false, true}, {"a.JPE", false, true},  {"a.jfif", false, true}, {"a.dib", false, true},
-        {"a.png", false, true},  {"a.PnG", false, true},  {"a.webp", false, true}, {"a.WEBP", false, true}, {"a.gif", false, true}, {"a.tif", false, true}, {"a.TIFF", false, true},  {"a.txt", false, false}, {"png", false, false},
+        {"a.png", false, true},  {"a.PnG", false, true},  {"a.webp", false, true}, {"a.WEBP", false, true}, {"a.gif", false, true}, {"a.tif", false, true}, {"a.TIFF", false, true}, {"a.jxl", false, true}, {"a.JXL", false, true},  {"a.txt", false, false}, {"png", false, false},
         {"a.png.txt", false, false}, {"a", false, false}, {"a.", false, false},   {".png/a", false, false},
     };
     for (const auto& c : cases) {

@@ -11,17 +11,22 @@
 #include <string>
 #include <vector>
 
+#include <jxl/decode.h>
+#include <jxl/decode_cxx.h>
 #include <zlib.h>
 
 #include "image/Decoder.h"
 #include "image/PngLoader.h"
 #include "image/GifLoader.h"
+#include "image/JxlLoader.h"
 #include "image/TiffLoader.h"
 #include "image/WebpLoader.h"
 #include "tests/unit/PngFixture.h"
 #include "tests/unit/GifFixture.h"
+#include "tests/unit/JxlFixture.h"
 #include "tests/unit/TiffFixture.h"
 #include "tests/unit/WebpFixture.h"
+#include "viewer/BitmapUtils.h"
 
 namespace pelumir {
 namespace {
@@ -33,6 +38,7 @@ struct Kind {
     int width, height;
     std::function<uint32_t(int x, int y)> shown;  // 0x00RRGGBB
     int tolerance = 0;  // per channel, for lossy files
+    Orientation orientation = Orientation::Normal;  // what the decoder gives the sink
 };
 
 Kind Png(const std::string& name, const testutil::PngSpec& spec) {
@@ -56,6 +62,18 @@ Kind Gif(const std::string& name, const testutil::GifSpec& spec) {
 Kind Tiff(const std::string& name, const testutil::TiffSpec& spec, int tolerance = 0) {
     return {"TIFF " + name, testutil::BuildTiff(spec), [] { return std::make_unique<TiffDecoder>(); }, spec.width,
             spec.height, [spec](int x, int y) { return testutil::TiffShown(spec, x, y); }, tolerance};
+}
+
+Kind Jxl(const std::string& name, const testutil::JxlSpec& spec) {
+    // A turned picture keeps its rows as stored: the turn goes with it.
+    return {"JPEG XL " + name,
+            testutil::BuildJxl(spec),
+            [] { return std::make_unique<JpegXlDecoder>(); },
+            spec.width,
+            spec.height,
+            [spec](int x, int y) { return testutil::JxlShown(spec, x, y); },
+            spec.lossless ? 0 : 12,
+            OrientationFromExif(uint32_t(spec.orientation))};
 }
 
 std::vector<Kind> Kinds() {
@@ -115,12 +133,26 @@ std::vector<Kind> Kinds() {
         Tiff("RGB, JPEG", {.width = 16, .height = 16, .rowsPerStrip = 8, .compression = COMPRESSION_JPEG}, 24),
         Tiff("RGB, rows kept as stored whatever its Orientation", {.orientation = 6}),
         Tiff("two pages, the first", {.twoPages = true}),
+        Jxl("lossless", {}),
+        Jxl("lossless with alpha", {.alpha = true}),
+        Jxl("lossless, 16 bits with alpha", {.alpha = true, .sixteen = true}),
+        Jxl("grey", {.grey = true}),
+        Jxl("grey and alpha, 16 bits", {.grey = true, .alpha = true, .sixteen = true}),
+        Jxl("lossy", {.width = 40, .height = 30, .lossless = false}),
+        Jxl("lossy with alpha", {.width = 40, .height = 30, .lossless = false, .alpha = true}),
+        Jxl("in the box container", {.container = true}),
+        Jxl("animated, its first frame", {.alpha = true, .animated = true}),
+        Jxl("turned, rows as stored", {.orientation = 6}),
+        Jxl("mirrored and turned, an Exif box saying otherwise", {.orientation = 5, .exifOrientation = 3}),
+        // Groups of 256 x 256 pixels: rows come in pieces and out of order.
+        Jxl("lossless, several groups", {.width = 300, .height = 270}),
+        Jxl("lossy, groups stored from the middle out",
+            {.width = 530, .height = 800, .lossless = false, .centreFirst = true}),
     };
 }
 
 // Runs a decode to its end: at once, or a piece per step.
-bool Decode(Decoder& decoder, const std::vector<uint8_t>& bytes, Bitmap& out, size_t piece) {
-    PictureSink sink(out);
+bool Decode(Decoder& decoder, const std::vector<uint8_t>& bytes, RowSink& sink, size_t piece) {
     decoder.Start(bytes, sink, piece);
     const StepDeadline past = std::chrono::steady_clock::now();
     Decoder::State state;
@@ -130,13 +162,20 @@ bool Decode(Decoder& decoder, const std::vector<uint8_t>& bytes, Bitmap& out, si
     return state == Decoder::State::Done;
 }
 
+bool Decode(Decoder& decoder, const std::vector<uint8_t>& bytes, Bitmap& out, size_t piece) {
+    PictureSink sink(out);
+    return Decode(decoder, bytes, sink, piece);
+}
+
 TEST(StillFormats, EveryKindShowsItsPixelsOnBlack) {
     for (const Kind& kind : Kinds()) {
         SCOPED_TRACE(kind.name);
         const std::unique_ptr<Decoder> decoder = kind.make();
         for (size_t piece : {size_t(0), size_t(7)}) {
             Bitmap out;
-            ASSERT_TRUE(Decode(*decoder, kind.bytes, out, piece)) << "piece " << piece;
+            PictureSink sink(out);
+            ASSERT_TRUE(Decode(*decoder, kind.bytes, sink, piece)) << "piece " << piece;
+            EXPECT_EQ(sink.PictureOrientation(), kind.orientation);
             ASSERT_EQ(out.Width(), kind.width);
             ASSERT_EQ(out.Height(), kind.height);
             ASSERT_EQ(out.BitsPerPixel(), 24);
@@ -149,6 +188,45 @@ TEST(StillFormats, EveryKindShowsItsPixelsOnBlack) {
                             << "at " << x << "," << y << ", channel " << c << ", piece " << piece;
                 }
         }
+    }
+}
+
+// The turn a JPEG XL carries, applied where its rows are sampled, gives
+// what libjxl itself makes of the file when it turns the picture.
+TEST(StillFormats, JpegXlTurnsAsItsLibraryDoes) {
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const auto file = testutil::BuildJxl({.width = 7, .height = 4, .orientation = orientation});
+        Bitmap stored;
+        PictureSink sink(stored);
+        JpegXlDecoder decoder;
+        decoder.Start(file, sink, 0);
+        ASSERT_EQ(decoder.Step(kNoDeadline), Decoder::State::Done);
+        ConvertToBit32(stored);
+        const Bitmap shown = TurnUpright(stored, sink.PictureOrientation());
+
+        JxlDecoderPtr dec = JxlDecoderMake(nullptr);
+        JxlDecoderSubscribeEvents(dec.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE);
+        JxlDecoderSetInput(dec.get(), file.data(), file.size());
+        JxlDecoderCloseInput(dec.get());
+        const JxlPixelFormat rgb{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+        std::vector<uint8_t> turned;
+        JxlBasicInfo info{};
+        for (JxlDecoderStatus s; (s = JxlDecoderProcessInput(dec.get())) != JXL_DEC_FULL_IMAGE;) {
+            ASSERT_TRUE(s == JXL_DEC_BASIC_INFO || s == JXL_DEC_NEED_IMAGE_OUT_BUFFER) << s;
+            if (s == JXL_DEC_BASIC_INFO) JxlDecoderGetBasicInfo(dec.get(), &info);
+            if (s != JXL_DEC_NEED_IMAGE_OUT_BUFFER) continue;
+            turned.resize(size_t(info.xsize) * info.ysize * 3);
+            ASSERT_EQ(JxlDecoderSetImageOutBuffer(dec.get(), &rgb, turned.data(), turned.size()), JXL_DEC_SUCCESS);
+        }
+        const int w = orientation >= 5 ? 4 : 7;
+        ASSERT_EQ(shown.Width(), w);
+        ASSERT_EQ(shown.Height(), orientation >= 5 ? 7 : 4);
+        for (int y = 0; y < shown.Height(); ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_EQ(shown.Row(y)[x * 4 + c], turned[(size_t(y) * size_t(w) + size_t(x)) * 3 + size_t(2 - c)])
+                        << "at " << x << "," << y;
     }
 }
 
@@ -202,6 +280,29 @@ TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
     TiffDecoder decoder;
     decoder.Start(tiff, sink, 0);
     EXPECT_EQ(decoder.Step(kNoDeadline), Decoder::State::Failed);
+
+    // A JPEG XL codestream's header alone, naming 30000 x 30000 pixels: the
+    // sink is asked first and refuses.
+    const std::vector<uint8_t> jxl = {0xFF, 0x0A, 0x7E, 0xA9, 0x03, 0x00, 0xF0, 0x4B, 0x1D, 0x00, 0x10};
+    struct Refusing final : RowSink {
+        Bitmap none;
+        std::vector<uint32_t> palette;
+        int64_t asked = 0;
+        void Begin(int w, int h, int bits) override {
+            asked = int64_t(w) * h;
+            Bitmap::CheckSize(w, h, bits);
+        }
+        std::vector<uint32_t>& Palette() override { return palette; }
+        uint8_t* Row(int) override { return nullptr; }
+        void RowsDone(int, int) override { ADD_FAILURE() << "rows"; }
+        Bitmap& Whole() override { return none; }
+        void WholeDone() override {}
+        void Abandon() override {}
+    } refusing;
+    JpegXlDecoder jxlDecoder;
+    jxlDecoder.Start(jxl, refusing, 0);
+    EXPECT_EQ(jxlDecoder.Step(kNoDeadline), Decoder::State::Failed);
+    EXPECT_EQ(refusing.asked, int64_t(30000) * 30000);
 }
 
 }  // namespace

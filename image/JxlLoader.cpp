@@ -1,0 +1,249 @@
+#include "image/JxlLoader.h"
+
+#include <jxl/decode.h>
+#include <jxl/decode_cxx.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+#include "image/Compose.h"
+
+namespace pelumir {
+
+struct JpegXlDecoder::Context {
+    std::span<const uint8_t> file;
+    size_t fed = 0;       // how much of the file the library has been given
+    size_t consumed = 0;  // how much of that it is done with
+    size_t piece = 0;
+    RowSink* out = nullptr;
+    Orientation before = Orientation::Normal;  // the sink's, given back on failure
+    JxlDecoderPtr dec;
+    int width = 0, height = 0;
+    bool alpha = false, premultiplied = false;
+    bool broken = false;  // a callback could not keep its pixels
+    // The library hands out a group of the picture at a time: rows come in
+    // pieces and, across a band of groups, out of order. They wait here,
+    // row y in slot y % slots, until whole; the slots grow when a row comes
+    // from further ahead (a file may store its middle first).
+    std::vector<uint8_t> slots;
+    std::vector<int> filled;  // pixels written, per slot
+    int slotCount = 0;
+    int handed = 0;  // rows given to the sink
+    std::vector<uint8_t> bgra;  // one piece of a row before it is composed
+};
+
+namespace {
+
+using Ctx = JpegXlDecoder::Context;
+
+// Groups are 256 rows high: a band of them fits before any slot is reused.
+constexpr int kFirstSlots = 320;
+// Each call to the library decodes what this much more input completes, so
+// one call stays short however the picture was compressed.
+constexpr size_t kMaxFeed = 16 * 1024;
+
+bool Passed(StepDeadline deadline) {
+    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
+}
+
+size_t Stride(const Ctx& c) { return size_t(c.width) * 3; }
+uint8_t* Slot(Ctx& c, int y) { return c.slots.data() + size_t(y % c.slotCount) * Stride(c); }
+
+// NaN and values past either end (a lossy picture overshoots) are clamped.
+uint8_t To8(float v) { return v > 0.f ? v < 1.f ? uint8_t(v * 255.f + 0.5f) : 255 : 0; }
+
+// Room for rows up to y: the rows waiting keep their pixels in new slots.
+void Grow(Ctx& c, int y) {
+    const int count = std::min(c.height, std::max(2 * c.slotCount, y - c.handed + 1));
+    std::vector<uint8_t> slots(size_t(count) * Stride(c));
+    std::vector<int> filled(size_t(count), 0);
+    for (int row = c.handed; row < std::min(c.height, c.handed + c.slotCount); ++row) {
+        std::memcpy(slots.data() + size_t(row % count) * Stride(c), Slot(c, row), Stride(c));
+        filled[size_t(row % count)] = c.filled[size_t(row % c.slotCount)];
+    }
+    c.slots.swap(slots);
+    c.filled.swap(filled);
+    c.slotCount = count;
+}
+
+// Hands on the rows that are whole, in order.
+void HandOn(Ctx& c) {
+    while (c.handed < c.height && c.filled[size_t(c.handed % c.slotCount)] == c.width) {
+        std::memcpy(c.out->Row(c.handed), Slot(c, c.handed), Stride(c));
+        c.out->RowsDone(c.handed, 1);
+        c.filled[size_t(c.handed % c.slotCount)] = 0;
+        ++c.handed;
+    }
+}
+
+// Called by the library, on this thread (no runner is given), with a piece
+// of row y; each pixel comes once.
+void OnPixels(void* opaque, size_t x, size_t y, size_t n, const void* pixels) {
+    Ctx& c = *static_cast<Ctx*>(opaque);
+    if (c.broken) return;
+    if (y >= size_t(c.height) || y < size_t(c.handed) || x >= size_t(c.width) || n > size_t(c.width) - x) {
+        c.broken = true;
+        return;
+    }
+    const int row = int(y);
+    // Nothing may be thrown through the library: a failure marks the decode.
+    if (row >= c.handed + c.slotCount) {
+        try {
+            Grow(c, row);
+        } catch (const std::exception&) {
+            c.broken = true;
+            return;
+        }
+    }
+    const float* p = static_cast<const float*>(pixels);
+    uint8_t* bgr = Slot(c, row) + x * 3;
+    if (!c.alpha) {
+        for (size_t i = 0; i < n; ++i, p += 3, bgr += 3) bgr[0] = To8(p[2]), bgr[1] = To8(p[1]), bgr[2] = To8(p[0]);
+    } else if (c.premultiplied) {
+        // The colours already lie on black.
+        for (size_t i = 0; i < n; ++i, p += 4, bgr += 3) bgr[0] = To8(p[2]), bgr[1] = To8(p[1]), bgr[2] = To8(p[0]);
+    } else {
+        uint8_t* q = c.bgra.data();
+        for (size_t i = 0; i < n; ++i, p += 4, q += 4) q[0] = To8(p[2]), q[1] = To8(p[1]), q[2] = To8(p[0]), q[3] = To8(p[3]);
+        ComposeOnBlack(c.bgra.data(), bgr, int(n));
+    }
+    c.filled[size_t(row % c.slotCount)] += int(n);
+    // At once, so a picture made in one call never waits whole in the slots.
+    if (row == c.handed) {
+        try {
+            HandOn(c);
+        } catch (const std::exception&) {
+            c.broken = true;
+        }
+    }
+}
+
+// Gives the library the next piece, after what it has not yet used.
+void Feed(Ctx& c) {
+    c.consumed = c.fed - JxlDecoderReleaseInput(c.dec.get());
+    c.fed += std::min(c.piece, c.file.size() - c.fed);
+    JxlDecoderSetInput(c.dec.get(), c.file.data() + c.consumed, c.fed - c.consumed);
+    if (c.fed == c.file.size()) JxlDecoderCloseInput(c.dec.get());
+}
+
+// The size, from the header: the sink refuses a picture too large before
+// the library has made any of it.
+bool Begin(Ctx& c) {
+    JxlBasicInfo info;
+    if (JxlDecoderGetBasicInfo(c.dec.get(), &info) != JXL_DEC_SUCCESS) return false;
+    if (info.xsize == 0 || info.ysize == 0 || info.xsize > INT_MAX || info.ysize > INT_MAX) return false;
+    c.width = int(info.xsize);
+    c.height = int(info.ysize);
+    c.alpha = info.alpha_bits != 0;
+    c.premultiplied = c.alpha && info.alpha_premultiplied;
+    // The rows stay as stored; the sink turns them where it samples them.
+    c.out->SetOrientation(OrientationFromExif(info.orientation));
+    try {
+        c.out->Begin(c.width, c.height, 24);
+        c.slotCount = std::min(c.height, kFirstSlots);
+        c.slots.resize(size_t(c.slotCount) * Stride(c));
+        c.filled.assign(size_t(c.slotCount), 0);
+        if (c.alpha) c.bgra.resize(size_t(c.width) * 4);
+    } catch (const std::exception&) {
+        return false;  // too large, or memory ran out
+    }
+    return true;
+}
+
+// Pictures coded for the eye come back as sRGB, as a JPEG's would, not in
+// the linear light the library picks when the file names another profile.
+void PreferSrgb(Ctx& c) {
+    JxlBasicInfo info;
+    if (JxlDecoderGetBasicInfo(c.dec.get(), &info) != JXL_DEC_SUCCESS || info.uses_original_profile) return;
+    JxlColorEncoding srgb{};
+    srgb.color_space = info.num_color_channels == 1 ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
+    srgb.white_point = JXL_WHITE_POINT_D65;
+    srgb.primaries = JXL_PRIMARIES_SRGB;
+    srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
+    srgb.rendering_intent = JXL_RENDERING_INTENT_PERCEPTUAL;
+    (void)JxlDecoderSetPreferredColorProfile(c.dec.get(), &srgb);
+}
+
+bool Output(Ctx& c) {
+    // Floats, not bytes: libjxl writes them as each group is made, where
+    // its byte rows wait for the whole frame.
+    const JxlPixelFormat format{c.alpha ? 4u : 3u, JXL_TYPE_FLOAT, JXL_NATIVE_ENDIAN, 0};
+    return JxlDecoderSetImageOutCallback(c.dec.get(), &format, OnPixels, &c) == JXL_DEC_SUCCESS;
+}
+
+}  // namespace
+
+bool SniffJxl(std::span<const uint8_t> head) {
+    const JxlSignature sig = JxlSignatureCheck(head.data(), head.size());
+    return sig == JXL_SIG_CODESTREAM || sig == JXL_SIG_CONTAINER;
+}
+
+JpegXlDecoder::JpegXlDecoder() = default;
+JpegXlDecoder::~JpegXlDecoder() = default;
+
+void JpegXlDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
+    ctx_ = std::make_unique<Context>();
+    Context& c = *ctx_;
+    c.file = file;
+    c.out = &out;
+    c.before = out.PictureOrientation();
+    c.piece = pieceBytes == 0 ? file.size() : std::min(pieceBytes, kMaxFeed);
+    c.dec = JxlDecoderMake(nullptr);
+    state_ = State::Working;
+    // The first frame is all that shows: an animation stops after it.
+    if (c.dec == nullptr ||
+        JxlDecoderSubscribeEvents(c.dec.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE) !=
+            JXL_DEC_SUCCESS ||
+        JxlDecoderSetKeepOrientation(c.dec.get(), JXL_TRUE) != JXL_DEC_SUCCESS) {
+        Cancel();
+        return;
+    }
+    Feed(c);
+}
+
+Decoder::State JpegXlDecoder::Step(StepDeadline deadline) {
+    if (state_ != State::Working) return state_;
+    Context& c = *ctx_;
+    bool ok = false;
+    for (;;) {
+        const JxlDecoderStatus status = JxlDecoderProcessInput(c.dec.get());
+        if (c.broken) break;
+        if (status == JXL_DEC_NEED_MORE_INPUT) {
+            // All the file given and more wanted: it was cut short.
+            if (c.fed == c.file.size()) break;
+            Feed(c);
+        } else if (status == JXL_DEC_BASIC_INFO) {
+            if (!Begin(c)) break;
+        } else if (status == JXL_DEC_COLOR_ENCODING) {
+            PreferSrgb(c);
+        } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
+            if (!Output(c)) break;
+        } else if (status == JXL_DEC_FULL_IMAGE) {
+            ok = c.handed == c.height;
+            break;
+        } else {
+            break;  // an error, or the end without a picture
+        }
+        if (Passed(deadline)) return state_;
+    }
+    if (!ok) c.out->SetOrientation(c.before);
+    Cancel();
+    state_ = ok ? State::Done : State::Failed;
+    return state_;
+}
+
+void JpegXlDecoder::Cancel() {
+    ctx_.reset();
+    state_ = State::Failed;
+}
+
+bool DecodeJxl(const uint8_t* data, size_t size, Bitmap& out) {
+    JpegXlDecoder decode;
+    return DecodeWhole(decode, {data, size}, out);
+}
+
+}  // namespace pelumir

@@ -1,0 +1,44 @@
+#pragma once
+// JPEG XL decoding through libjxl: the only unit that includes its headers.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "image/Decoder.h"
+#include "platform/Bitmap.h"
+
+namespace pelumir {
+
+// Whether the bytes start as a JPEG XL codestream or its ISO box container.
+bool SniffJxl(std::span<const uint8_t> head);
+
+// Decodes a JPEG XL's first frame into 24-bit rows in DIB byte order
+// (B, G, R), as stored, transparency composed onto black and deeper
+// samples reduced to 8 bits. The file's own orientation goes to the sink
+// with the rows, whatever the EXIF setting: it belongs to the picture as
+// the library reads it, and an Exif box beside it is not read. The bytes
+// are given in pieces and the rows handed on once complete, in order.
+// Any error, a cut file included, fails the decode.
+class JpegXlDecoder final : public Decoder {
+public:
+    struct Context;
+
+    JpegXlDecoder();
+    ~JpegXlDecoder() override;
+    JpegXlDecoder(const JpegXlDecoder&) = delete;
+    JpegXlDecoder& operator=(const JpegXlDecoder&) = delete;
+
+    void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
+    State Step(StepDeadline deadline) override;
+    void Cancel() override;
+
+private:
+    std::unique_ptr<Context> ctx_;
+    State state_ = State::Failed;
+};
+
+// The whole decode at once into `out`; false leaves `out` empty.
+bool DecodeJxl(const uint8_t* data, size_t size, Bitmap& out);
+
+}  // namespace pelumir
