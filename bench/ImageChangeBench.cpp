@@ -23,6 +23,8 @@
 
 #include "tests/unit/PeakMemory.h"
 #include "bench/Bench.h"
+#include "bench/ChangeMeasures.h"
+#include "bench/PhotoLikeRows.h"
 #include "platform/Bitmap.h"
 #include "image/ImageFile.h"
 #include "viewer/grpform.h"
@@ -33,60 +35,13 @@ extern char** environ;
 namespace {
 
 using pelumir::Bitmap;
+using bench::Median;
+using bench::PhotoLikeRows;
+using bench::ProcessCpuMs;
+using bench::TimeDjpeg;
+using bench::Timing;
 
 constexpr int kScreenW = 1920, kScreenH = 1080;
-
-// ---- inputs that look like photographs to an entropy coder ----
-
-// Smooth lighting, large shapes with hard edges, a mid-frequency texture and
-// fine sensor noise: flat colour would make the decode unrealistically cheap.
-class PhotoLikeRows {
-public:
-    PhotoLikeRows(int width, int height) : width_(width), height_(height) {
-        uint32_t state = 0x2545F491;
-        auto random = [&state] {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            return state;
-        };
-        // Value noise summed over three octaves, tiled every 256 pixels.
-        for (int octave = 0, cell = 64, amplitude = 40; octave < 3; ++octave, cell /= 4, amplitude /= 2) {
-            const int n = kTile / cell + 1;
-            std::vector<int> grid(size_t(n * n));
-            for (int& g : grid) g = int(random() % uint32_t(2 * amplitude + 1)) - amplitude;
-            for (int y = 0; y < kTile; ++y)
-                for (int x = 0; x < kTile; ++x) {
-                    const int gx = x / cell, gy = y / cell, fx = x % cell, fy = y % cell;
-                    const int a = grid[size_t(gy * n + gx)], b = grid[size_t(gy * n + gx + 1)];
-                    const int c = grid[size_t((gy + 1) * n + gx)], d = grid[size_t((gy + 1) * n + gx + 1)];
-                    const int top = a * (cell - fx) + b * fx, bottom = c * (cell - fx) + d * fx;
-                    texture_[size_t(y * kTile + x)] += (top * (cell - fy) + bottom * fy) / (cell * cell);
-                }
-        }
-        noise_.resize(size_t(width) * 3 + 4096);
-        for (auto& v : noise_) v = int8_t(int(random() % 25) - 12);
-    }
-
-    void Row(int y, uint8_t* rgb) const {
-        const int shapeRow = y * 5 / height_;
-        for (int x = 0; x < width_; ++x) {
-            const int shape = ((x * 7 / width_) + shapeRow) % 4;
-            const int light = 60 + 100 * x / width_ + 40 * y / height_;
-            const int t = texture_[size_t((y % kTile) * kTile + (x % kTile))];
-            const int8_t* n = &noise_[size_t(3 * x + (y * 97) % 4096)];
-            const int base[3] = {light + kShapeTint[shape][0], light + kShapeTint[shape][1], light + kShapeTint[shape][2]};
-            for (int c = 0; c < 3; ++c) rgb[3 * x + c] = uint8_t(std::clamp(base[c] + t + n[c], 0, 255));
-        }
-    }
-
-private:
-    static constexpr int kTile = 256;
-    static constexpr int kShapeTint[4][3] = {{30, 0, -30}, {-20, 10, 40}, {0, 25, -10}, {-40, -35, -30}};
-    int width_, height_;
-    std::array<int, kTile * kTile> texture_{};
-    std::vector<int8_t> noise_;
-};
 
 void WriteJpeg(const std::string& path, int w, int h, bool progressive) {
     FILE* file = std::fopen(path.c_str(), "wb");
@@ -165,43 +120,11 @@ struct ImageChange {
     }
 };
 
-// Wall and processor time of one run. On a shared machine the processor
-// time is the steadier figure; the wall time is what a user waits.
-struct Timing {
-    double wallMs = NAN, cpuMs = NAN;
-};
-
-double ProcessCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
 template <typename Change>
 Timing TimeChange(Change& change, const std::string& path, Bitmap& source, Bitmap& backBuffer) {
     const double wall = bench::NowMs(), cpu = ProcessCpuMs();
     change(path, source, backBuffer);
     return {bench::NowMs() - wall, ProcessCpuMs() - cpu};
-}
-
-Timing TimeDjpeg(const std::string& path) {
-    const char* argv[] = {"djpeg", "-dct", "int", "-outfile", "/dev/null", path.c_str(), nullptr};
-    const double start = bench::NowMs();
-    pid_t pid;
-    if (posix_spawnp(&pid, "djpeg", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return {};
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const double elapsed = bench::NowMs() - start;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
-    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                       double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    return {elapsed, cpu};
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? NAN : v[v.size() / 2];
 }
 
 double FileBytes(const std::string& path) {
@@ -378,51 +301,17 @@ const bench::Register kBmp("bmp_change", [] {
 
 }  // namespace
 
+const std::string& bench::Jpeg24mp() { return MakeInputs().jpeg24; }
+
 namespace {
 
 // ---- the image that plays next, made ready during a look at this one ----
 
-double DjpegMedianMs(const std::string& path, int runs) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) ms.push_back(TimeDjpeg(path).wallMs);
-    return Median(ms);
-}
-
-// Two files of each kind, so every change shows another file.
-std::vector<std::string> TwoCopies(const std::string& path) {
-    const std::string copy = path.substr(0, path.size() - 4) + "-copy.jpg";
-    std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
-    return {path, copy};
-}
-
-struct ProbeRun {
-    std::vector<double> changeMs, djpegMs;
-    long peakKiB = -1;
-};
-
-// The real viewer window in a process of its own, on the display when there
-// is one (as the launch figure runs it).
-ProbeRun RunViewerProbe(int lookMs, int changes, const std::vector<std::string>& images, const char* mode = "") {
-    const bool onScreen = !qEnvironmentVariableIsEmpty("DISPLAY");
-    qputenv("QT_QPA_PLATFORM", onScreen ? "xcb" : "offscreen");
-    std::string command = "'" + QCoreApplication::applicationDirPath().toStdString() +
-                          "/bench-probe/pelumir-viewer-probe' " + mode + std::to_string(lookMs) + " " +
-                          std::to_string(changes);
-    for (const std::string& image : images) command += " '" + image + "'";
-    ProbeRun run;
-    FILE* out = popen(command.c_str(), "r");
-    if (out == nullptr) return run;
-    char line[256];
-    while (std::fgets(line, sizeof line, out) != nullptr) {
-        double ms = 0;
-        long kib = 0;
-        if (std::sscanf(line, "change_ms %lf", &ms) == 1) run.changeMs.push_back(ms);
-        else if (std::sscanf(line, "djpeg_ms %lf", &ms) == 1) run.djpegMs.push_back(ms);
-        else if (std::sscanf(line, "peak_kib %ld", &kib) == 1) run.peakKiB = kib;
-    }
-    pclose(out);
-    return run;
-}
+using bench::DjpegMedianMs;
+using bench::LongestStep;
+using bench::ProbeRun;
+using bench::RunViewerProbe;
+using bench::TwoCopies;
 
 void PrintClick(const std::string& name, const ProbeRun& run) {
     const double djpegMs = Median(run.djpegMs);
@@ -433,35 +322,6 @@ void PrintClick(const std::string& name, const ProbeRun& run) {
     bench::Print(name + "_ms", Median(run.changeMs));
     bench::Print(name + "_djpeg_ms", djpegMs);
     bench::Print(name + "_ratio", Median(run.changeMs) / djpegMs);
-}
-
-double ThreadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-// The longest time one piece of preparation holds the event loop, taken
-// over a few preparations of a 24 MP file in a viewer of 1920 x 1080: in
-// wall time, and in processor time, which a busy machine disturbs less.
-Timing LongestStep(const std::vector<std::string>& images) {
-    pelumir::TfrmGrpView view;
-    view.SourceImages = images;
-    view.ApplySettings({});
-    view.resize(kScreenW, kScreenH);
-    view.show();
-    Timing longest{0, 0};
-    for (int change = 0; change < 4; ++change) {
-        while (!view.NextImageReady()) {
-            const double start = bench::NowMs(), cpu = ThreadCpuMs();
-            view.PrepareNextStep();
-            longest.wallMs = std::max(longest.wallMs, bench::NowMs() - start);
-            longest.cpuMs = std::max(longest.cpuMs, ThreadCpuMs() - cpu);
-        }
-        view.FormMouseDown(Qt::LeftButton);
-    }
-    view.hide();
-    return longest;
 }
 
 // A real show, as a user starts it: twenty 24 MP pictures, a second each,

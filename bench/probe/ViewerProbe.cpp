@@ -5,7 +5,9 @@
 // (the viewer does nothing meanwhile). Prints per change "change_ms <ms>",
 // from the click to the new frame read back from the display, and
 // "djpeg_ms <ms>", then "peak_kib <VmHWM>". With --rotate first, the right
-// click turns pictures (so the whole picture is kept).
+// click turns pictures (so the whole picture is kept). With --more-formats,
+// the other formats are shown too, and a file that is no JPEG is decoded
+// by its format's own library instead of djpeg ("bare_ms <ms>").
 // pelumir-viewer-probe --show <images>...: a real show, full screen, each
 // picture on screen for a second, ending after the last; the caller reads
 // the peak memory from outside.
@@ -21,6 +23,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include "bench/probe/BareDecode.h"
 #include "tests/unit/PeakMemory.h"
 #include "viewer/grpform.h"
 
@@ -75,8 +78,11 @@ int main(int argc, char** argv) {
         view.ShowModal();
         return 0;
     }
-    const bool rotate = argc > 1 && std::string(argv[1]) == "--rotate";
-    if (rotate) ++argv, --argc;
+    bool rotate = false;
+    for (; argc > 1 && std::string(argv[1]).rfind("--", 0) == 0; ++argv, --argc) {
+        rotate = rotate || std::string(argv[1]) == "--rotate";
+        config.MoreFormats = config.MoreFormats || std::string(argv[1]) == "--more-formats";
+    }
     if (argc < 4) return 2;
     const int lookMs = std::atoi(argv[1]), changes = std::atoi(argv[2]);
     for (int i = 3; i < argc; ++i) view.SourceImages.emplace_back(argv[i]);
@@ -89,7 +95,10 @@ int main(int argc, char** argv) {
     for (int i = 0; i < changes; ++i) {
         if (lookMs > 0) Look(lookMs);
         const auto& play = view.PlayList();
-        std::printf("djpeg_ms %.3f\n", DjpegMs(play[size_t(view.CurrentIndex() + 1) % play.size()]));
+        const std::string& next = play[size_t(view.CurrentIndex() + 1) % play.size()];
+        const double bareStart = NowMs();
+        if (config.MoreFormats && bench::BareDecode(next)) std::printf("bare_ms %.3f\n", NowMs() - bareStart);
+        else std::printf("djpeg_ms %.3f\n", DjpegMs(next));
         const double start = NowMs();
         LeftClick(&view);
         // Reading a pixel back from the display returns only after every
