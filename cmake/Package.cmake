@@ -48,7 +48,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Pelumir developers <pelumir@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The linked libraries (Qt, libjpeg-turbo, libpng, libwebp, giflib, libtiff, libjxl, libexif, ICU, X11) come from dpkg-shlibdeps;
+# The linked libraries (Qt, libjpeg-turbo, libpng, libwebp, giflib, libtiff, libjxl, libheif, libexif, ICU, X11) come from dpkg-shlibdeps;
+# libheif1 brings its HEVC and AV1 decoders (libde265, libdav1d, libaom) as its own dependencies.
 # Qt's X11 platform plugin ships in libqt6gui6, which the program links. What
 # is only loaded at run time is named here: a Japanese font, so the interface
 # never shows boxes, and the colour emoji font file names fall back to.

@@ -8,6 +8,7 @@
 #include "image/JxlLoader.h"
 #include "image/PngLoader.h"
 #include "image/GifLoader.h"
+#include "image/HeifLoader.h"
 #include "image/TiffLoader.h"
 #include "image/WebpLoader.h"
 #include "platform/Path.h"
@@ -30,6 +31,7 @@ std::unique_ptr<Decoder> MakeWebp() { return std::make_unique<WebpDecoder>(); }
 std::unique_ptr<Decoder> MakeGif() { return std::make_unique<GifDecoder>(); }
 std::unique_ptr<Decoder> MakeTiff() { return std::make_unique<TiffDecoder>(); }
 std::unique_ptr<Decoder> MakeJxl() { return std::make_unique<JpegXlDecoder>(); }
+std::unique_ptr<Decoder> MakeHeif() { return std::make_unique<HeifDecoder>(); }
 
 constexpr std::string_view kJpegExtensions[] = {".jpg"};
 constexpr std::string_view kJpegOtherExtensions[] = {".jpeg", ".jpe", ".jfif"};
@@ -40,6 +42,8 @@ constexpr std::string_view kWebpExtensions[] = {".webp"};
 constexpr std::string_view kGifExtensions[] = {".gif"};
 constexpr std::string_view kTiffExtensions[] = {".tif", ".tiff"};
 constexpr std::string_view kJxlExtensions[] = {".jxl"};
+// AVIF is HEIF with AV1 inside: one reader for both.
+constexpr std::string_view kHeifExtensions[] = {".heic", ".heif", ".avif"};
 
 // JPEG comes first whatever the name, so a JPEG saved as ".bmp" shows. The
 // bitmap reader is offered only a ".bmp" name: that is the loading order the
@@ -53,6 +57,7 @@ const Format kFormats[] = {
     {"GIF", kGifExtensions, {}, SniffGif, MakeGif, false, false},
     {"TIFF", kTiffExtensions, {}, SniffTiff, MakeTiff, false, false},
     {"JPEG XL", kJxlExtensions, {}, SniffJxl, MakeJxl, false, false},
+    {"HEIF", kHeifExtensions, {}, SniffHeif, MakeHeif, false, false},
 };
 
 std::string LowerExtension(std::string_view name) { return LowerAscii(ExtractFileExt(name)); }

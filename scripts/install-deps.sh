@@ -5,7 +5,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev libopengl-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs libicu-dev libexif-dev
-  libpng-dev libwebp-dev libgif-dev libtiff-dev libjxl-dev libjxl-tools
+  libpng-dev libwebp-dev libgif-dev libtiff-dev libjxl-dev libjxl-tools libheif-dev libheif-examples
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic fonts-noto-cjk fonts-noto-color-emoji fonts-urw-base35

@@ -2,7 +2,8 @@
 # A folder of mixed formats, shown with the other formats switched on in
 # plm.ini: a PNG with a half-transparent part composed onto black, a JPEG,
 # a PNG named ".jpg", a WebP, a GIF, a TIFF stored standing whose
-# Orientation tag lays it down and a JPEG XL; the text file is not collected. Switched off, the
+# Orientation tag lays it down, a JPEG XL, a HEIC with a
+# transparent half and an AVIF; the text file is not collected. Switched off, the
 # same folder plays its ".jpg" files alone, and the PNG named ".jpg" is the
 # black frame.
 set -euo pipefail
@@ -21,6 +22,11 @@ convert -size 200x100 xc:'#ff00ff' "$E2E_TMP/mixed/f.gif"
 convert -size 100x200 xc:'#00ffff' -orient RightTop "$E2E_TMP/mixed/g.tif"
 convert -size 300x150 xc:'#ff8000' PNG24:"$E2E_TMP/orange.png"
 cjxl "$E2E_TMP/orange.png" "$E2E_TMP/mixed/h.jxl" -d 0 --quiet
+convert -size 400x200 xc:'#20c060' -alpha set -region 200x200+200+0 -alpha transparent +region \
+  PNG32:"$E2E_TMP/i.png"
+heif-enc -q 90 "$E2E_TMP/i.png" -o "$E2E_TMP/mixed/i.heic" >/dev/null
+convert -size 150x300 xc:'#8040ff' PNG24:"$E2E_TMP/j.png"
+heif-enc -q 90 -A "$E2E_TMP/j.png" -o "$E2E_TMP/mixed/j.avif" >/dev/null
 
 show() {  # the main window's "画像の表示", then the first picture
   xdotool mousemove 5 5
@@ -59,6 +65,14 @@ expect_colour 500 434 0 0 0
 xdotool click 1
 wait_screen 30 500 380 255 128 0
 expect_colour 500 300 0 0 0
+xdotool click 1
+# 400 x 200 at (312, 284): its right half clear, so black.
+wait_screen 30 400 300 32 192 96
+expect_colour 600 300 0 0 0
+expect_colour 400 490 0 0 0
+xdotool click 1
+wait_screen 30 512 500 128 64 255
+expect_colour 430 500 0 0 0
 leave
 
 rm -f "$APPDIR/plm.ini"

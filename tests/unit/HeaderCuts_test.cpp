@@ -18,12 +18,14 @@
 #include "image/JpegLoader.h"
 #include "image/JxlLoader.h"
 #include "image/GifLoader.h"
+#include "image/HeifLoader.h"
 #include "image/TiffLoader.h"
 #include "image/PngLoader.h"
 #include "image/WebpLoader.h"
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/GifFixture.h"
 #include "tests/unit/JxlFixture.h"
+#include "tests/unit/HeifFixture.h"
 #include "tests/unit/TiffFixture.h"
 #include "tests/unit/PngFixture.h"
 #include "tests/unit/WebpFixture.h"
@@ -51,6 +53,7 @@ bool Tiff(std::span<const uint8_t> b, Bitmap& out) {
     (void)ReadExifOrientation(b);
     return DecodeTiff(b.data(), b.size(), out);
 }
+bool Heif(std::span<const uint8_t> b, Bitmap& out) { return DecodeHeif(b.data(), b.size(), out); }
 bool Webp(std::span<const uint8_t> b, Bitmap& out) { return DecodeWebp(b.data(), b.size(), out); }
 bool Jxl(std::span<const uint8_t> b, Bitmap& out) { return DecodeJxl(b.data(), b.size(), out); }
 // Any decoder given the bytes a few at a time, a piece per step.
@@ -216,6 +219,10 @@ std::vector<Kind> Kinds() {
                        InPieces<JpegXlDecoder>),
         WholeOrNothing("JPEG XL, grey, 16 bits, turned", testutil::BuildJxl({.grey = true, .sixteen = true, .orientation = 7}),
                        Jxl),
+        // The item locations point past any cut.
+        WholeOrNothing("HEIC", testutil::BuildHeif({}), Heif),
+        WholeOrNothing("AVIF with alpha, turned, in pieces",
+                       testutil::BuildHeif({.av1 = true, .alpha = true, .orientation = 6}), InPieces<HeifDecoder>),
     };
 }
 

@@ -64,7 +64,7 @@ TEST(ImageCollection, OtherFormatsOffAndOnOverOneMixedFolder) {
     testutil::TempDir t;
     const std::string dir = t.Mkdir("mixed");
     for (const char* n : {"k.jpg", "j.JPEG", "i.jpe", "h.jfif", "g.DIB", "f.png", "e.bmp", "d.txt", "c.png.txt",
-                          "b.tiff", "a.Png", "l.webp", "m.GIF", "n.TIF", "o.JXL"})
+                          "b.tiff", "a.Png", "l.webp", "m.GIF", "n.TIF", "o.JXL", "p.HEIC", "q.heif", "r.avif"})
         t.Touch(std::string("mixed/") + n);
     t.Mkdir("mixed/sub.png");
     t.Touch("mixed/sub.png/inner.png");
@@ -72,7 +72,7 @@ TEST(ImageCollection, OtherFormatsOffAndOnOverOneMixedFolder) {
     EXPECT_EQ(CollectImages({dir, single}, EnglishCollator()), (Paths{dir + "/e.bmp", dir + "/k.jpg"}));
     EXPECT_EQ(CollectImages({dir, single}, EnglishCollator(), {.otherFormats = true}),
               (Paths{dir + "/a.Png", dir + "/b.tiff", dir + "/e.bmp", dir + "/f.png", dir + "/g.DIB", dir + "/h.jfif", dir + "/i.jpe",
-                     dir + "/j.JPEG", dir + "/k.jpg", dir + "/l.webp", dir + "/m.GIF", dir + "/n.TIF", dir + "/o.JXL", single}));
+                     dir + "/j.JPEG", dir + "/k.jpg", dir + "/l.webp", dir + "/m.GIF", dir + "/n.TIF", dir + "/o.JXL", dir + "/p.HEIC", dir + "/q.heif", dir + "/r.avif", single}));
 }
 
 TEST(ImageCollection, CollationIsCaseInsensitiveAndCharacterWise) {

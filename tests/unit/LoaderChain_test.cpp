@@ -20,6 +20,12 @@ TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersByContent
     const Bytes jpeg{0xFF, 0xD8, 0xFF, 0xE0}, bmp{'B', 'M', 0x3A, 0},
         png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, webp{'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B', 'P'},
         jxlBox{0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    // A file-type box and its major brand.
+    const auto ftyp = [](const char* brand) {
+        Bytes b{0, 0, 0, 24, 'f', 't', 'y', 'p'};
+        b.insert(b.end(), brand, brand + 4);
+        return b;
+    };
     const struct {
         const char* name;
         Bytes head;
@@ -72,6 +78,15 @@ TEST(LoaderChain, JpegWhateverTheNameBitmapsOnlyUnderTheirOwnNameOthersByContent
         {"a.jxl", {0xFF}, true, ""},
         {"a.jxl", {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87}, true, ""},
         {"a.jxl", {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0B}, true, ""},
+        {"a.heic", ftyp("heic"), true, "HEIF"},
+        {"a.HEIF", ftyp("mif1"), true, "HEIF"},
+        {"a.avif", ftyp("avif"), true, "HEIF"},
+        {"a.jpg", ftyp("heix"), true, "HEIF"},
+        {"a.heic", ftyp("avis"), true, "HEIF"},
+        {"a.heic", ftyp("heic"), false, ""},
+        {"a.heic", ftyp("isom"), true, ""},  // a video
+        {"a.heic", ftyp("mif"), true, ""},
+        {"a.avif", {'f', 't', 'y', 'p', 'a', 'v', 'i', 'f'}, true, ""},
         {"a.png", webp, true, "WebP"},
         {"a.webp", webp, false, ""},
         {"a.webp", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, true, ""},
@@ -89,7 +104,7 @@ TEST(LoaderChain, NamesCollectedWithTheOtherFormatsOffAndOn) {
     } cases[] = {
         {"a.jpg", true, true},   {"a.JPG", true, true},   {"a.bmp", true, true},  {"a.Bmp", true, true},
         {"a.jpeg", false, true}, {"a.JPE", false, true},  {"a.jfif", false, true}, {"a.dib", false, true},
-        {"a.png", false, true},  {"a.PnG", false, true},  {"a.webp", false, true}, {"a.WEBP", false, true}, {"a.gif", false, true}, {"a.tif", false, true}, {"a.TIFF", false, true}, {"a.jxl", false, true}, {"a.JXL", false, true},  {"a.txt", false, false}, {"png", false, false},
+        {"a.png", false, true},  {"a.PnG", false, true},  {"a.webp", false, true}, {"a.WEBP", false, true}, {"a.gif", false, true}, {"a.tif", false, true}, {"a.TIFF", false, true}, {"a.jxl", false, true}, {"a.JXL", false, true}, {"a.heic", false, true}, {"a.HEIF", false, true}, {"a.Avif", false, true},  {"a.txt", false, false}, {"png", false, false},
         {"a.png.txt", false, false}, {"a", false, false}, {"a.", false, false},   {".png/a", false, false},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,168 @@
+#include "image/HeifLoader.h"
+
+#include <libheif/heif.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <exception>
+
+namespace pelumir {
+
+namespace {
+
+// Every item's stored size, tiles and alpha included, is checked by libheif
+// as the file is read; ours sees only the primary picture. Pinned here so a
+// newer library's default cannot loosen it.
+constexpr int kMaxItemSide = 32768;
+
+bool Passed(StepDeadline deadline) {
+    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
+}
+
+// libheif registers its codecs in heif_init; without it every decode fails
+// (or worse). Counted by the library, done once and never undone.
+void InitLibrary() {
+    static const bool done = [] {
+        heif_init(nullptr);
+        return true;
+    }();
+    (void)done;
+}
+
+}  // namespace
+
+struct HeifDecoder::Context {
+    std::span<const uint8_t> file;
+    RowSink* out = nullptr;
+    heif_context* heif = nullptr;
+    heif_image_handle* handle = nullptr;
+    heif_image* image = nullptr;
+    const uint8_t* pixels = nullptr;
+    int stride = 0;
+    int width = 0, height = 0;
+    bool alpha = false, premultiplied = false;
+    int handed = 0;
+
+    Context() = default;
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+    ~Context() {
+        if (image != nullptr) heif_image_release(image);
+        if (handle != nullptr) heif_image_handle_release(handle);
+        if (heif != nullptr) heif_context_free(heif);
+    }
+
+    // Reads the header, checks the size, and decodes the whole picture.
+    bool Decode() {
+        InitLibrary();
+        heif = heif_context_alloc();
+        if (heif == nullptr) return false;
+        heif_context_set_maximum_image_size_limit(heif, kMaxItemSide);
+        // The bytes stay put until the decode ends: no copy.
+        if (heif_context_read_from_memory_without_copy(heif, file.data(), file.size(), nullptr).code != heif_error_Ok)
+            return false;
+        if (heif_context_get_primary_image_handle(heif, &handle).code != heif_error_Ok) return false;
+        // Shown size (after crop and turn) and stored size; libheif holds
+        // the picture at the larger, 4 bytes a pixel as we ask for it.
+        const int shownW = heif_image_handle_get_width(handle), shownH = heif_image_handle_get_height(handle);
+        const int storedW = heif_image_handle_get_ispe_width(handle), storedH = heif_image_handle_get_ispe_height(handle);
+        if (shownW <= 0 || shownH <= 0) return false;
+        Bitmap::CheckSize(std::max(shownW, storedW), std::max(shownH, storedH), 32);
+
+        alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+        heif_decoding_options* options = heif_decoding_options_alloc();
+        if (options == nullptr) return false;
+        options->ignore_transformations = 0;
+        options->convert_hdr_to_8bit = 1;
+        const heif_error decoded = heif_decode_image(
+            handle, &image, heif_colorspace_RGB, alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+            options);
+        heif_decoding_options_free(options);
+        if (decoded.code != heif_error_Ok || image == nullptr) return false;
+
+        width = heif_image_get_width(image, heif_channel_interleaved);
+        height = heif_image_get_height(image, heif_channel_interleaved);
+        pixels = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+        if (pixels == nullptr || width <= 0 || height <= 0 ||
+            heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved) != 8 ||
+            int64_t(stride) < int64_t(width) * (alpha ? 4 : 3))
+            return false;
+        premultiplied = alpha && heif_image_is_premultiplied_alpha(image) != 0;
+        out->Begin(width, height, 24);
+        return true;
+    }
+
+    // Up to a batch of rows, R, G, B (, A) to B, G, R on black.
+    void HandOn(int rows) {
+        for (int r = 0; r < rows; ++r, ++handed) {
+            const uint8_t* from = pixels + size_t(handed) * size_t(stride);
+            uint8_t* to = out->Row(handed);
+            if (!alpha) {
+                for (int x = 0; x < width; ++x, from += 3, to += 3) to[0] = from[2], to[1] = from[1], to[2] = from[0];
+            } else if (premultiplied) {  // already on black
+                for (int x = 0; x < width; ++x, from += 4, to += 3) to[0] = from[2], to[1] = from[1], to[2] = from[0];
+            } else {
+                for (int x = 0; x < width; ++x, from += 4, to += 3) {
+                    const unsigned a = from[3];
+                    for (int c = 0; c < 3; ++c) to[c] = uint8_t((from[2 - c] * a + 127) / 255);
+                }
+            }
+        }
+        out->RowsDone(handed - rows, rows);
+    }
+};
+
+bool SniffHeif(std::span<const uint8_t> head) {
+    if (head.size() < 12 || std::memcmp(head.data() + 4, "ftyp", 4) != 0) return false;
+    static constexpr char kBrands[][4] = {{'h', 'e', 'i', 'c'}, {'h', 'e', 'i', 'x'}, {'h', 'e', 'i', 'm'},
+                                          {'h', 'e', 'i', 's'}, {'h', 'e', 'v', 'c'}, {'h', 'e', 'v', 'x'},
+                                          {'h', 'e', 'v', 'm'}, {'h', 'e', 'v', 's'}, {'m', 'i', 'f', '1'},
+                                          {'m', 'i', 'f', '2'}, {'m', 's', 'f', '1'}, {'a', 'v', 'i', 'f'},
+                                          {'a', 'v', 'i', 's'}};
+    return std::any_of(std::begin(kBrands), std::end(kBrands),
+                       [&](const char(&brand)[4]) { return std::memcmp(head.data() + 8, brand, 4) == 0; });
+}
+
+HeifDecoder::HeifDecoder() = default;
+HeifDecoder::~HeifDecoder() = default;
+
+void HeifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
+    ctx_ = std::make_unique<Context>();
+    ctx_->file = file;
+    ctx_->out = &out;
+    state_ = State::Working;
+}
+
+Decoder::State HeifDecoder::Step(StepDeadline deadline) {
+    if (state_ != State::Working) return state_;
+    Context& c = *ctx_;
+    bool ok = true;
+    try {
+        if (c.image == nullptr) {
+            ok = c.Decode();
+            if (ok && Passed(deadline)) return state_;
+        }
+        while (ok && c.handed < c.height) {
+            c.HandOn(std::min(RowSink::kMaxBatch, c.height - c.handed));
+            if (c.handed < c.height && Passed(deadline)) return state_;
+        }
+    } catch (const std::exception&) {
+        ok = false;  // too large, or memory ran out
+    }
+    Cancel();
+    state_ = ok ? State::Done : State::Failed;
+    return state_;
+}
+
+void HeifDecoder::Cancel() {
+    ctx_.reset();
+    state_ = State::Failed;
+}
+
+bool DecodeHeif(const uint8_t* data, size_t size, Bitmap& out) {
+    HeifDecoder decode;
+    return DecodeWhole(decode, {data, size}, out);
+}
+
+}  // namespace pelumir

@@ -1,0 +1,47 @@
+#pragma once
+// HEIC/HEIF and AVIF decoding through libheif: the only unit that includes
+// its header.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "image/Decoder.h"
+#include "platform/Bitmap.h"
+
+namespace pelumir {
+
+// Whether the bytes start with the file-type box of a HEIF still picture or
+// sequence: HEVC-coded (HEIC), AV1-coded (AVIF) or any-coded ("mif1"),
+// told by the major brand. Video files share the box but not the brands.
+bool SniffHeif(std::span<const uint8_t> head);
+
+// Decodes a HEIF or AVIF file's primary picture into 24-bit rows in DIB byte
+// order (B, G, R). Its stored crop, turns and mirrors are applied as libheif
+// applies them, so the rows come upright; transparency is composed onto
+// black and deeper channels reduced to 8 bits. The picture's size is checked
+// against the bitmap limit from the header before anything is decoded.
+// libheif decodes the picture whole, in the first step; the rows are then
+// handed on a batch at a time. Any error, a cut file included, fails.
+class HeifDecoder final : public Decoder {
+public:
+    struct Context;
+
+    HeifDecoder();
+    ~HeifDecoder() override;
+    HeifDecoder(const HeifDecoder&) = delete;
+    HeifDecoder& operator=(const HeifDecoder&) = delete;
+
+    void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
+    State Step(StepDeadline deadline) override;
+    void Cancel() override;
+
+private:
+    std::unique_ptr<Context> ctx_;
+    State state_ = State::Failed;
+};
+
+// The whole decode at once into `out`; false leaves `out` empty.
+bool DecodeHeif(const uint8_t* data, size_t size, Bitmap& out);
+
+}  // namespace pelumir
