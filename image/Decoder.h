@@ -34,6 +34,10 @@ public:
     virtual uint8_t* Row(int y) = 0;
     // Rows [first, first + count) are written.
     virtual void RowsDone(int first, int count) = 0;
+    // The first row from y on that the sink looks at, or the height when it
+    // looks at none: a decoder may pass over the rows before it instead of
+    // making them. Asked with y never decreasing between rows.
+    virtual int NextRowWanted(int y) { return y; }
     // For decoders that only make whole pictures: the bitmap to make it in,
     // handed over by WholeDone.
     virtual Bitmap& Whole() = 0;

@@ -173,14 +173,41 @@ void InstallSource(DecodeContext* ctx) {
     ctx->cinfo.src = &ctx->source;
 }
 
+// Where the next batch of rows starts and how many rows it holds: rows
+// the sink will not look at are passed over first, the library then doing
+// less than making them, and a batch holds only rows the sink wants.
+// Rows made after a pass come out exactly as in a full decode, except
+// after colour quantizing, whose dithering carries on from row to row.
+// The last row is always made, so the end of the file is read as in a
+// full decode and a file fails or not as it always has.
+int NextBatch(DecodeContext* ctx, int& count) {
+    jpeg_decompress_struct& cinfo = ctx->cinfo;
+    RowSink& out = *ctx->out;
+    const int height = int(cinfo.output_height);
+    int first = int(cinfo.output_scanline);
+    count = std::min(RowSink::kMaxBatch, height - first);
+    if (cinfo.quantize_colors) return first;
+    const int wanted = std::min(out.NextRowWanted(first), height - 1);
+    if (wanted > first) {
+        jpeg_skip_scanlines(&cinfo, JDIMENSION(wanted - first));
+        first = int(cinfo.output_scanline);
+        count = std::min(RowSink::kMaxBatch, height - first);
+    }
+    int wantedRun = 1;
+    while (wantedRun < count && out.NextRowWanted(first + wantedRun) == first + wantedRun) ++wantedRun;
+    count = wantedRun;
+    return first;
+}
+
 // One batch of CMYK rows, converted as they come.
 bool ReadCmykRows(DecodeContext* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     RowSink& out = *ctx->out;
     const bool inverted = cinfo.saw_Adobe_marker;
-    const int first = int(cinfo.output_scanline);
+    int count = 0;
+    const int first = NextBatch(ctx, count);
     int done = 0;
-    for (; done < RowSink::kMaxBatch && cinfo.output_scanline < cinfo.output_height; ++done) {
+    for (; done < count; ++done) {
         if (jpeg_read_scanlines(&cinfo, ctx->cmykRow, 1) != 1) break;
         uint8_t* row = out.Row(first + done);
         CmykRowToBgr(ctx->cmykRow[0], row, cinfo.output_width, inverted);
@@ -196,8 +223,8 @@ bool ReadDirectRows(DecodeContext* ctx) {
     RowSink& out = *ctx->out;
     const size_t rowBytes = size_t(cinfo.output_width) * size_t(cinfo.output_components);
     JSAMPROW rows[RowSink::kMaxBatch];
-    const int first = int(cinfo.output_scanline);
-    const int count = int(std::min<JDIMENSION>(RowSink::kMaxBatch, cinfo.output_height - cinfo.output_scanline));
+    int count = 0;
+    const int first = NextBatch(ctx, count);
     for (int i = 0; i < count; ++i) rows[i] = out.Row(first + i);
     const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, JDIMENSION(count));
     for (JDIMENSION i = 0; i < got; ++i) ClearRowPadding(ctx, rows[i], rowBytes);
@@ -254,6 +281,9 @@ bool Advance(DecodeContext* ctx) {
         if (!jpeg_start_decompress(&cinfo)) return false;
         AfterStart(ctx);
         ctx->phase = Phase::Rows;
+        // From here the library sees all the input: passing over rows
+        // cannot stop for more, it would go on with the input missing.
+        if (ctx->fed < ctx->size) Feed(ctx);
         return true;
     case Phase::Rows:
         if (cinfo.output_scanline >= cinfo.output_height) {

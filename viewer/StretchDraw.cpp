@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
 #include <cstring>
 #include <vector>
 
@@ -243,11 +244,12 @@ bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H, Orientation
 }
 
 struct FittedSink::Fit {
-    Fit(const LinePlan& p, const Bitmap& layout, Bitmap& frame) : plan(p), sampler(layout), out(plan, frame) {}
+    Fit(const LinePlan& p, Bitmap& frame) : plan(p), out(plan, frame) {}
     LinePlan plan;
-    RowSampler sampler;
     LineWriter out;
-    int64_t nextLine = 0;  // the next frame line to be sampled, in stored-row order
+    std::optional<RowSampler> sampler;  // made with the first rows: the palette is complete then
+    int64_t nextLine = 0;    // the next frame line to be sampled, in stored-row order
+    int64_t wantedLine = 0;  // the first line whose stored row may still be asked about
 };
 
 FittedSink::FittedSink() = default;
@@ -273,19 +275,26 @@ void FittedSink::Begin(int width, int height, int bitsPerPixel) {
     rows_.Palette().clear();
     picture_ = {width, height};
     FillBlack(*frame_, W_, H_);
+    fit_ = std::make_unique<Fit>(LinePlan(width, height, PictureOrientation(), W_, H_), *frame_);
+}
+
+int FittedSink::NextRowWanted(int y) {
+    Fit& f = *fit_;
+    // Asked about an earlier row than before: look again from the first
+    // line not yet sampled.
+    if (f.wantedLine > f.nextLine && f.plan.StoredRow(f.wantedLine - 1) >= uint32_t(y)) f.wantedLine = f.nextLine;
+    while (f.wantedLine < f.plan.lines && f.plan.StoredRow(f.wantedLine) < uint32_t(y)) ++f.wantedLine;
+    return f.wantedLine < f.plan.lines ? int(f.plan.StoredRow(f.wantedLine)) : picture_.height;
 }
 
 uint8_t* FittedSink::Row(int y) { return rows_.Row(y % kMaxBatch); }
 
 void FittedSink::RowsDone(int first, int count) {
-    if (fit_ == nullptr) {
-        // The palette is complete once rows come.
-        fit_ = std::make_unique<Fit>(LinePlan(picture_.width, picture_.height, PictureOrientation(), W_, H_), rows_, *frame_);
-    }
     Fit& f = *fit_;
+    if (!f.sampler) f.sampler.emplace(rows_);
     for (int y = first; y < first + count; ++y) {
         while (f.nextLine < f.plan.lines && f.plan.StoredRow(f.nextLine) == uint32_t(y)) {
-            f.sampler.Sample(Row(y), f.out.Target(f.nextLine), f.plan.across.data(), f.plan.along);
+            f.sampler->Sample(Row(y), f.out.Target(f.nextLine), f.plan.across.data(), f.plan.along);
             f.out.Done(f.nextLine);
             ++f.nextLine;
         }

@@ -44,6 +44,8 @@ public:
     std::vector<uint32_t>& Palette() override { return rows_.Palette(); }
     uint8_t* Row(int y) override;
     void RowsDone(int first, int count) override;
+    // Only the rows the frame shows are wanted.
+    int NextRowWanted(int y) override;
     Bitmap& Whole() override { return whole_; }
     void WholeDone() override;
     void Abandon() override {}

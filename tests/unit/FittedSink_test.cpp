@@ -10,15 +10,24 @@
 namespace pelumir {
 namespace {
 
-// The rows handed over in batches of `batch`, as a decoder hands them.
-void Stream(const Bitmap& picture, FittedSink& sink, int batch) {
+// The rows handed over in batches of up to `batch`, as a decoder hands
+// them; passing over the rows the sink does not want when `skip`. Returns
+// how many rows were handed over.
+int Stream(const Bitmap& picture, FittedSink& sink, int batch, bool skip) {
     sink.Begin(picture.Width(), picture.Height(), picture.BitsPerPixel());
     sink.Palette() = picture.Palette();
-    for (int first = 0; first < picture.Height(); first += batch) {
-        const int count = std::min(batch, picture.Height() - first);
+    int handed = 0;
+    for (int first = 0; first < picture.Height();) {
+        if (skip && (first = sink.NextRowWanted(first)) >= picture.Height()) break;
+        const int limit = std::min(batch, picture.Height() - first);
+        int count = 1;
+        while (count < limit && (!skip || sink.NextRowWanted(first + count) == first + count)) ++count;
         for (int y = first; y < first + count; ++y) std::memcpy(sink.Row(y), picture.Row(y), picture.Stride());
         sink.RowsDone(first, count);
+        first += count;
+        handed += count;
     }
+    return handed;
 }
 
 TEST(FittedSink, RowsFittedAsTheyComeGiveTheFrameOfTheWholePicture) {
@@ -39,16 +48,22 @@ TEST(FittedSink, RowsFittedAsTheyComeGiveTheFrameOfTheWholePicture) {
                 std::memset(whole.Bits(), 0xAB, whole.ByteSize());
                 DrawFitted(picture, whole, W, H, orientation);
                 for (int batch : {1, 3, RowSink::kMaxBatch}) {
-                    SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(size.w) + " x " +
-                                 std::to_string(size.h) + ", orientation " + std::to_string(tag) +
-                                 ", in batches of " + std::to_string(batch));
-                    Bitmap frame;
-                    frame.Allocate(W, H, 32);
-                    std::memset(frame.Bits(), 0xCD, frame.ByteSize());  // what the frame held before
-                    sink.Aim(frame, W, H);
-                    sink.SetOrientation(orientation);
-                    Stream(picture, sink, batch);
-                    testutil::ExpectSameBitmap(frame, whole);
+                    for (bool skip : {false, true}) {
+                        SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(size.w) + " x " +
+                                     std::to_string(size.h) + ", orientation " + std::to_string(tag) +
+                                     ", in batches of " + std::to_string(batch) + (skip ? ", wanted rows only" : ""));
+                        Bitmap frame;
+                        frame.Allocate(W, H, 32);
+                        std::memset(frame.Bits(), 0xCD, frame.ByteSize());  // what the frame held before
+                        sink.Aim(frame, W, H);
+                        sink.SetOrientation(orientation);
+                        const int handed = Stream(picture, sink, batch, skip);
+                        testutil::ExpectSameBitmap(frame, whole);
+                        // One row at most for each frame line.
+                        if (skip) {
+                            EXPECT_LE(handed, W);
+                        }
+                    }
                 }
             }
         }

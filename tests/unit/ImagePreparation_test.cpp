@@ -17,10 +17,10 @@ namespace {
 using testutil::JpegRecipe;
 
 // Noisy pictures, so the files span many pieces.
-std::string Jpeg(JpegRecipe recipe, int w = 320, int h = 200) {
+std::string Jpeg(JpegRecipe recipe, int w = 320, int h = 200, bool subsampled = true) {
     recipe.width = w;
     recipe.height = h;
-    recipe.subsampled = true;
+    recipe.subsampled = subsampled;
     const auto bytes = testutil::NoisyJpeg(recipe);
     return std::string(bytes.begin(), bytes.end());
 }
@@ -77,6 +77,16 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
     files.emplace_back("turned-6.jpg", Tagged(baseline, 6));
     files.emplace_back("turned-7-progressive.jpg", Tagged(progressive, 7));
     files.emplace_back("mirrored-4-grey.jpg", Tagged(files[2].second, 4));
+    // Far taller than the frame: most rows, whole bands of blocks among
+    // them, are passed over instead of made.
+    const std::string tall = Jpeg({}, 40, 4800);
+    files.emplace_back("tall.jpg", tall);
+    files.emplace_back("tall-unsubsampled.jpg", Jpeg({}, 40, 4800, false));
+    files.emplace_back("tall-progressive.jpg", Jpeg({.progressive = true}, 40, 4800));
+    files.emplace_back("tall-cmyk.jpg", Jpeg({.input = JCS_CMYK, .stored = JCS_CMYK}, 40, 4800));
+    files.emplace_back("tall-ycck.jpg", Jpeg({.input = JCS_CMYK, .stored = JCS_YCCK, .progressive = true}, 40, 4800));
+    files.emplace_back("tall-truncated.jpg", tall.substr(0, tall.size() / 2));
+    files.emplace_back("tall-turned-6.jpg", Tagged(tall, 6));
 
     ImagePreparation prep;
     for (const auto& [name, bytes] : files) {
