@@ -8,6 +8,8 @@
 #include <cstdio>
 
 #include <gif_lib.h>
+#include <jxl/encode.h>
+#include <jxl/encode_cxx.h>
 #include <png.h>
 #include <tiffio.h>
 #include <webp/encode.h>
@@ -148,6 +150,41 @@ void WriteTiff(const std::string& path, int w, int h, bool oneStrip) {
 void WriteTiffStrips(const std::string& path, int w, int h) { WriteTiff(path, w, h, false); }
 void WriteTiffOneStrip(const std::string& path, int w, int h) { WriteTiff(path, w, h, true); }
 
+// Lossy at the distance phones save with, at the encoder's default effort.
+void WriteJxl(const std::string& path, int w, int h) {
+    const std::vector<uint8_t> rgb = PhotoLikePicture(w, h);
+    const JxlEncoderPtr enc = JxlEncoderMake(nullptr);
+    JxlBasicInfo info;
+    JxlEncoderInitBasicInfo(&info);
+    info.xsize = uint32_t(w);
+    info.ysize = uint32_t(h);
+    info.bits_per_sample = 8;
+    info.num_color_channels = 3;
+    info.uses_original_profile = JXL_FALSE;
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
+    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(enc.get(), nullptr);
+    if (JxlEncoderSetBasicInfo(enc.get(), &info) != JXL_ENC_SUCCESS ||
+        JxlEncoderSetColorEncoding(enc.get(), &srgb) != JXL_ENC_SUCCESS ||
+        JxlEncoderSetFrameDistance(settings, 1.0f) != JXL_ENC_SUCCESS ||
+        JxlEncoderAddImageFrame(settings, &format, rgb.data(), rgb.size()) != JXL_ENC_SUCCESS)
+        std::abort();
+    JxlEncoderCloseInput(enc.get());
+    std::vector<uint8_t> out(1 << 20);
+    size_t used = 0;
+    for (;;) {
+        uint8_t* next = out.data() + used;
+        size_t left = out.size() - used;
+        const JxlEncoderStatus status = JxlEncoderProcessOutput(enc.get(), &next, &left);
+        used = size_t(next - out.data());
+        if (status == JXL_ENC_SUCCESS) break;
+        if (status != JXL_ENC_NEED_MORE_OUTPUT) std::abort();
+        out.resize(out.size() * 2);
+    }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(out.data()), std::streamsize(used));
+}
+
 // ---- the table ----
 
 struct FormatRow {
@@ -169,6 +206,7 @@ const FormatRow kFormats[] = {
     {"gif_interlaced", ".gif", WriteGifInterlaced, false, true},
     {"tiff", ".tif", WriteTiffStrips, true, true},
     {"tiff_one_strip", ".tif", WriteTiffOneStrip, true, true},
+    {"jxl", ".jxl", WriteJxl, true, true},
 };
 
 // ---- the figures ----

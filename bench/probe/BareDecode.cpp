@@ -8,6 +8,8 @@
 #include <vector>
 
 #include <gif_lib.h>
+#include <jxl/decode.h>
+#include <jxl/decode_cxx.h>
 #include <png.h>
 #include <tiffio.h>
 #include <webp/decode.h>
@@ -62,9 +64,13 @@ bool BarePng(FILE* file) {
     return ok;
 }
 
-bool BareWebp(const std::string& path) {
+std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool BareWebp(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadAll(path);
     int w = 0, h = 0;
     uint8_t* pixels = WebPDecodeBGR(bytes.data(), bytes.size(), &w, &h);
     WebPFree(pixels);
@@ -108,6 +114,34 @@ bool BareTiff(const std::string& path) {
     return ok;
 }
 
+// The whole file at once into 8-bit RGB, on this thread, as djxl does it
+// when told to use no others.
+bool BareJxl(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadAll(path);
+    const JxlDecoderPtr dec = JxlDecoderMake(nullptr);
+    if (dec == nullptr || JxlDecoderSubscribeEvents(dec.get(), JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(dec.get(), bytes.data(), bytes.size()) != JXL_DEC_SUCCESS)
+        return false;
+    JxlDecoderCloseInput(dec.get());
+    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    std::vector<uint8_t> pixels;
+    for (;;) {
+        switch (JxlDecoderProcessInput(dec.get())) {
+        case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
+            size_t size = 0;
+            if (JxlDecoderImageOutBufferSize(dec.get(), &format, &size) != JXL_DEC_SUCCESS) return false;
+            pixels.resize(size);
+            if (JxlDecoderSetImageOutBuffer(dec.get(), &format, pixels.data(), size) != JXL_DEC_SUCCESS) return false;
+            break;
+        }
+        case JXL_DEC_FULL_IMAGE:
+            return true;
+        default:
+            return false;
+        }
+    }
+}
+
 }  // namespace
 
 bool BareDecode(const std::string& path) {
@@ -122,6 +156,8 @@ bool BareDecode(const std::string& path) {
     if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0) return BareWebp(path);
     if (std::memcmp(head, "GIF8", 4) == 0) return BareGif(path);
     if (std::memcmp(head, "II*\0", 4) == 0 || std::memcmp(head, "MM\0*", 4) == 0) return BareTiff(path);
+    const JxlSignature jxl = JxlSignatureCheck(head, sizeof head);
+    if (jxl == JXL_SIG_CODESTREAM || jxl == JXL_SIG_CONTAINER) return BareJxl(path);
     return false;
 }
 
