@@ -9,6 +9,7 @@
 
 #include <gif_lib.h>
 #include <jxl/encode.h>
+#include <libheif/heif.h>
 #include <jxl/encode_cxx.h>
 #include <png.h>
 #include <tiffio.h>
@@ -185,6 +186,37 @@ void WriteJxl(const std::string& path, int w, int h) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(out.data()), std::streamsize(used));
 }
 
+// Lossy, at the quality phones save with; HEVC for HEIC, AV1 for AVIF.
+void WriteHeif(const std::string& path, int w, int h, heif_compression_format codec) {
+    static const bool ready = heif_init(nullptr).code == heif_error_Ok;
+    heif_context* heif = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_image* image = nullptr;
+    heif_image_handle* handle = nullptr;
+    bool ok = ready && heif_context_get_encoder_for_format(heif, codec, &encoder).code == heif_error_Ok &&
+              heif_encoder_set_lossy_quality(encoder, 85).code == heif_error_Ok &&
+              heif_image_create(w, h, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image).code == heif_error_Ok &&
+              heif_image_add_plane(image, heif_channel_interleaved, w, h, 8).code == heif_error_Ok;
+    if (ok) {
+        // The encoder's default speed would spend minutes on 12 MP of AV1.
+        if (codec == heif_compression_AV1) heif_encoder_set_parameter_integer(encoder, "speed", 8);
+        int stride = 0;
+        uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+        const bench::PhotoLikeRows rows(w, h);
+        for (int y = 0; y < h; ++y) rows.Row(y, plane + size_t(y) * size_t(stride));
+        ok = heif_context_encode_image(heif, image, encoder, nullptr, &handle).code == heif_error_Ok &&
+             heif_context_write_to_file(heif, path.c_str()).code == heif_error_Ok;
+    }
+    if (handle != nullptr) heif_image_handle_release(handle);
+    if (image != nullptr) heif_image_release(image);
+    if (encoder != nullptr) heif_encoder_release(encoder);
+    heif_context_free(heif);
+    if (!ok) std::abort();
+}
+
+void WriteHeic(const std::string& path, int w, int h) { WriteHeif(path, w, h, heif_compression_HEVC); }
+void WriteAvif(const std::string& path, int w, int h) { WriteHeif(path, w, h, heif_compression_AV1); }
+
 // ---- the table ----
 
 struct FormatRow {
@@ -207,6 +239,8 @@ const FormatRow kFormats[] = {
     {"tiff", ".tif", WriteTiffStrips, true, true},
     {"tiff_one_strip", ".tif", WriteTiffOneStrip, true, true},
     {"jxl", ".jxl", WriteJxl, true, true},
+    {"heic", ".heic", WriteHeic, true, false},
+    {"avif", ".avif", WriteAvif, true, false},
 };
 
 // ---- the figures ----

@@ -10,6 +10,7 @@
 #include <gif_lib.h>
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
+#include <libheif/heif.h>
 #include <png.h>
 #include <tiffio.h>
 #include <webp/decode.h>
@@ -142,6 +143,22 @@ bool BareJxl(const std::string& path) {
     }
 }
 
+// The primary picture, whole, as heif-convert decodes it.
+bool BareHeif(const std::string& path) {
+    static const bool ready = heif_init(nullptr).code == heif_error_Ok;
+    heif_context* heif = heif_context_alloc();
+    heif_image_handle* handle = nullptr;
+    heif_image* image = nullptr;
+    const bool ok = ready && heif_context_read_from_file(heif, path.c_str(), nullptr).code == heif_error_Ok &&
+                    heif_context_get_primary_image_handle(heif, &handle).code == heif_error_Ok &&
+                    heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr).code ==
+                        heif_error_Ok;
+    if (image != nullptr) heif_image_release(image);
+    if (handle != nullptr) heif_image_handle_release(handle);
+    heif_context_free(heif);
+    return ok;
+}
+
 }  // namespace
 
 bool BareDecode(const std::string& path) {
@@ -156,6 +173,7 @@ bool BareDecode(const std::string& path) {
     if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0) return BareWebp(path);
     if (std::memcmp(head, "GIF8", 4) == 0) return BareGif(path);
     if (std::memcmp(head, "II*\0", 4) == 0 || std::memcmp(head, "MM\0*", 4) == 0) return BareTiff(path);
+    if (std::memcmp(head + 4, "ftyp", 4) == 0) return BareHeif(path);
     const JxlSignature jxl = JxlSignatureCheck(head, sizeof head);
     if (jxl == JXL_SIG_CODESTREAM || jxl == JXL_SIG_CONTAINER) return BareJxl(path);
     return false;
