@@ -19,6 +19,7 @@ struct JxlSpec {
     int exifOrientation = 0; // an Exif box holding this orientation, or none
     bool container = false;  // the codestream inside ISO boxes
     bool animated = false;   // a second, different frame after the first
+    bool layered = false;    // a still picture of two frames, the second over a part of the first
     bool centreFirst = false; // groups stored from the middle outwards
     int effort = 3;
 };
@@ -35,6 +36,9 @@ inline uint16_t JxlSample(const JxlSpec& s, int x, int y, int c, int frame = 0) 
     // The low byte makes 16-bit samples round both ways when reduced to 8.
     return uint16_t(v * 256 + (s.sixteen ? (x * 53 + y * 97 + c * 31) % 256 : v));
 }
+
+// The part of the picture the second frame of a layered picture covers.
+inline bool JxlInLayer(const JxlSpec& s, int x, int y) { return s.layered && x >= 2 && x < 5 && y >= 1 && y < 3; }
 
 inline uint8_t JxlTo8(uint16_t v) { return uint8_t((v * 255u + 32767u) / 65535u); }
 
@@ -74,16 +78,20 @@ inline std::vector<uint8_t> BuildJxl(const JxlSpec& s) {
     if (s.lossless) JxlEncoderSetFrameLossless(settings, JXL_TRUE);
     else JxlEncoderSetFrameDistance(settings, 0.5f);
     const JxlPixelFormat format{uint32_t(channels), JXL_TYPE_UINT16, JXL_NATIVE_ENDIAN, 0};
-    for (int frame = 0; frame < (s.animated ? 2 : 1); ++frame) {
-        if (s.animated) {
-            JxlFrameHeader header;
-            JxlEncoderInitFrameHeader(&header);
-            header.duration = 1;
-            JxlEncoderSetFrameHeader(settings, &header);
+    for (int frame = 0; frame < (s.animated || s.layered ? 2 : 1); ++frame) {
+        JxlFrameHeader header;
+        JxlEncoderInitFrameHeader(&header);
+        header.duration = s.animated ? 1 : 0;
+        if (s.layered && frame == 1) {
+            header.layer_info.have_crop = JXL_TRUE;
+            header.layer_info.crop_x0 = 2, header.layer_info.crop_y0 = 1;
+            header.layer_info.xsize = 3, header.layer_info.ysize = 2;
         }
+        JxlEncoderSetFrameHeader(settings, &header);
         std::vector<uint16_t> pixels;
         for (int y = 0; y < s.height; ++y)
             for (int x = 0; x < s.width; ++x) {
+                if (frame == 1 && s.layered && !JxlInLayer(s, x, y)) continue;
                 for (int c = 0; c < colours; ++c) pixels.push_back(JxlSample(s, x, y, c, frame));
                 if (s.alpha) pixels.push_back(JxlSample(s, x, y, 3, frame));
             }
@@ -105,12 +113,13 @@ inline std::vector<uint8_t> BuildJxl(const JxlSpec& s) {
     }
 }
 
-// What a pixel of the first frame shows on black, as stored (before any
-// turn): 0x00RRGGBB.
+// What a pixel of the first frame (of a layered picture, the two together)
+// shows on black, as stored (before any turn): 0x00RRGGBB.
 inline uint32_t JxlShown(const JxlSpec& s, int x, int y) {
-    const unsigned a = s.alpha ? JxlTo8(JxlSample(s, x, y, 3)) : 255;
+    const int frame = JxlInLayer(s, x, y) ? 1 : 0;
+    const unsigned a = s.alpha ? JxlTo8(JxlSample(s, x, y, 3, frame)) : 255;
     uint32_t out = 0;
-    for (int c = 0; c < 3; ++c) out = out << 8 | (JxlTo8(JxlSample(s, x, y, s.grey ? 0 : c)) * a + 127) / 255;
+    for (int c = 0; c < 3; ++c) out = out << 8 | (JxlTo8(JxlSample(s, x, y, s.grey ? 0 : c, frame)) * a + 127) / 255;
     return out;
 }
 

@@ -156,6 +156,7 @@ std::vector<Kind> Kinds() {
         Jxl("lossy with alpha", {.width = 40, .height = 30, .lossless = false, .alpha = true}),
         Jxl("in the box container", {.container = true}),
         Jxl("animated, its first frame", {.alpha = true, .animated = true}),
+        Jxl("still, a second frame replacing a part of the first", {.layered = true}),
         Jxl("turned, rows as stored", {.orientation = 6}),
         Jxl("mirrored and turned, an Exif box saying otherwise", {.orientation = 5, .exifOrientation = 3}),
         // Groups of 256 x 256 pixels: rows come in pieces and out of order.
