@@ -2,10 +2,11 @@
 # A folder of mixed formats, shown with the other formats switched on in
 # plm.ini: a PNG with a half-transparent part composed onto black, a JPEG,
 # a PNG named ".jpg", a WebP, a GIF, a TIFF stored standing whose
-# Orientation tag lays it down, a JPEG XL, a HEIC with a
-# transparent half and an AVIF; the text file is not collected. Switched off, the
-# same folder plays its ".jpg" files alone, and the PNG named ".jpg" is the
-# black frame.
+# Orientation tag lays it down, a JPEG XL made from a photo tagged to be
+# turned (the turn goes into the picture, shown turned once, whatever its
+# Exif box still says), a HEIC with a transparent half and an AVIF; the
+# text file is not collected. Switched off, the same folder plays its
+# ".jpg" files alone, and the PNG named ".jpg" is the black frame.
 set -euo pipefail
 PROGRAM=$1
 source "$(dirname "$0")/x11_session.sh"
@@ -20,8 +21,12 @@ echo text >"$E2E_TMP/mixed/d.txt"
 convert -size 320x240 xc:'#ffff00' -define webp:lossless=true "$E2E_TMP/mixed/e.WEBP"
 convert -size 200x100 xc:'#ff00ff' "$E2E_TMP/mixed/f.gif"
 convert -size 100x200 xc:'#00ffff' -orient RightTop "$E2E_TMP/mixed/g.tif"
-convert -size 300x150 xc:'#ff8000' PNG24:"$E2E_TMP/orange.png"
-cjxl "$E2E_TMP/orange.png" "$E2E_TMP/mixed/h.jxl" -d 0 --quiet
+# Stored 640 x 480, red above blue, with an EXIF segment saying "turn right".
+convert -size 640x240 xc:'#ff0000' -size 640x240 xc:'#0000ff' -append "$E2E_TMP/photo.jpg"
+{ printf '\xff\xd8\xff\xe1\x00\x22Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x01'
+  printf '\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00'
+  tail -c +3 "$E2E_TMP/photo.jpg"; } >"$E2E_TMP/tagged.jpg"
+cjxl "$E2E_TMP/tagged.jpg" "$E2E_TMP/mixed/h.jxl" --quiet
 convert -size 400x200 xc:'#20c060' -alpha set -region 200x200+200+0 -alpha transparent +region \
   PNG32:"$E2E_TMP/i.png"
 heif-enc -q 90 "$E2E_TMP/i.png" -o "$E2E_TMP/mixed/i.heic" >/dev/null
@@ -63,8 +68,10 @@ xdotool click 1
 wait_screen 30 600 380 0 255 255
 expect_colour 500 434 0 0 0
 xdotool click 1
-wait_screen 30 500 380 255 128 0
-expect_colour 500 300 0 0 0
+# Standing, 480 x 640 at (272, 64): red on the right, blue on the left.
+wait_screen 30 700 384 255 0 0
+expect_colour 300 384 0 0 255
+expect_colour 260 384 0 0 0
 xdotool click 1
 # 400 x 200 at (312, 284): its right half clear, so black.
 wait_screen 30 400 300 32 192 96
