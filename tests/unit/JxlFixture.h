@@ -3,6 +3,7 @@
 #include <jxl/encode.h>
 #include <jxl/encode_cxx.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -20,6 +21,7 @@ struct JxlSpec {
     bool container = false;  // the codestream inside ISO boxes
     bool animated = false;   // a second, different frame after the first
     bool layered = false;    // a still picture of two frames, the second over a part of the first
+    bool linear = false;     // the samples are linear light, not sRGB
     bool centreFirst = false; // groups stored from the middle outwards
     int effort = 3;
 };
@@ -62,7 +64,8 @@ inline std::vector<uint8_t> BuildJxl(const JxlSpec& s) {
     info.animation.tps_denominator = 1;
     if (JxlEncoderSetBasicInfo(enc.get(), &info) != JXL_ENC_SUCCESS) return {};
     JxlColorEncoding colour;
-    JxlColorEncodingSetToSRGB(&colour, s.grey);
+    if (s.linear) JxlColorEncodingSetToLinearSRGB(&colour, s.grey);
+    else JxlColorEncodingSetToSRGB(&colour, s.grey);
     JxlEncoderSetColorEncoding(enc.get(), &colour);
     if (s.exifOrientation != 0) {
         // A TIFF header and one IFD with the Orientation tag, behind the
@@ -119,7 +122,14 @@ inline uint32_t JxlShown(const JxlSpec& s, int x, int y) {
     const int frame = JxlInLayer(s, x, y) ? 1 : 0;
     const unsigned a = s.alpha ? JxlTo8(JxlSample(s, x, y, 3, frame)) : 255;
     uint32_t out = 0;
-    for (int c = 0; c < 3; ++c) out = out << 8 | (JxlTo8(JxlSample(s, x, y, s.grey ? 0 : c, frame)) * a + 127) / 255;
+    for (int c = 0; c < 3; ++c) {
+        unsigned v = JxlTo8(JxlSample(s, x, y, s.grey ? 0 : c, frame));
+        if (s.linear) {  // in sRGB's curve
+            const double l = v / 255.0;
+            v = unsigned(std::lround(255 * (l <= 0.0031308 ? 12.92 * l : 1.055 * std::pow(l, 1 / 2.4) - 0.055)));
+        }
+        out = out << 8 | (v * a + 127) / 255;
+    }
     return out;
 }
 

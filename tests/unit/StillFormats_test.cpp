@@ -154,6 +154,7 @@ std::vector<Kind> Kinds() {
         Jxl("grey and alpha, 16 bits", {.grey = true, .alpha = true, .sixteen = true}),
         Jxl("lossy", {.width = 40, .height = 30, .lossless = false}),
         Jxl("lossy with alpha", {.width = 40, .height = 30, .lossless = false, .alpha = true}),
+        Jxl("lossy, in linear light, shown in sRGB", {.width = 40, .height = 30, .lossless = false, .linear = true}),
         Jxl("in the box container", {.container = true}),
         Jxl("animated, its first frame", {.alpha = true, .animated = true}),
         Jxl("still, a second frame replacing a part of the first", {.layered = true}),
