@@ -65,8 +65,8 @@ private:
 // Reads the file once into `fileBytes` (its storage kept for the next
 // image), then decodes it as above. A missing file, a folder, a pipe or a
 // file larger than any bitmap we hold fails with `out` empty. With
-// `orientation`, the picture's EXIF orientation is given there (Normal for
-// a failure); `out` stays as stored.
+// `orientation`, the picture's EXIF orientation (a JPEG XL's own) is given
+// there (Normal for a failure); `out` stays as stored.
 bool LoadImageFile(const std::string& path, std::vector<uint8_t>& fileBytes, Bitmap& out,
                    Orientation* orientation = nullptr);
 
