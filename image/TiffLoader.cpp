@@ -25,6 +25,18 @@ struct TiffDecoder::Context {
     int band = 0;  // rows per piece: a strip, or a row of tiles
     bool greyAlpha = false;  // libtiff leaves these not premultiplied
     std::vector<uint32_t> raster;
+    // Grey or RGB pictures of 8 or 16 bits in strips, the common kinds, are
+    // read a row at a time and turned into ours directly: a strip may hold
+    // the whole picture, and libtiff's RGBA reader makes a strip at once
+    // (and drops the alpha of 16-bit grey).
+    bool byRow = false;
+    int colours = 0;         // 1 grey, 3 RGB
+    int samples = 0;         // colours and an alpha or other extra sample
+    bool sixteen = false;
+    bool invert = false;     // white is 0
+    bool composeAlpha = false;  // an alpha not yet multiplied in
+    std::vector<uint8_t> line;    // a row's samples, in 8 bits
+    std::vector<uint16_t> wide;   // a row of 16-bit samples as read
     int handed = 0;
 
     ~Context() {
@@ -77,6 +89,8 @@ bool Passed(StepDeadline deadline) {
 
 int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
+void ChooseRows(Ctx& c, uint16_t photometric);
+
 struct OptionsFree {
     void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
 };
@@ -115,6 +129,71 @@ bool Open(Ctx& c) {
     TIFFGetFieldDefaulted(c.tiff, TIFFTAG_PHOTOMETRIC, &photometric);
     c.greyAlpha = c.image.alpha == EXTRASAMPLE_UNASSALPHA &&
                   (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
+    ChooseRows(c, photometric);
+    return true;
+}
+
+// Whether the picture is a kind read a row at a time (see Context::byRow).
+void ChooseRows(Ctx& c, uint16_t photometric) {
+    uint16_t bits = 0, samples = 0, planar = 0, format = 0, extras = 0;
+    uint16_t* extraKinds = nullptr;
+    TIFFGetFieldDefaulted(c.tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(c.tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(c.tiff, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(c.tiff, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(c.tiff, TIFFTAG_EXTRASAMPLES, &extras, &extraKinds);
+    const int colours = photometric == PHOTOMETRIC_RGB ? 3
+                        : photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE ? 1
+                                                                                                         : 0;
+    if (colours == 0 || TIFFIsTiled(c.tiff) || (bits != 8 && bits != 16) || format != SAMPLEFORMAT_UINT ||
+        extras > 1 || samples != colours + extras || (samples > 1 && planar != PLANARCONFIG_CONTIG))
+        return;
+    if (TIFFScanlineSize64(c.tiff) != uint64_t(c.width) * samples * (bits / 8)) return;
+    c.byRow = true;
+    c.colours = colours;
+    c.samples = samples;
+    c.sixteen = bits == 16;
+    c.invert = photometric == PHOTOMETRIC_MINISWHITE;
+    // An extra sample of no stated kind is taken as libtiff's RGBA reader
+    // takes it: as nothing, or as an alpha already multiplied in.
+    c.composeAlpha = extras == 1 && extraKinds[0] == EXTRASAMPLE_UNASSALPHA;
+}
+
+void PutRow(Ctx& c, int y) {
+    if (c.sixteen) {
+        // Rounded to the nearest, as libtiff reduces colour samples.
+        for (size_t i = 0; i < c.line.size(); ++i) c.line[i] = uint8_t((c.wide[i] * 255u + 32767u) / 65535u);
+    }
+    const uint8_t* from = c.line.data();
+    uint8_t* to = c.out->Row(y);
+    const int n = c.samples;
+    if (c.colours == 3 && !c.composeAlpha) {
+        // The common case, kept to a plain loop.
+        for (int x = 0; x < c.width; ++x, from += n, to += 3) to[0] = from[2], to[1] = from[1], to[2] = from[0];
+    } else {
+        for (int x = 0; x < c.width; ++x, from += n, to += 3) {
+            unsigned rgb[3];
+            for (int k = 0; k < 3; ++k) rgb[k] = from[c.colours == 3 ? k : 0];
+            if (c.invert)
+                for (unsigned& v : rgb) v = 255 - v;
+            if (c.composeAlpha && from[n - 1] != 255)
+                for (unsigned& v : rgb) v = (v * from[n - 1] + 127) / 255;
+            to[0] = uint8_t(rgb[2]), to[1] = uint8_t(rgb[1]), to[2] = uint8_t(rgb[0]);
+        }
+    }
+    c.out->RowsDone(y, 1);
+}
+
+// Reads rows until the deadline; false for a damaged file.
+bool ReadRows(Ctx& c, StepDeadline deadline) {
+    while (c.handed < c.height) {
+        const int y = c.handed++;
+        // Every row is decoded, in order; only the rows shown are turned into ours.
+        void* to = c.sixteen ? static_cast<void*>(c.wide.data()) : c.line.data();
+        if (TIFFReadScanline(c.tiff, to, uint32_t(y), 0) != 1) return false;
+        if (c.out->NextRowWanted(y) == y) PutRow(c, y);
+        if ((y & 7) == 7 && Passed(deadline)) break;
+    }
     return true;
 }
 
@@ -167,9 +246,18 @@ Decoder::State TiffDecoder::Step(StepDeadline deadline) {
                 // any of it is asked for.
                 Bitmap::CheckSize(c.width, c.height, 32);
                 c.out->Begin(c.width, c.height, 24);
-                c.raster.resize(size_t(c.width) * size_t(c.band));
+                if (c.byRow) {
+                    c.line.resize(size_t(c.width) * size_t(c.samples));
+                    if (c.sixteen) c.wide.resize(c.line.size());
+                } else {
+                    c.raster.resize(size_t(c.width) * size_t(c.band));
+                }
                 if (Passed(deadline)) return state_;
             }
+        }
+        if (ok && c.byRow) {
+            ok = ReadRows(c, deadline);
+            if (ok && c.handed < c.height) return state_;
         }
         while (ok && c.handed < c.height) {
             const int rows = std::min(c.band, c.height - c.handed);

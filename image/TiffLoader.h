@@ -15,9 +15,10 @@ bool SniffTiff(std::span<const uint8_t> head);
 
 // Decodes a TIFF's first page into 24-bit rows in DIB byte order (B, G, R),
 // as stored: the Orientation tag is the load's to apply, like EXIF's.
-// Whatever libtiff can turn into RGBA is read, a strip or a row of tiles per
-// piece; transparency is composed onto black and 16-bit channels reduced to
-// 8. The bytes are read from memory, never from a file. Any error, a cut
+// Grey and RGB pictures in strips are read a few rows per piece, whatever
+// their strips hold; whatever else libtiff can turn into RGBA, a strip or a
+// row of tiles per piece. Transparency is composed onto black and 16-bit
+// channels reduced to 8. The bytes are read from memory, never from a file. Any error, a cut
 // file included, fails the decode.
 class TiffDecoder final : public Decoder {
 public:

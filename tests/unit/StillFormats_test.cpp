@@ -138,6 +138,12 @@ std::vector<Kind> Kinds() {
         Tiff("RGBA, premultiplied", {.samples = 4, .associated = true}),
         Tiff("grey", {.samples = 1}),
         Tiff("grey and alpha", {.samples = 2}),
+        Tiff("grey, white as 0, in one LZW strip", {.samples = 1, .minIsWhite = true, .rowsPerStrip = 5,
+                                                    .compression = COMPRESSION_LZW}),
+        Tiff("grey and alpha, white as 0", {.samples = 2, .minIsWhite = true}),
+        Tiff("grey and alpha, 16 bits, white as 0", {.samples = 2, .bits = 16, .minIsWhite = true}),
+        Tiff("RGBA, premultiplied, in one Deflate strip",
+             {.samples = 4, .associated = true, .rowsPerStrip = 5, .compression = COMPRESSION_ADOBE_DEFLATE}),
         Tiff("palette", {.palette = true}),
         Tiff("RGB, 16 bits", {.bits = 16}),
         Tiff("RGBA, 16 bits, big-endian", {.samples = 4, .bits = 16, .bigEndian = true}),
@@ -219,6 +225,23 @@ TEST(StillFormats, EveryKindShowsItsPixelsOnBlack) {
                             << "at " << x << "," << y << ", channel " << c << ", piece " << piece;
                 }
         }
+    }
+}
+
+// A TIFF whose whole picture is one compressed strip, as some programs
+// save, still comes a few rows a step: libtiff reads it a row at a time.
+TEST(StillFormats, ATiffInOneStripIsReadAFewRowsAStep) {
+    for (const int samples : {1, 3}) {
+        SCOPED_TRACE(samples);
+        const auto bytes = testutil::BuildTiff(
+            {.width = 20, .height = 400, .samples = samples, .rowsPerStrip = 400, .compression = COMPRESSION_LZW});
+        TiffDecoder decoder;
+        Bitmap out;
+        PictureSink sink(out);
+        decoder.Start(bytes, sink, 7);
+        int steps = 0;
+        while (decoder.Step(std::chrono::steady_clock::now()) == Decoder::State::Working) ++steps;
+        EXPECT_GE(steps, 400 / 16);
     }
 }
 

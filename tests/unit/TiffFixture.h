@@ -19,6 +19,7 @@ struct TiffSpec {
     int samples = 3;        // 1 grey, 2 grey and alpha, 3 RGB, 4 RGBA
     int bits = 8;           // 8 or 16
     bool palette = false;   // one sample of 8 bits through a colour map
+    bool minIsWhite = false;  // grey stored with white as 0
     bool associated = false;  // alpha premultiplied in the file
     int rowsPerStrip = 2;
     int tile = 0;           // tiles of tile x tile pixels instead of strips
@@ -38,6 +39,7 @@ inline uint32_t TiffShown(const TiffSpec& s, int x, int y) {
     uint32_t out = 0;
     for (int c = 0; c < 3; ++c) {
         unsigned v = TiffValue(x, y, s.samples <= 2 && !s.palette ? 0 : c);
+        if (s.minIsWhite) v = 255 - v;
         if (!s.associated) v = (v * a + 127) / 255;
         else v = v * a / 255;  // what the file holds is already multiplied
         out = out << 8 | v;
@@ -61,7 +63,10 @@ inline std::vector<uint8_t> BuildTiff(const TiffSpec& s) {
         TIFFSetField(t, TIFFTAG_COMPRESSION, s.compression);
         if (s.compression == COMPRESSION_JPEG) TIFFSetField(t, TIFFTAG_JPEGQUALITY, 95);
         TIFFSetField(t, TIFFTAG_PHOTOMETRIC,
-                     s.palette ? PHOTOMETRIC_PALETTE : samples <= 2 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+                     s.palette           ? PHOTOMETRIC_PALETTE
+                     : samples > 2       ? PHOTOMETRIC_RGB
+                     : s.minIsWhite      ? PHOTOMETRIC_MINISWHITE
+                                         : PHOTOMETRIC_MINISBLACK);
         if (alpha && !s.palette) {
             const uint16_t extra = s.associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
             TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
