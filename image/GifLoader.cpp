@@ -94,14 +94,19 @@ void PutRow(Ctx& c, int y, const uint8_t* indices) {
     c.out->RowsDone(y, 1);
 }
 
-// Hands on canvas rows up to `limit`; the picture's rows come from
-// `picture` (row r at r * fw), or none for the rows outside it.
-void HandOn(Ctx& c, int limit, const uint8_t* picture, bool whole) {
-    for (; c.handed < limit; ++c.handed) {
-        const int r = c.handed - c.top;
+// Hands on canvas rows up to `limit`, those the sink wants, until the
+// deadline; true once all are. The picture's rows come from `picture` (row
+// r at r * fw), or none for the rows outside it.
+bool HandOn(Ctx& c, int limit, const uint8_t* picture, bool whole, StepDeadline deadline = kNoDeadline) {
+    while (c.handed < limit) {
+        const int y = c.handed++;
+        const int r = y - c.top;
         const bool inside = r >= 0 && r < c.fh;
-        PutRow(c, c.handed, !inside ? nullptr : whole ? picture + size_t(r) * size_t(c.fw) : picture);
+        if (c.out->NextRowWanted(y) == y)
+            PutRow(c, y, !inside ? nullptr : whole ? picture + size_t(r) * size_t(c.fw) : picture);
+        if ((y & 15) == 15 && Passed(deadline)) break;
     }
+    return c.handed == limit;
 }
 
 }  // namespace
@@ -163,7 +168,7 @@ Decoder::State GifDecoder::Step(StepDeadline deadline) {
             if (!c.interlaced) HandOn(c, c.top + c.decoded, line, false);
             if ((c.decoded & 15) == 0 && Passed(deadline)) return state_;
         }
-        if (ok) HandOn(c, c.height, c.indices.data(), c.interlaced);
+        if (ok && !HandOn(c, c.height, c.indices.data(), c.interlaced, deadline)) return state_;
     } catch (const std::exception&) {
         ok = false;  // too large, or memory ran out
     }

@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <vector>
 
 #include "image/Compose.h"
@@ -23,10 +24,13 @@ struct PngDecoder::Context {
     size_t piece = 0;  // input per call; 0 gives it all at once
     RowSink* out = nullptr;
     int width = 0, height = 0;
+    int channels = 4;  // B, G, R and A when anything may be see-through; else B, G, R
     bool interlaced = false;
-    // Interlaced pictures come in seven passes over the whole picture: they
-    // are gathered here (B, G, R, A) and handed on once complete.
-    std::vector<uint8_t> whole;
+    // Interlaced pictures come in seven passes over the whole picture: the
+    // rows the sink wants are gathered here, in `slot[y]` (-1 for a row it
+    // does not want), and handed on once complete.
+    std::unique_ptr<uint8_t[]> whole;
+    std::vector<int> slot;
     int nextOut = 0;  // the next gathered row to hand on
     bool ended = false;   // the end of the file's image data was read
     bool refused = false; // the sink refused the size, or memory ran out
@@ -51,24 +55,46 @@ bool Passed(StepDeadline deadline) {
     return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
 }
 
+// Room for the rows the sink wants, left as it is: the seven passes
+// together write every pixel of a row.
+void Gather(Ctx& c) {
+    c.slot.assign(size_t(c.height), -1);
+    int wanted = 0;
+    for (int y = 0; (y = c.out->NextRowWanted(y)) < c.height; ++y) c.slot[size_t(y)] = wanted++;
+    c.whole.reset(new uint8_t[size_t(c.width) * size_t(c.channels) * size_t(wanted)]);
+}
+
+uint8_t* Gathered(Ctx& c, int y) {
+    return c.whole.get() + size_t(c.slot[size_t(y)]) * size_t(c.width) * size_t(c.channels);
+}
+
+void Put(Ctx& c, const uint8_t* row, int y) {
+    if (c.channels == 4) ComposeOnBlack(row, c.out->Row(y), c.width);
+    else std::memcpy(c.out->Row(y), row, size_t(c.width) * 3);
+    c.out->RowsDone(y, 1);
+}
+
 void OnInfo(png_structp png, png_infop info) {
     Ctx& c = Of(png);
     png_set_expand(png);  // palette to RGB, small greys to 8 bits, tRNS to alpha
     png_set_scale_16(png);
     png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    // An opaque picture's rows come out as ours are, to be copied as they are.
+    const bool alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) != 0 ||
+                       png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (alpha) png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    c.channels = alpha ? 4 : 3;
     png_set_bgr(png);
     c.interlaced = png_set_interlace_handling(png) > 1;
     png_read_update_info(png, info);
     c.width = int(png_get_image_width(png, info));
     c.height = int(png_get_image_height(png, info));
-    if (png_get_rowbytes(png, info) != size_t(c.width) * 4) png_error(png, "layout");
+    if (png_get_rowbytes(png, info) != size_t(c.width) * size_t(c.channels)) png_error(png, "layout");
     try {
         // Before any pixel is made: a picture too large fails here.
         if (c.interlaced) Bitmap::CheckSize(c.width, c.height, 32);
         c.out->Begin(c.width, c.height, 24);
-        if (c.interlaced) c.whole.assign(size_t(c.width) * 4 * size_t(c.height), 0);
-        else c.whole.resize(size_t(c.width) * 4);
+        if (c.interlaced) Gather(c);
     } catch (const std::exception&) {
         c.refused = true;
     }
@@ -79,11 +105,12 @@ void OnRow(png_structp png, png_bytep row, png_uint_32 y, int) {
     Ctx& c = Of(png);
     if (row == nullptr || y >= png_uint_32(c.height)) return;
     if (c.interlaced) {
-        png_progressive_combine_row(png, c.whole.data() + size_t(y) * size_t(c.width) * 4, row);
+        if (c.slot[y] >= 0) png_progressive_combine_row(png, Gathered(c, int(y)), row);
         return;
     }
-    ComposeOnBlack(row, c.out->Row(int(y)), c.width);
-    c.out->RowsDone(int(y), 1);
+    // Rows the sink does not look at are decoded and let go.
+    if (c.out->NextRowWanted(int(y)) != int(y)) return;
+    Put(c, row, int(y));
 }
 
 void OnEnd(png_structp png, png_infop) { Of(png).ended = true; }
@@ -103,10 +130,8 @@ bool Open(Ctx* c) {
 
 // Hands gathered rows on until the deadline; true once all are.
 bool HandOn(Ctx& c, StepDeadline deadline) {
-    const size_t stride = size_t(c.width) * 4;
     while (c.nextOut < c.height) {
-        ComposeOnBlack(c.whole.data() + size_t(c.nextOut) * stride, c.out->Row(c.nextOut), c.width);
-        c.out->RowsDone(c.nextOut, 1);
+        if (c.slot[size_t(c.nextOut)] >= 0) Put(c, Gathered(c, c.nextOut), c.nextOut);
         if ((++c.nextOut & 15) == 0 && Passed(deadline)) break;
     }
     return c.nextOut == c.height;

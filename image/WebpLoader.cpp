@@ -42,6 +42,7 @@ bool Passed(StepDeadline deadline) {
 // Hands on the rows the library has finished, `last` of them in all.
 void HandOn(Ctx& c, const uint8_t* bgra, int stride, int last) {
     for (; c.handed < last; ++c.handed) {
+        if (c.out->NextRowWanted(c.handed) != c.handed) continue;
         ComposeOnBlack(bgra + size_t(c.handed) * size_t(stride), c.out->Row(c.handed), c.width);
         c.out->RowsDone(c.handed, 1);
     }

@@ -5,11 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "image/GifLoader.h"
 #include "image/JxlLoader.h"
+#include "image/PngLoader.h"
+#include "image/TiffLoader.h"
+#include "image/WebpLoader.h"
+#include "tests/unit/GifFixture.h"
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/JxlFixture.h"
+#include "tests/unit/PngFixture.h"
 #include "tests/unit/TempDir.h"
 #include "tests/unit/TestFiles.h"
+#include "tests/unit/TiffFixture.h"
+#include "tests/unit/WebpFixture.h"
 
 namespace pelumir {
 namespace {
@@ -205,6 +213,55 @@ TEST(ImagePreparation, AJpegXlIsTurnedByItsOwnOrientationOnly) {
             if (keep) ExpectSameBitmap(source, stored);
             ExpectSameBitmap(frame, want);
         }
+}
+
+// Far taller than the frame, so most rows are decoded and let go: fitted
+// row by row in pieces, each gives the frame its whole picture gives.
+TEST(ImagePreparation, OtherFormatsLetGoOfTheRowsTheFrameNeverShows) {
+    testutil::TempDir dir;
+    constexpr int w = 30, h = 700;
+    struct File {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        bool (*decode)(const uint8_t*, size_t, Bitmap&);
+    };
+    const File files[] = {
+        {"opaque.png", testutil::BuildPng({.width = w, .height = h}), DecodePng},
+        {"grey-transparent.png",
+         testutil::BuildPng({.width = w, .height = h, .colorType = PNG_COLOR_TYPE_GRAY_ALPHA}), DecodePng},
+        {"interlaced.png", testutil::BuildPng({.width = w, .height = h, .interlaced = true}), DecodePng},
+        {"interlaced-transparent.png",
+         testutil::BuildPng({.width = w, .height = h, .colorType = PNG_COLOR_TYPE_RGB_ALPHA, .interlaced = true}),
+         DecodePng},
+        {"interlaced.gif",
+         testutil::BuildGif({.width = w, .height = h, .frameWidth = w, .frameHeight = h, .interlaced = true}),
+         DecodeGif},
+        {"inset.gif", testutil::BuildGif({.width = w, .height = h, .left = 3, .top = 90, .frameWidth = 20, .frameHeight = 500}),
+         DecodeGif},
+        {"transparent.webp", testutil::BuildWebp({.width = w, .height = h, .alpha = true}), DecodeWebp},
+        {"one-strip.tif",
+         testutil::BuildTiff({.width = w, .height = h, .rowsPerStrip = h, .compression = COMPRESSION_LZW}), DecodeTiff},
+        {"grey-alpha.tif", testutil::BuildTiff({.width = w, .height = h, .samples = 2, .rowsPerStrip = 64}), DecodeTiff},
+        {"palette.tif", testutil::BuildTiff({.width = w, .height = h, .palette = true, .rowsPerStrip = 64}), DecodeTiff},
+    };
+    ImagePreparation prep;
+    prep.OtherFormats(true);
+    for (const File& file : files) {
+        SCOPED_TRACE(file.name);
+        const std::string path = dir / file.name;
+        testutil::Spit(path, std::string(file.bytes.begin(), file.bytes.end()));
+        Bitmap whole, want;
+        ASSERT_TRUE(file.decode(file.bytes.data(), file.bytes.size(), whole));
+        want.Allocate(200, 150, 32);
+        DrawFitted(whole, want, 200, 150, Orientation::Normal);
+        for (size_t piece : {size_t(7), kPreparePieceBytes}) {
+            PrepareInPieces(prep, path, 200, 150, piece, false);
+            ASSERT_TRUE(prep.Loaded());
+            Bitmap source, frame;
+            prep.TakeInto(source, frame);
+            ExpectSameBitmap(frame, want);
+        }
+    }
 }
 
 }  // namespace
