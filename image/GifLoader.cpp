@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <vector>
 
 namespace pelumir {
@@ -20,7 +21,9 @@ struct GifDecoder::Context {
     int left = 0, top = 0, fw = 0, fh = 0;  // the first picture on it
     bool interlaced = false;
     uint32_t colours[256] = {};  // B, G, R as 0x00RRGGBB; unused and transparent ones black
-    std::vector<uint8_t> indices;  // one row, or the whole picture when interlaced
+    // One row, or the whole picture when interlaced; left as it is, since
+    // every line is read into it before any is shown.
+    std::unique_ptr<uint8_t[]> indices;
     int decoded = 0;  // picture rows read from the file
     int handed = 0;   // canvas rows given to the sink
 
@@ -140,14 +143,14 @@ Decoder::State GifDecoder::Step(StepDeadline deadline) {
                 // Before any pixel: the sink refuses a canvas too large.
                 if (c.interlaced) Bitmap::CheckSize(c.fw, c.fh, 8);
                 c.out->Begin(c.width, c.height, 24);
-                c.indices.resize(size_t(c.fw) * size_t(c.interlaced ? c.fh : 1));
+                c.indices.reset(new uint8_t[size_t(c.fw) * size_t(c.interlaced ? c.fh : 1)]);
                 if (Passed(deadline)) return state_;
             }
         }
         while (ok && c.decoded < c.fh) {
             // An interlaced picture's lines come in four passes: DGifGetLine
             // is asked for them in the order they are stored.
-            uint8_t* line = c.indices.data();
+            uint8_t* line = c.indices.get();
             if (c.interlaced) {
                 static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
                 int n = c.decoded, pass = 0;
@@ -168,7 +171,7 @@ Decoder::State GifDecoder::Step(StepDeadline deadline) {
             if (!c.interlaced) HandOn(c, c.top + c.decoded, line, false);
             if ((c.decoded & 15) == 0 && Passed(deadline)) return state_;
         }
-        if (ok && !HandOn(c, c.height, c.indices.data(), c.interlaced, deadline)) return state_;
+        if (ok && !HandOn(c, c.height, c.indices.get(), c.interlaced, deadline)) return state_;
     } catch (const std::exception&) {
         ok = false;  // too large, or memory ran out
     }
