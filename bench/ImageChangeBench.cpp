@@ -133,7 +133,7 @@ double FileBytes(const std::string& path) {
 }
 
 struct Inputs {
-    std::string jpeg2, jpeg12, jpeg24, progressive12, bmp12, jpeg24Turned;
+    std::string jpeg2, jpeg12, jpeg24, progressive12, bmp12, jpeg24Turned, tiny;
 };
 
 // The same file with the EXIF orientation a camera held upright writes (6:
@@ -151,13 +151,14 @@ const Inputs& MakeInputs() {
     static const Inputs inputs = [] {
         const std::string dir = bench::WorkDir();
         Inputs in{dir + "/2mp.jpg", dir + "/12mp.jpg", dir + "/24mp.jpg", dir + "/12mp-progressive.jpg", dir + "/12mp.bmp",
-                  dir + "/24mp-orientation6.jpg"};
+                  dir + "/24mp-orientation6.jpg", dir + "/tiny.jpg"};
         WriteJpeg(in.jpeg2, 1728, 1152, false);
         WriteJpeg(in.jpeg12, 4000, 3000, false);
         WriteJpeg(in.jpeg24, 6000, 4000, false);
         WriteJpeg(in.progressive12, 4000, 3000, true);
         WriteBmp24(in.bmp12, 4000, 3000);
         WriteTurnedCopy(in.jpeg24, in.jpeg24Turned);
+        WriteJpeg(in.tiny, 64, 48, false);
         // How much the coder has to chew on; camera photos have 2 to 4 bits per pixel.
         bench::Print("input_12mp_baseline_bits_per_pixel", FileBytes(in.jpeg12) * 8.0 / 12e6);
         bench::Print("input_24mp_baseline_bits_per_pixel", FileBytes(in.jpeg24) * 8.0 / 24e6);
@@ -375,6 +376,11 @@ const bench::Register kPrepared("prepared_change", [] {
     const ProbeRun looked24 = RunViewerProbe(1000, 20, jpeg24);
     PrintClick("click_after_1s_look_24mp_baseline", looked24);
     if (looked24.peakKiB > 0) bench::Print("memory_peak_after_20_looked_changes_24mp_mib", looked24.peakKiB / 1024.0);
+    // The same with pictures of 64 x 48: what the process holds whatever the
+    // pictures' size (its libraries and the screen-sized frames).
+    const ProbeRun lookedTiny = RunViewerProbe(1000, 20, TwoCopies(in.tiny));
+    if (lookedTiny.peakKiB > 0)
+        bench::Print("memory_peak_after_20_looked_changes_64x48_mib", lookedTiny.peakKiB / 1024.0);
     const ProbeRun rotate24 = RunViewerProbe(1000, 20, jpeg24, "--rotate ");
     if (rotate24.peakKiB > 0)
         bench::Print("rotate_mode_memory_peak_after_20_looked_changes_24mp_mib", rotate24.peakKiB / 1024.0);
