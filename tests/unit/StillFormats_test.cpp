@@ -93,6 +93,7 @@ Kind Heif(const std::string& name, const testutil::HeifSpec& spec) {
 std::vector<Kind> Kinds() {
     using testutil::PngSpec;
     PngSpec tall, rgb, rgba, grey, grey1, greyAlpha, palette, clearPalette, rgb16, rgba16, interlaced, animated;
+    PngSpec interlacedRgb16, interlacedClearPalette;
     rgba.colorType = rgba16.colorType = interlaced.colorType = PNG_COLOR_TYPE_RGBA;
     grey.colorType = grey1.colorType = PNG_COLOR_TYPE_GRAY;
     grey1.bitDepth = 1;
@@ -105,6 +106,10 @@ std::vector<Kind> Kinds() {
     interlaced.width = 11, interlaced.height = 37;
     tall.width = 64, tall.height = 150;  // many pieces, rows handed on between them
     animated.animated = true;
+    // Opaque, so rows are gathered as they are shown; see-through, with an alpha added.
+    interlacedRgb16 = rgb16, interlacedClearPalette = clearPalette;
+    interlacedRgb16.interlaced = interlacedClearPalette.interlaced = true;
+    interlacedRgb16.height = interlacedClearPalette.height = 19;
     return {
         Png("RGB", rgb),
         Png("RGB, tall", tall),
@@ -117,6 +122,8 @@ std::vector<Kind> Kinds() {
         Png("RGB, 16 bits", rgb16),
         Png("RGBA, 16 bits", rgba16),
         Png("interlaced RGBA", interlaced),
+        Png("interlaced RGB, 16 bits", interlacedRgb16),
+        Png("interlaced palette with see-through entries", interlacedClearPalette),
         Png("animated, its default picture", animated),
         Webp("lossless", {}),
         Webp("lossless with alpha", {.alpha = true}),
@@ -131,6 +138,8 @@ std::vector<Kind> Kinds() {
             {.width = 9, .height = 8, .left = 2, .top = 3, .frameWidth = 4, .frameHeight = 3, .localMap = true,
              .transparent = 5}),
         Gif("picture past the canvas", {.width = 4, .height = 3, .left = 1, .top = 1}),
+        Gif("interlaced picture inside a larger canvas",
+            {.width = 9, .height = 30, .left = 1, .top = 6, .frameWidth = 5, .frameHeight = 17, .interlaced = true}),
         Gif("animated, its first frame", {.transparent = 0, .animated = true}),
         Tiff("RGB", {}),
         Tiff("RGB, one strip", {.rowsPerStrip = 5}),
