@@ -113,7 +113,16 @@ void OnRow(png_structp png, png_bytep row, png_uint_32 y, int) {
     Put(c, row, int(y));
 }
 
-void OnEnd(png_structp png, png_infop) { Of(png).ended = true; }
+// The end of the file's image data. A compressed stream that ends early
+// reaches here all the same, its last rows never made: libpng's count of
+// the rows and passes it has read tells.
+void OnEnd(png_structp png, png_infop) {
+    Ctx& c = Of(png);
+    const bool whole = c.interlaced ? png_get_current_pass_number(png) >= 7
+                                    : png_get_current_row_number(png) >= png_uint_32(c.height);
+    if (!whole) png_error(png, "rows missing");
+    c.ended = true;
+}
 
 // The only frame that calls into libpng: a failure jumps back here.
 bool Feed(Ctx* c, const uint8_t* data, size_t size) {

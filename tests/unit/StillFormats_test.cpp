@@ -293,6 +293,39 @@ TEST(StillFormats, JpegXlTurnsAsItsLibraryDoes) {
     }
 }
 
+// A PNG whose compressed image data ends, properly closed, before its last
+// row: libpng's progressive reader then reaches the end without a word, and
+// rows never made must not be shown (they would be whatever memory held).
+TEST(StillFormats, APngWhoseImageDataEndsEarlyFails) {
+    const auto chunk = [](std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+        for (int i = 0; i < 4; ++i) png.push_back(uint8_t(data.size() >> (24 - 8 * i)));
+        const size_t start = png.size();
+        png.insert(png.end(), type, type + 4);
+        png.insert(png.end(), data.begin(), data.end());
+        const uLong crc = crc32(0, png.data() + start, uInt(png.size() - start));
+        for (int i = 0; i < 4; ++i) png.push_back(uint8_t(crc >> (24 - 8 * i)));
+    };
+    // 5 x 4 RGB: 64 bytes of rows with their filter bytes as stored, 68
+    // interlaced; each cut leaves rows or passes out.
+    for (const auto& [interlaced, full] : {std::pair{false, 64}, std::pair{true, 68}})
+        for (int made : {full / 2, full - 1, full}) {
+            SCOPED_TRACE(std::to_string(made) + (interlaced ? " bytes, interlaced" : " bytes"));
+            std::vector<uint8_t> rows(size_t(made), 0), packed(200);
+            uLongf size = packed.size();
+            ASSERT_EQ(compress(packed.data(), &size, rows.data(), uLong(rows.size())), Z_OK);
+            packed.resize(size);
+            std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+            chunk(png, "IHDR", {0, 0, 0, 5, 0, 0, 0, 4, 8, 2, 0, 0, uint8_t(interlaced)});
+            chunk(png, "IDAT", packed);
+            chunk(png, "IEND", {});
+            for (size_t piece : {size_t(0), size_t(7)}) {
+                PngDecoder decoder;
+                Bitmap out;
+                EXPECT_EQ(Decode(decoder, png, out, piece), made == full) << "piece " << piece;
+            }
+        }
+}
+
 // A header alone that claims more than any bitmap may hold fails at once:
 // nothing of that size is asked for.
 TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
