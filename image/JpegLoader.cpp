@@ -190,16 +190,16 @@ int NextBatch(DecodeContext* ctx, int& count) {
     const int wanted = std::min(out.NextRowWanted(first), height - 1);
     if (wanted > first) {
         // The library makes rows in groups as high as the largest vertical
-        // sampling factor. Passing over rows from inside a group, short of
-        // the end of its band of blocks, leaves the group's other rows
-        // queued, and they come out later as the wrong rows: the group is
-        // finished first, its rows handed over as if wanted.
+        // sampling factor. A pass that starts inside a group and goes
+        // beyond it leaves the group's other rows queued, and they come
+        // out later as the wrong rows; a pass within the group is made
+        // right (those rows are made, without their colours). So the rest
+        // of the group is passed over on its own first.
         const int group = std::max(1, cinfo.max_v_samp_factor);
-        if (first % group != 0) {
-            count = std::min(count, group - first % group);
-            return first;
-        }
-        jpeg_skip_scanlines(&cinfo, JDIMENSION(wanted - first));
+        if (first % group != 0)
+            jpeg_skip_scanlines(&cinfo, JDIMENSION(std::min(group - first % group, wanted - first)));
+        if (wanted > int(cinfo.output_scanline))
+            jpeg_skip_scanlines(&cinfo, JDIMENSION(wanted - int(cinfo.output_scanline)));
         first = int(cinfo.output_scanline);
         count = std::min(RowSink::kMaxBatch, height - first);
     }
