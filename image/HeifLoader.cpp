@@ -1,5 +1,6 @@
 #include "image/HeifLoader.h"
 
+#include <dlfcn.h>
 #include <libheif/heif.h>
 
 #include <algorithm>
@@ -20,19 +21,66 @@ bool Passed(StepDeadline deadline) {
     return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
 }
 
-// libheif registers its codecs in heif_init; without it every decode fails
-// (or worse). Counted by the library, done once and never undone.
-void InitLibrary() {
-    static const bool done = [] {
-        heif_init(nullptr);
-        return true;
+// Every libheif function the decoder calls. The library (and the HEVC and
+// AV1 decoders it pulls in) is opened on the first HEIF file rather than
+// linked: linked, it costs every start of the program its loading and its
+// memory, though most users never show such a file.
+#define PELUMIR_HEIF_FUNCTIONS(X) \
+    X(heif_init) \
+    X(heif_context_alloc) \
+    X(heif_context_free) \
+    X(heif_context_set_maximum_image_size_limit) \
+    X(heif_context_read_from_memory_without_copy) \
+    X(heif_context_get_primary_image_handle) \
+    X(heif_image_handle_release) \
+    X(heif_image_handle_get_width) \
+    X(heif_image_handle_get_height) \
+    X(heif_image_handle_get_ispe_width) \
+    X(heif_image_handle_get_ispe_height) \
+    X(heif_image_handle_has_alpha_channel) \
+    X(heif_decoding_options_alloc) \
+    X(heif_decoding_options_free) \
+    X(heif_decode_image) \
+    X(heif_image_release) \
+    X(heif_image_get_width) \
+    X(heif_image_get_height) \
+    X(heif_image_get_plane_readonly) \
+    X(heif_image_get_bits_per_pixel_range) \
+    X(heif_image_is_premultiplied_alpha)
+
+struct HeifApi {
+#define PELUMIR_HEIF_MEMBER(name) decltype(&::name) name = nullptr;
+    PELUMIR_HEIF_FUNCTIONS(PELUMIR_HEIF_MEMBER)
+#undef PELUMIR_HEIF_MEMBER
+};
+
+// The library, opened and initialised once (libheif registers its codecs in
+// heif_init; counted by the library, never undone); null when it or one of
+// its functions is missing, and every HEIF file then fails.
+const HeifApi* Heif() {
+    static const HeifApi* const api = []() -> const HeifApi* {
+        void* lib = dlopen("libheif.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (lib == nullptr) return nullptr;
+        static HeifApi table;
+        bool found = true;
+#define PELUMIR_HEIF_LOOKUP(name) \
+    found = found && (table.name = reinterpret_cast<decltype(&::name)>(dlsym(lib, #name))) != nullptr;
+        PELUMIR_HEIF_FUNCTIONS(PELUMIR_HEIF_LOOKUP)
+#undef PELUMIR_HEIF_LOOKUP
+        if (!found) {
+            dlclose(lib);
+            return nullptr;
+        }
+        table.heif_init(nullptr);
+        return &table;
     }();
-    (void)done;
+    return api;
 }
 
 }  // namespace
 
 struct HeifDecoder::Context {
+    const HeifApi* h = nullptr;  // set while anything of the library is held
     std::span<const uint8_t> file;
     RowSink* out = nullptr;
     heif_context* heif = nullptr;
@@ -48,47 +96,51 @@ struct HeifDecoder::Context {
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
     ~Context() {
-        if (image != nullptr) heif_image_release(image);
-        if (handle != nullptr) heif_image_handle_release(handle);
-        if (heif != nullptr) heif_context_free(heif);
+        if (h == nullptr) return;
+        if (image != nullptr) h->heif_image_release(image);
+        if (handle != nullptr) h->heif_image_handle_release(handle);
+        if (heif != nullptr) h->heif_context_free(heif);
     }
 
     // Reads the header, checks the size, and decodes the whole picture.
     bool Decode() {
-        InitLibrary();
-        heif = heif_context_alloc();
+        h = Heif();
+        if (h == nullptr) return false;
+        heif = h->heif_context_alloc();
         if (heif == nullptr) return false;
-        heif_context_set_maximum_image_size_limit(heif, kMaxItemSide);
+        h->heif_context_set_maximum_image_size_limit(heif, kMaxItemSide);
         // The bytes stay put until the decode ends: no copy.
-        if (heif_context_read_from_memory_without_copy(heif, file.data(), file.size(), nullptr).code != heif_error_Ok)
-            return false;
-        if (heif_context_get_primary_image_handle(heif, &handle).code != heif_error_Ok) return false;
+        const heif_error read = h->heif_context_read_from_memory_without_copy(heif, file.data(), file.size(), nullptr);
+        if (read.code != heif_error_Ok) return false;
+        if (h->heif_context_get_primary_image_handle(heif, &handle).code != heif_error_Ok) return false;
         // Shown size (after crop and turn) and stored size; libheif holds
         // the picture at the larger, 4 bytes a pixel as we ask for it.
-        const int shownW = heif_image_handle_get_width(handle), shownH = heif_image_handle_get_height(handle);
-        const int storedW = heif_image_handle_get_ispe_width(handle), storedH = heif_image_handle_get_ispe_height(handle);
+        const int shownW = h->heif_image_handle_get_width(handle);
+        const int shownH = h->heif_image_handle_get_height(handle);
+        const int storedW = h->heif_image_handle_get_ispe_width(handle);
+        const int storedH = h->heif_image_handle_get_ispe_height(handle);
         if (shownW <= 0 || shownH <= 0) return false;
         Bitmap::CheckSize(std::max(shownW, storedW), std::max(shownH, storedH), 32);
 
-        alpha = heif_image_handle_has_alpha_channel(handle) != 0;
-        heif_decoding_options* options = heif_decoding_options_alloc();
+        alpha = h->heif_image_handle_has_alpha_channel(handle) != 0;
+        heif_decoding_options* options = h->heif_decoding_options_alloc();
         if (options == nullptr) return false;
         options->ignore_transformations = 0;
         options->convert_hdr_to_8bit = 1;
-        const heif_error decoded = heif_decode_image(
+        const heif_error decoded = h->heif_decode_image(
             handle, &image, heif_colorspace_RGB, alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
             options);
-        heif_decoding_options_free(options);
+        h->heif_decoding_options_free(options);
         if (decoded.code != heif_error_Ok || image == nullptr) return false;
 
-        width = heif_image_get_width(image, heif_channel_interleaved);
-        height = heif_image_get_height(image, heif_channel_interleaved);
-        pixels = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+        width = h->heif_image_get_width(image, heif_channel_interleaved);
+        height = h->heif_image_get_height(image, heif_channel_interleaved);
+        pixels = h->heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
         if (pixels == nullptr || width <= 0 || height <= 0 ||
-            heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved) != 8 ||
+            h->heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved) != 8 ||
             int64_t(stride) < int64_t(width) * (alpha ? 4 : 3))
             return false;
-        premultiplied = alpha && heif_image_is_premultiplied_alpha(image) != 0;
+        premultiplied = alpha && h->heif_image_is_premultiplied_alpha(image) != 0;
         out->Begin(width, height, 24);
         return true;
     }

@@ -1,6 +1,6 @@
 #pragma once
-// HEIC/HEIF and AVIF decoding through libheif: the only unit that includes
-// its header.
+// HEIC/HEIF and AVIF decoding through libheif, opened on first use: the only
+// unit that includes its header.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
