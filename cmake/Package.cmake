@@ -48,14 +48,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Pelumir developers <pelumir@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The linked libraries (Qt, libjpeg-turbo, libpng, libwebp, giflib, libtiff, libjxl, libexif, ICU, X11) come from dpkg-shlibdeps;
+# The linked libraries (Qt, libjpeg-turbo, libpng, libwebp, giflib, libtiff, libexif, ICU, X11) come from dpkg-shlibdeps;
 # Qt's X11 platform plugin ships in libqt6gui6, which the program links. What
-# is only loaded at run time is named here: libheif, opened when the first
-# HEIF file shows (at the version the functions we call need; it brings its
-# HEVC and AV1 decoders, libde265, libdav1d and libaom, as its own
-# dependencies), a Japanese font, so the interface never shows boxes, and the
+# is only loaded at run time is named here: libheif and libjxl, opened when
+# the first such file shows (at the versions the functions we call need;
+# libheif brings its HEVC and AV1 decoders, libde265, libdav1d and libaom, as
+# its own dependencies), a Japanese font, so the interface never shows boxes, and the
 # colour emoji font file names fall back to.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libheif1 (>= 1.13.0), fonts-ipafont-gothic | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libheif1 (>= 1.13.0), libjxl0.7 (>= 0.7.0), fonts-ipafont-gothic | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-urw-base35, fonts-noto-color-emoji")
 include(CPack)

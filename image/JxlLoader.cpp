@@ -1,7 +1,7 @@
 #include "image/JxlLoader.h"
 
+#include <dlfcn.h>
 #include <jxl/decode.h>
-#include <jxl/decode_cxx.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +14,76 @@
 
 namespace pelumir {
 
+namespace {
+
+// Every libjxl function the decoder calls. The library is opened on the
+// first JPEG XL file rather than linked: linked, it costs every start of the
+// program its loading, though most users never show such a file.
+#define PELUMIR_JXL_FUNCTIONS(X) \
+    X(JxlDecoderCreate) \
+    X(JxlDecoderDestroy) \
+    X(JxlDecoderSubscribeEvents) \
+    X(JxlDecoderSetKeepOrientation) \
+    X(JxlDecoderSetInput) \
+    X(JxlDecoderReleaseInput) \
+    X(JxlDecoderCloseInput) \
+    X(JxlDecoderProcessInput) \
+    X(JxlDecoderGetBasicInfo) \
+    X(JxlDecoderSetPreferredColorProfile) \
+    X(JxlDecoderSetImageOutCallback)
+
+struct JxlApi {
+#define PELUMIR_JXL_MEMBER(name) decltype(&::name) name = nullptr;
+    PELUMIR_JXL_FUNCTIONS(PELUMIR_JXL_MEMBER)
+#undef PELUMIR_JXL_MEMBER
+};
+
+// The library, opened once; null when it or one of its functions is
+// missing, and every JPEG XL file then fails.
+const JxlApi* Jxl() {
+    static const JxlApi* const api = []() -> const JxlApi* {
+        void* lib = dlopen("libjxl.so.0.7", RTLD_NOW | RTLD_LOCAL);
+        if (lib == nullptr) return nullptr;
+        static JxlApi table;
+        bool found = true;
+#define PELUMIR_JXL_LOOKUP(name) \
+    found = found && (table.name = reinterpret_cast<decltype(&::name)>(dlsym(lib, #name))) != nullptr;
+        PELUMIR_JXL_FUNCTIONS(PELUMIR_JXL_LOOKUP)
+#undef PELUMIR_JXL_LOOKUP
+        if (!found) {
+            dlclose(lib);
+            return nullptr;
+        }
+        return &table;
+    }();
+    return api;
+}
+
+// One decoder instance, destroyed through the table it was made with.
+class DecoderHandle {
+public:
+    DecoderHandle() = default;
+    DecoderHandle(const DecoderHandle&) = delete;
+    DecoderHandle& operator=(const DecoderHandle&) = delete;
+    ~DecoderHandle() {
+        if (dec_ != nullptr) api_->JxlDecoderDestroy(dec_);
+    }
+    // False when the library is missing or cannot make a decoder.
+    bool Make() {
+        api_ = Jxl();
+        dec_ = api_ == nullptr ? nullptr : api_->JxlDecoderCreate(nullptr);
+        return dec_ != nullptr;
+    }
+    JxlDecoder* get() const { return dec_; }
+    const JxlApi* operator->() const { return api_; }
+
+private:
+    const JxlApi* api_ = nullptr;
+    JxlDecoder* dec_ = nullptr;
+};
+
+}  // namespace
+
 struct JpegXlDecoder::Context {
     std::span<const uint8_t> file;
     size_t fed = 0;       // how much of the file the library has been given
@@ -21,7 +91,7 @@ struct JpegXlDecoder::Context {
     size_t piece = 0;
     RowSink* out = nullptr;
     Orientation before = Orientation::Normal;  // the sink's, given back on failure
-    JxlDecoderPtr dec;
+    DecoderHandle dec;  // calls go through it: c.dec->JxlDecoderXxx(c.dec.get(), ...)
     int width = 0, height = 0;
     bool alpha = false, premultiplied = false;
     bool broken = false;  // a callback could not keep its pixels
@@ -124,17 +194,17 @@ void OnPixels(void* opaque, size_t x, size_t y, size_t n, const void* pixels) {
 
 // Gives the library the next piece, after what it has not yet used.
 void Feed(Ctx& c) {
-    c.consumed = c.fed - JxlDecoderReleaseInput(c.dec.get());
+    c.consumed = c.fed - c.dec->JxlDecoderReleaseInput(c.dec.get());
     c.fed += std::min(c.piece, c.file.size() - c.fed);
-    JxlDecoderSetInput(c.dec.get(), c.file.data() + c.consumed, c.fed - c.consumed);
-    if (c.fed == c.file.size()) JxlDecoderCloseInput(c.dec.get());
+    c.dec->JxlDecoderSetInput(c.dec.get(), c.file.data() + c.consumed, c.fed - c.consumed);
+    if (c.fed == c.file.size()) c.dec->JxlDecoderCloseInput(c.dec.get());
 }
 
 // The size, from the header: the sink refuses a picture too large before
 // the library has made any of it.
 bool Begin(Ctx& c) {
     JxlBasicInfo info;
-    if (JxlDecoderGetBasicInfo(c.dec.get(), &info) != JXL_DEC_SUCCESS) return false;
+    if (c.dec->JxlDecoderGetBasicInfo(c.dec.get(), &info) != JXL_DEC_SUCCESS) return false;
     if (info.xsize == 0 || info.ysize == 0 || info.xsize > INT_MAX || info.ysize > INT_MAX) return false;
     c.width = int(info.xsize);
     c.height = int(info.ysize);
@@ -158,28 +228,31 @@ bool Begin(Ctx& c) {
 // the linear light the library picks when the file names another profile.
 void PreferSrgb(Ctx& c) {
     JxlBasicInfo info;
-    if (JxlDecoderGetBasicInfo(c.dec.get(), &info) != JXL_DEC_SUCCESS || info.uses_original_profile) return;
+    if (c.dec->JxlDecoderGetBasicInfo(c.dec.get(), &info) != JXL_DEC_SUCCESS || info.uses_original_profile) return;
     JxlColorEncoding srgb{};
     srgb.color_space = info.num_color_channels == 1 ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
     srgb.white_point = JXL_WHITE_POINT_D65;
     srgb.primaries = JXL_PRIMARIES_SRGB;
     srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
     srgb.rendering_intent = JXL_RENDERING_INTENT_PERCEPTUAL;
-    (void)JxlDecoderSetPreferredColorProfile(c.dec.get(), &srgb);
+    (void)c.dec->JxlDecoderSetPreferredColorProfile(c.dec.get(), &srgb);
 }
 
 bool Output(Ctx& c) {
     // Floats, not bytes: libjxl writes them as each group is made, where
     // its byte rows wait for the whole frame.
     const JxlPixelFormat format{c.alpha ? 4u : 3u, JXL_TYPE_FLOAT, JXL_NATIVE_ENDIAN, 0};
-    return JxlDecoderSetImageOutCallback(c.dec.get(), &format, OnPixels, &c) == JXL_DEC_SUCCESS;
+    return c.dec->JxlDecoderSetImageOutCallback(c.dec.get(), &format, OnPixels, &c) == JXL_DEC_SUCCESS;
 }
 
 }  // namespace
 
 bool SniffJxl(std::span<const uint8_t> head) {
-    const JxlSignature sig = JxlSignatureCheck(head.data(), head.size());
-    return sig == JXL_SIG_CODESTREAM || sig == JXL_SIG_CONTAINER;
+    // A bare codestream, or the container's signature box; told here without
+    // the library, which a look at a file's first bytes must not load.
+    static constexpr uint8_t kContainer[] = {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    if (head.size() >= 2 && head[0] == 0xFF && head[1] == 0x0A) return true;
+    return head.size() >= sizeof kContainer && std::memcmp(head.data(), kContainer, sizeof kContainer) == 0;
 }
 
 JpegXlDecoder::JpegXlDecoder() = default;
@@ -192,13 +265,11 @@ void JpegXlDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pi
     c.out = &out;
     c.before = out.PictureOrientation();
     c.piece = pieceBytes == 0 ? file.size() : std::min(pieceBytes, kMaxFeed);
-    c.dec = JxlDecoderMake(nullptr);
     state_ = State::Working;
     // The first frame is all that shows: an animation stops after it.
-    if (c.dec == nullptr ||
-        JxlDecoderSubscribeEvents(c.dec.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE) !=
-            JXL_DEC_SUCCESS ||
-        JxlDecoderSetKeepOrientation(c.dec.get(), JXL_TRUE) != JXL_DEC_SUCCESS) {
+    const int events = JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE;
+    if (!c.dec.Make() || c.dec->JxlDecoderSubscribeEvents(c.dec.get(), events) != JXL_DEC_SUCCESS ||
+        c.dec->JxlDecoderSetKeepOrientation(c.dec.get(), JXL_TRUE) != JXL_DEC_SUCCESS) {
         Cancel();
         return;
     }
@@ -210,7 +281,7 @@ Decoder::State JpegXlDecoder::Step(StepDeadline deadline) {
     Context& c = *ctx_;
     bool ok = false;
     for (;;) {
-        const JxlDecoderStatus status = JxlDecoderProcessInput(c.dec.get());
+        const JxlDecoderStatus status = c.dec->JxlDecoderProcessInput(c.dec.get());
         if (c.broken) break;
         if (status == JXL_DEC_NEED_MORE_INPUT) {
             // All the file given and more wanted: it was cut short.

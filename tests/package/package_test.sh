@@ -46,12 +46,12 @@ extra=$(cd "$tmp/root" && find . ! -type d | sed 's|^\./||' | sort | grep -vxF -
 
 # --- what it declares it needs
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libexif12' 'libjxl0\.7' 'libheif1 \(>= 1\.13' \
+for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libexif12' 'libjxl0\.7 \(>= 0\.7' 'libheif1 \(>= 1\.13' \
             'libicu[0-9]+' 'fonts-ipafont-gothic'; do
   grep -Eq "(^|[ ,|])$need( |,|$|\.)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
-# libheif is opened on first use: a start of the program must not load it.
-! readelf -d "$tmp/root/usr/lib/pelumir/pelumir" | grep -qE 'NEEDED.*\[libheif\.' || fail "the program links libheif"
+# libheif and libjxl are opened on first use: a start of the program must not load them.
+! readelf -d "$tmp/root/usr/lib/pelumir/pelumir" | grep -qE 'NEEDED.*\[lib(heif|jxl)\.' || fail "the program links libheif or libjxl"
 recommends=$(dpkg-deb -f "$deb" Recommends)
 grep -Eq "(^|[ ,|])fonts-noto-color-emoji( |,|$)" <<<"$recommends" || fail "Recommends lacks the emoji font: $recommends"
 
