@@ -48,7 +48,7 @@ window() {
 check_inside() {
   local id
   id=$(window "$1")
-  wait_until 5 inside "$id" || fail "$SCALE: '$1' is not inside the screen: $(outer "$id")"
+  wait_until 20 inside "$id" || fail "$SCALE: '$1' is not inside the screen: $(outer "$id")"
 }
 gone() { ! xdotool search --onlyvisible --name "$1"; }
 # designed_outer <window>: the frame included, the window is 544 x 378
@@ -70,7 +70,7 @@ for SCALE in ${SCALES[@]}; do
   E2E_PIDS+=($APP)
   MAIN=$(window '^PelumirVersion 1\.02$')
   check_inside '^PelumirVersion 1\.02$'
-  wait_until 5 designed_outer "$MAIN" || fail "$SCALE: the main window's outer size is not designed: $(outer "$MAIN")"
+  wait_until 20 designed_outer "$MAIN" || fail "$SCALE: the main window's outer size is not designed: $(outer "$MAIN")"
 
   for menu in "alt+o c:環境設定" "alt+h c:ヘルプ" "alt+h a:バージョン情報"; do
     keys=${menu%%:*}
@@ -89,7 +89,7 @@ for SCALE in ${SCALES[@]}; do
   s100=$(awk "BEGIN { print int($SCALE * 100) }")
   xdotool mousemove --window "$MAIN" --sync $(( 130 * s100 / 100 )) $(( 38 * s100 / 100 )) click 1
   BOX=$(window '^警告$')
-  wait_until 5 centred "$BOX" || fail "$SCALE: the message box is not centred: $(outer "$BOX")"
+  wait_until 20 centred "$BOX" || fail "$SCALE: the message box is not centred: $(outer "$BOX")"
   xdotool key Escape
   wait_until 10 gone '^警告$' || fail "$SCALE: the message box stayed"
 
