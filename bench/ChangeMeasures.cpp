@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -65,8 +66,9 @@ std::vector<std::string> TwoCopies(const std::string& path) {
 ProbeRun RunViewerProbe(int lookMs, int changes, const std::vector<std::string>& images, const char* mode) {
     const bool onScreen = !qEnvironmentVariableIsEmpty("DISPLAY");
     qputenv("QT_QPA_PLATFORM", onScreen ? "xcb" : "offscreen");
-    std::string command = "'" + QCoreApplication::applicationDirPath().toStdString() +
-                          "/bench-probe/pelumir-viewer-probe' " + mode + std::to_string(lookMs) + " " +
+    const bool otherFormats = std::strstr(mode, "--more-formats") != nullptr;
+    std::string command = "'" + QCoreApplication::applicationDirPath().toStdString() + "/bench-probe/pelumir-viewer-probe" +
+                          (otherFormats ? "-formats' " : "' ") + mode + std::to_string(lookMs) + " " +
                           std::to_string(changes);
     for (const std::string& image : images) command += " '" + image + "'";
     ProbeRun run;

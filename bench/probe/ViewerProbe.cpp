@@ -7,7 +7,8 @@
 // "djpeg_ms <ms>", then "peak_kib <VmHWM>". With --rotate first, the right
 // click turns pictures (so the whole picture is kept). With --more-formats,
 // the other formats are shown too, and a file that is no JPEG is decoded
-// by its format's own library instead of djpeg ("bare_ms <ms>").
+// by its format's own library instead of djpeg ("bare_ms <ms>"); that
+// takes pelumir-viewer-probe-formats, the same probe with those libraries.
 // pelumir-viewer-probe --show <images>...: a real show, full screen, each
 // picture on screen for a second, ending after the last; the caller reads
 // the peak memory from outside.
@@ -23,7 +24,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#ifdef PELUMIR_PROBE_BARE_DECODES
 #include "bench/probe/BareDecode.h"
+#endif
 #include "tests/unit/PeakMemory.h"
 #include "viewer/grpform.h"
 
@@ -96,9 +99,12 @@ int main(int argc, char** argv) {
         if (lookMs > 0) Look(lookMs);
         const auto& play = view.PlayList();
         const std::string& next = play[size_t(view.CurrentIndex() + 1) % play.size()];
+#ifdef PELUMIR_PROBE_BARE_DECODES
         const double bareStart = NowMs();
         if (config.MoreFormats && bench::BareDecode(next)) std::printf("bare_ms %.3f\n", NowMs() - bareStart);
-        else std::printf("djpeg_ms %.3f\n", DjpegMs(next));
+        else
+#endif
+            std::printf("djpeg_ms %.3f\n", DjpegMs(next));
         const double start = NowMs();
         LeftClick(&view);
         // Reading a pixel back from the display returns only after every
