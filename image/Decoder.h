@@ -4,6 +4,7 @@
 // order, to a sink that keeps them or fits them into a frame.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -84,6 +85,35 @@ public:
 
 // Runs `decode` over the whole file at once into `out`; false leaves `out` empty.
 bool DecodeWhole(Decoder& decode, std::span<const uint8_t> file, Bitmap& out);
+
+// The same with a decoder of type D made for it.
+template <class D>
+bool DecodeWith(const uint8_t* data, size_t size, Bitmap& out) {
+    D decode;
+    return DecodeWhole(decode, {data, size}, out);
+}
+
+// A stepped decoder whose state lives in a context of its own, defined in
+// the decoder's file so no codec header leaks out: made by Start, dropped
+// as soon as the decode ends or is cancelled.
+template <class Context>
+class ContextDecoder : public Decoder {
+public:
+    void Cancel() override {
+        ctx_.reset();
+        state_ = State::Failed;
+    }
+
+protected:
+    State Finish(bool ok) {
+        Cancel();
+        state_ = ok ? State::Done : State::Failed;
+        return state_;
+    }
+
+    std::unique_ptr<Context> ctx_;
+    State state_ = State::Failed;
+};
 
 // For formats whose reader cannot stop midway: the whole decode is one piece.
 class WholeDecoder final : public Decoder {

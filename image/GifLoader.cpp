@@ -11,7 +11,7 @@
 
 namespace pelumir {
 
-struct GifDecoder::Context {
+struct GifContext {
     std::span<const uint8_t> file;
     size_t read = 0;
     RowSink* out = nullptr;
@@ -27,14 +27,14 @@ struct GifDecoder::Context {
     int decoded = 0;  // picture rows read from the file
     int handed = 0;   // canvas rows given to the sink
 
-    ~Context() {
+    ~GifContext() {
         if (gif != nullptr) DGifCloseFile(gif, nullptr);
     }
 };
 
 namespace {
 
-using Ctx = GifDecoder::Context;
+using Ctx = GifContext;
 
 int ReadBytes(GifFileType* gif, GifByteType* to, int n) {
     Ctx& c = *static_cast<Ctx*>(gif->UserData);
@@ -42,10 +42,6 @@ int ReadBytes(GifFileType* gif, GifByteType* to, int n) {
     if (count != 0) std::memcpy(to, c.file.data() + c.read, count);
     c.read += count;
     return int(count);
-}
-
-bool Passed(StepDeadline deadline) {
-    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
 }
 
 // Reads up to the first picture's descriptor, taking the transparent
@@ -123,7 +119,7 @@ GifDecoder::GifDecoder() = default;
 GifDecoder::~GifDecoder() = default;
 
 void GifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    ctx_ = std::make_unique<Context>();
+    ctx_ = std::make_unique<GifContext>();
     ctx_->file = file;
     ctx_->out = &out;
     state_ = State::Working;
@@ -131,7 +127,7 @@ void GifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
 
 Decoder::State GifDecoder::Step(StepDeadline deadline) {
     if (state_ != State::Working) return state_;
-    Context& c = *ctx_;
+    GifContext& c = *ctx_;
     bool ok = true;
     try {
         if (!c.begun) {
@@ -175,19 +171,7 @@ Decoder::State GifDecoder::Step(StepDeadline deadline) {
     } catch (const std::exception&) {
         ok = false;  // too large, or memory ran out
     }
-    Cancel();
-    state_ = ok ? State::Done : State::Failed;
-    return state_;
-}
-
-void GifDecoder::Cancel() {
-    ctx_.reset();
-    state_ = State::Failed;
-}
-
-bool DecodeGif(const uint8_t* data, size_t size, Bitmap& out) {
-    GifDecoder decode;
-    return DecodeWhole(decode, {data, size}, out);
+    return Finish(ok);
 }
 
 }  // namespace pelumir

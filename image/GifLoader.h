@@ -18,10 +18,10 @@ bool SniffGif(std::span<const uint8_t> head);
 // transparent colour are black. Rows are decoded a few at a time, so the
 // work goes in small steps; an interlaced picture is gathered whole before
 // its rows are handed on. Any error, a cut file included, fails the decode.
-class GifDecoder final : public Decoder {
-public:
-    struct Context;
+struct GifContext;
 
+class GifDecoder final : public ContextDecoder<GifContext> {
+public:
     GifDecoder();
     ~GifDecoder() override;
     GifDecoder(const GifDecoder&) = delete;
@@ -29,14 +29,6 @@ public:
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;
-    void Cancel() override;
-
-private:
-    std::unique_ptr<Context> ctx_;
-    State state_ = State::Failed;
 };
-
-// The whole decode at once into `out`; false leaves `out` empty.
-bool DecodeGif(const uint8_t* data, size_t size, Bitmap& out);
 
 }  // namespace pelumir

@@ -17,10 +17,6 @@ namespace {
 // newer library's default cannot loosen it.
 constexpr int kMaxItemSide = 32768;
 
-bool Passed(StepDeadline deadline) {
-    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
-}
-
 // Every libheif function the decoder calls. The library (and the HEVC and
 // AV1 decoders it pulls in) is opened on the first HEIF file rather than
 // linked: linked, it costs every start of the program its loading and its
@@ -79,7 +75,7 @@ const HeifApi* Heif() {
 
 }  // namespace
 
-struct HeifDecoder::Context {
+struct HeifContext {
     const HeifApi* h = nullptr;  // set while anything of the library is held
     std::span<const uint8_t> file;
     RowSink* out = nullptr;
@@ -92,10 +88,10 @@ struct HeifDecoder::Context {
     bool alpha = false, premultiplied = false;
     int handed = 0;
 
-    Context() = default;
-    Context(const Context&) = delete;
-    Context& operator=(const Context&) = delete;
-    ~Context() {
+    HeifContext() = default;
+    HeifContext(const HeifContext&) = delete;
+    HeifContext& operator=(const HeifContext&) = delete;
+    ~HeifContext() {
         if (h == nullptr) return;
         if (image != nullptr) h->heif_image_release(image);
         if (handle != nullptr) h->heif_image_handle_release(handle);
@@ -180,7 +176,7 @@ HeifDecoder::HeifDecoder() = default;
 HeifDecoder::~HeifDecoder() = default;
 
 void HeifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    ctx_ = std::make_unique<Context>();
+    ctx_ = std::make_unique<HeifContext>();
     ctx_->file = file;
     ctx_->out = &out;
     state_ = State::Working;
@@ -188,7 +184,7 @@ void HeifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
 
 Decoder::State HeifDecoder::Step(StepDeadline deadline) {
     if (state_ != State::Working) return state_;
-    Context& c = *ctx_;
+    HeifContext& c = *ctx_;
     bool ok = true;
     try {
         if (c.image == nullptr) {
@@ -202,19 +198,7 @@ Decoder::State HeifDecoder::Step(StepDeadline deadline) {
     } catch (const std::exception&) {
         ok = false;  // too large, or memory ran out
     }
-    Cancel();
-    state_ = ok ? State::Done : State::Failed;
-    return state_;
-}
-
-void HeifDecoder::Cancel() {
-    ctx_.reset();
-    state_ = State::Failed;
-}
-
-bool DecodeHeif(const uint8_t* data, size_t size, Bitmap& out) {
-    HeifDecoder decode;
-    return DecodeWhole(decode, {data, size}, out);
+    return Finish(ok);
 }
 
 }  // namespace pelumir

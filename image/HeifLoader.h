@@ -23,10 +23,10 @@ bool SniffHeif(std::span<const uint8_t> head);
 // against the bitmap limit from the header before anything is decoded.
 // libheif decodes the picture whole, in the first step; the rows are then
 // handed on a batch at a time. Any error, a cut file included, fails.
-class HeifDecoder final : public Decoder {
-public:
-    struct Context;
+struct HeifContext;
 
+class HeifDecoder final : public ContextDecoder<HeifContext> {
+public:
     HeifDecoder();
     ~HeifDecoder() override;
     HeifDecoder(const HeifDecoder&) = delete;
@@ -34,14 +34,6 @@ public:
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;
-    void Cancel() override;
-
-private:
-    std::unique_ptr<Context> ctx_;
-    State state_ = State::Failed;
 };
-
-// The whole decode at once into `out`; false leaves `out` empty.
-bool DecodeHeif(const uint8_t* data, size_t size, Bitmap& out);
 
 }  // namespace pelumir

@@ -38,7 +38,7 @@ void ImageLoad::Fail() {
 ImageLoad::State ImageLoad::Step(StepDeadline deadline) {
     while (state_ == State::Working) {
         if (!Advance(deadline)) break;
-        if (deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline) break;
+        if (Passed(deadline)) break;
     }
     return state_;
 }

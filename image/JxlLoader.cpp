@@ -84,7 +84,7 @@ private:
 
 }  // namespace
 
-struct JpegXlDecoder::Context {
+struct JpegXlContext {
     std::span<const uint8_t> file;
     size_t fed = 0;       // how much of the file the library has been given
     size_t consumed = 0;  // how much of that it is done with
@@ -108,17 +108,13 @@ struct JpegXlDecoder::Context {
 
 namespace {
 
-using Ctx = JpegXlDecoder::Context;
+using Ctx = JpegXlContext;
 
 // Groups are 256 rows high: a band of them fits before any slot is reused.
 constexpr int kFirstSlots = 320;
 // Each call to the library decodes what this much more input completes, so
 // one call stays short however the picture was compressed.
 constexpr size_t kMaxFeed = 16 * 1024;
-
-bool Passed(StepDeadline deadline) {
-    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
-}
 
 size_t Stride(const Ctx& c) { return size_t(c.width) * 3; }
 uint8_t* Slot(Ctx& c, int y) { return c.slots.data() + size_t(y % c.slotCount) * Stride(c); }
@@ -259,8 +255,8 @@ JpegXlDecoder::JpegXlDecoder() = default;
 JpegXlDecoder::~JpegXlDecoder() = default;
 
 void JpegXlDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    ctx_ = std::make_unique<Context>();
-    Context& c = *ctx_;
+    ctx_ = std::make_unique<JpegXlContext>();
+    JpegXlContext& c = *ctx_;
     c.file = file;
     c.out = &out;
     c.before = out.PictureOrientation();
@@ -278,7 +274,7 @@ void JpegXlDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pi
 
 Decoder::State JpegXlDecoder::Step(StepDeadline deadline) {
     if (state_ != State::Working) return state_;
-    Context& c = *ctx_;
+    JpegXlContext& c = *ctx_;
     bool ok = false;
     for (;;) {
         const JxlDecoderStatus status = c.dec->JxlDecoderProcessInput(c.dec.get());
@@ -302,19 +298,7 @@ Decoder::State JpegXlDecoder::Step(StepDeadline deadline) {
         if (Passed(deadline)) return state_;
     }
     if (!ok) c.out->SetOrientation(c.before);
-    Cancel();
-    state_ = ok ? State::Done : State::Failed;
-    return state_;
-}
-
-void JpegXlDecoder::Cancel() {
-    ctx_.reset();
-    state_ = State::Failed;
-}
-
-bool DecodeJxl(const uint8_t* data, size_t size, Bitmap& out) {
-    JpegXlDecoder decode;
-    return DecodeWhole(decode, {data, size}, out);
+    return Finish(ok);
 }
 
 }  // namespace pelumir

@@ -20,10 +20,10 @@ bool SniffJxl(std::span<const uint8_t> head);
 // the library reads it, and an Exif box beside it is not read. The bytes
 // are given in pieces and the rows handed on once complete, in order.
 // Any error, a cut file included, fails the decode.
-class JpegXlDecoder final : public Decoder {
-public:
-    struct Context;
+struct JpegXlContext;
 
+class JpegXlDecoder final : public ContextDecoder<JpegXlContext> {
+public:
     JpegXlDecoder();
     ~JpegXlDecoder() override;
     JpegXlDecoder(const JpegXlDecoder&) = delete;
@@ -31,14 +31,6 @@ public:
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;
-    void Cancel() override;
-
-private:
-    std::unique_ptr<Context> ctx_;
-    State state_ = State::Failed;
 };
-
-// The whole decode at once into `out`; false leaves `out` empty.
-bool DecodeJxl(const uint8_t* data, size_t size, Bitmap& out);
 
 }  // namespace pelumir

@@ -16,7 +16,7 @@ namespace pelumir {
 
 // Everything the reader touches lives here, on the heap between steps, so a
 // longjmp out of libpng never skips a C++ destructor.
-struct PngDecoder::Context {
+struct PngContext {
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::span<const uint8_t> file;
@@ -34,11 +34,16 @@ struct PngDecoder::Context {
     int nextOut = 0;  // the next gathered row to hand on
     bool ended = false;   // the end of the file's image data was read
     bool refused = false; // the sink refused the size, or memory ran out
+
+    PngContext() = default;
+    PngContext(const PngContext&) = delete;
+    PngContext& operator=(const PngContext&) = delete;
+    ~PngContext() { png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr); }
 };
 
 namespace {
 
-using Ctx = PngDecoder::Context;
+using Ctx = PngContext;
 
 // Compressed rows can expand a thousandfold: libpng is given this much at a
 // time at most, so one call stays short whatever the picture holds. (The
@@ -50,10 +55,6 @@ constexpr size_t kMaxFeed = 4096;
 void Ignore(png_structp, png_const_charp) {}
 
 Ctx& Of(png_structp png) { return *static_cast<Ctx*>(png_get_progressive_ptr(png)); }
-
-bool Passed(StepDeadline deadline) {
-    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
-}
 
 // Room for the rows the sink wants, left as it is: the seven passes
 // together write every pixel of a row.
@@ -154,12 +155,11 @@ bool SniffPng(std::span<const uint8_t> head) {
 }
 
 PngDecoder::PngDecoder() = default;
-PngDecoder::~PngDecoder() { Cancel(); }
+PngDecoder::~PngDecoder() = default;
 
 void PngDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    Cancel();
-    ctx_ = std::make_unique<Context>();
-    Context& c = *ctx_;
+    ctx_ = std::make_unique<PngContext>();
+    PngContext& c = *ctx_;
     c.file = file;
     c.out = &out;
     c.piece = pieceBytes == 0 ? file.size() : std::min(pieceBytes, kMaxFeed);
@@ -171,7 +171,7 @@ void PngDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t piece
 
 Decoder::State PngDecoder::Step(StepDeadline deadline) {
     if (state_ != State::Working) return state_;
-    Context& c = *ctx_;
+    PngContext& c = *ctx_;
     bool ok = true;
     while (!c.ended) {
         // All the file given and no end seen: it was cut short.
@@ -183,22 +183,7 @@ Decoder::State PngDecoder::Step(StepDeadline deadline) {
         if (ok && !c.ended && Passed(deadline)) return state_;
     }
     if (ok && c.interlaced && !HandOn(c, deadline)) return state_;
-    Cancel();
-    state_ = ok ? State::Done : State::Failed;
-    return state_;
-}
-
-void PngDecoder::Cancel() {
-    if (ctx_ != nullptr) {
-        png_destroy_read_struct(&ctx_->png, ctx_->info != nullptr ? &ctx_->info : nullptr, nullptr);
-        ctx_.reset();
-    }
-    state_ = State::Failed;
-}
-
-bool DecodePng(const uint8_t* data, size_t size, Bitmap& out) {
-    PngDecoder decode;
-    return DecodeWhole(decode, {data, size}, out);
+    return Finish(ok);
 }
 
 }  // namespace pelumir

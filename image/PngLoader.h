@@ -19,10 +19,10 @@ bool SniffPng(std::span<const uint8_t> head);
 // pixels composed onto black. An animated file shows its default picture,
 // the one every reader without animation shows. Gamma and colour profiles
 // are ignored. Any error, a truncated file included, fails the decode.
-class PngDecoder final : public Decoder {
-public:
-    struct Context;  // the reader's state, opaque outside the loader
+struct PngContext;
 
+class PngDecoder final : public ContextDecoder<PngContext> {
+public:
     PngDecoder();
     ~PngDecoder() override;
     PngDecoder(const PngDecoder&) = delete;
@@ -30,14 +30,6 @@ public:
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;
-    void Cancel() override;
-
-private:
-    std::unique_ptr<Context> ctx_;
-    State state_ = State::Failed;
 };
-
-// The whole decode at once into `out`; false leaves `out` empty.
-bool DecodePng(const uint8_t* data, size_t size, Bitmap& out);
 
 }  // namespace pelumir

@@ -9,4 +9,9 @@ using StepDeadline = std::chrono::steady_clock::time_point;
 // A deadline that never comes: the work runs to its end.
 inline constexpr StepDeadline kNoDeadline = StepDeadline::max();
 
+// Whether a piece of work should hand the thread back now.
+inline bool Passed(StepDeadline deadline) {
+    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
+}
+
 }  // namespace pelumir

@@ -13,7 +13,7 @@
 
 namespace pelumir {
 
-struct TiffDecoder::Context {
+struct TiffContext {
     std::span<const uint8_t> file;
     uint64_t at = 0;
     RowSink* out = nullptr;
@@ -39,7 +39,7 @@ struct TiffDecoder::Context {
     std::vector<uint16_t> wide;   // a row of 16-bit samples as read
     int handed = 0;
 
-    ~Context() {
+    ~TiffContext() {
         if (imageBegun) TIFFRGBAImageEnd(&image);
         if (tiff != nullptr) TIFFClose(tiff);
     }
@@ -47,7 +47,7 @@ struct TiffDecoder::Context {
 
 namespace {
 
-using Ctx = TiffDecoder::Context;
+using Ctx = TiffContext;
 
 tmsize_t ReadProc(thandle_t h, void* to, tmsize_t n) {
     Ctx& c = *static_cast<Ctx*>(h);
@@ -82,10 +82,6 @@ int MapProc(thandle_t h, void** base, toff_t* size) {
     return 1;
 }
 void UnmapProc(thandle_t, void*, toff_t) {}
-
-bool Passed(StepDeadline deadline) {
-    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
-}
 
 int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
@@ -133,7 +129,7 @@ bool Open(Ctx& c) {
     return true;
 }
 
-// Whether the picture is a kind read a row at a time (see Context::byRow).
+// Whether the picture is a kind read a row at a time (see TiffContext::byRow).
 void ChooseRows(Ctx& c, uint16_t photometric) {
     uint16_t bits = 0, samples = 0, planar = 0, format = 0, extras = 0;
     uint16_t* extraKinds = nullptr;
@@ -227,7 +223,7 @@ TiffDecoder::TiffDecoder() = default;
 TiffDecoder::~TiffDecoder() = default;
 
 void TiffDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    ctx_ = std::make_unique<Context>();
+    ctx_ = std::make_unique<TiffContext>();
     ctx_->file = file;
     ctx_->out = &out;
     state_ = State::Working;
@@ -235,7 +231,7 @@ void TiffDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
 
 Decoder::State TiffDecoder::Step(StepDeadline deadline) {
     if (state_ != State::Working) return state_;
-    Context& c = *ctx_;
+    TiffContext& c = *ctx_;
     bool ok = true;
     try {
         if (!c.begun) {
@@ -273,19 +269,7 @@ Decoder::State TiffDecoder::Step(StepDeadline deadline) {
     } catch (const std::exception&) {
         ok = false;  // too large, or memory ran out
     }
-    Cancel();
-    state_ = ok ? State::Done : State::Failed;
-    return state_;
-}
-
-void TiffDecoder::Cancel() {
-    ctx_.reset();
-    state_ = State::Failed;
-}
-
-bool DecodeTiff(const uint8_t* data, size_t size, Bitmap& out) {
-    TiffDecoder decode;
-    return DecodeWhole(decode, {data, size}, out);
+    return Finish(ok);
 }
 
 }  // namespace pelumir

@@ -20,10 +20,10 @@ bool SniffTiff(std::span<const uint8_t> head);
 // row of tiles per piece. Transparency is composed onto black and 16-bit
 // channels reduced to 8. The bytes are read from memory, never from a file. Any error, a cut
 // file included, fails the decode.
-class TiffDecoder final : public Decoder {
-public:
-    struct Context;
+struct TiffContext;
 
+class TiffDecoder final : public ContextDecoder<TiffContext> {
+public:
     TiffDecoder();
     ~TiffDecoder() override;
     TiffDecoder(const TiffDecoder&) = delete;
@@ -31,14 +31,6 @@ public:
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;
-    void Cancel() override;
-
-private:
-    std::unique_ptr<Context> ctx_;
-    State state_ = State::Failed;
 };
-
-// The whole decode at once into `out`; false leaves `out` empty.
-bool DecodeTiff(const uint8_t* data, size_t size, Bitmap& out);
 
 }  // namespace pelumir

@@ -12,7 +12,7 @@
 
 namespace pelumir {
 
-struct WebpDecoder::Context {
+struct WebpContext {
     std::span<const uint8_t> file;
     size_t fed = 0;
     size_t piece = 0;
@@ -24,20 +24,16 @@ struct WebpDecoder::Context {
     WebPIDecoder* idec = nullptr;
     int handed = 0;  // rows given to the sink
 
-    ~Context() {
+    ~WebpContext() {
         if (idec != nullptr) WebPIDelete(idec);
     }
 };
 
 namespace {
 
-using Ctx = WebpDecoder::Context;
+using Ctx = WebpContext;
 
 constexpr size_t kHeaderBytes = 256;
-
-bool Passed(StepDeadline deadline) {
-    return deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline;
-}
 
 // Hands on the rows the library has finished, `last` of them in all.
 void HandOn(Ctx& c, const uint8_t* bgra, int stride, int last) {
@@ -96,7 +92,7 @@ WebpDecoder::WebpDecoder() = default;
 WebpDecoder::~WebpDecoder() = default;
 
 void WebpDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    ctx_ = std::make_unique<Context>();
+    ctx_ = std::make_unique<WebpContext>();
     ctx_->file = file;
     ctx_->out = &out;
     ctx_->piece = pieceBytes == 0 ? file.size() : pieceBytes;
@@ -105,7 +101,7 @@ void WebpDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t piec
 
 Decoder::State WebpDecoder::Step(StepDeadline deadline) {
     if (state_ != State::Working) return state_;
-    Context& c = *ctx_;
+    WebpContext& c = *ctx_;
     bool ok = false, done = false;
     if (!c.begun) {
         c.begun = true;
@@ -142,19 +138,7 @@ Decoder::State WebpDecoder::Step(StepDeadline deadline) {
             if (Passed(deadline)) return state_;
         }
     }
-    Cancel();
-    state_ = ok && done ? State::Done : State::Failed;
-    return state_;
-}
-
-void WebpDecoder::Cancel() {
-    ctx_.reset();
-    state_ = State::Failed;
-}
-
-bool DecodeWebp(const uint8_t* data, size_t size, Bitmap& out) {
-    WebpDecoder decode;
-    return DecodeWhole(decode, {data, size}, out);
+    return Finish(ok && done);
 }
 
 }  // namespace pelumir

@@ -17,10 +17,10 @@ bool SniffWebp(std::span<const uint8_t> head);
 // pixels composed onto black. A still picture is decoded in pieces as its
 // bytes are given, its rows handed on as they are made; an animation
 // shows its first frame, made in one piece. Any error fails the decode.
-class WebpDecoder final : public Decoder {
-public:
-    struct Context;
+struct WebpContext;
 
+class WebpDecoder final : public ContextDecoder<WebpContext> {
+public:
     WebpDecoder();
     ~WebpDecoder() override;
     WebpDecoder(const WebpDecoder&) = delete;
@@ -28,14 +28,6 @@ public:
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;
-    void Cancel() override;
-
-private:
-    std::unique_ptr<Context> ctx_;
-    State state_ = State::Failed;
 };
-
-// The whole decode at once into `out`; false leaves `out` empty.
-bool DecodeWebp(const uint8_t* data, size_t size, Bitmap& out);
 
 }  // namespace pelumir

@@ -47,15 +47,15 @@ bool JpegInPieces(std::span<const uint8_t> b, Bitmap& out) {
     return false;
 }
 
-bool Png(std::span<const uint8_t> b, Bitmap& out) { return DecodePng(b.data(), b.size(), out); }
-bool Gif(std::span<const uint8_t> b, Bitmap& out) { return DecodeGif(b.data(), b.size(), out); }
+bool Png(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<PngDecoder>(b.data(), b.size(), out); }
+bool Gif(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<GifDecoder>(b.data(), b.size(), out); }
 bool Tiff(std::span<const uint8_t> b, Bitmap& out) {
     (void)ReadExifOrientation(b);
-    return DecodeTiff(b.data(), b.size(), out);
+    return DecodeWith<TiffDecoder>(b.data(), b.size(), out);
 }
-bool Heif(std::span<const uint8_t> b, Bitmap& out) { return DecodeHeif(b.data(), b.size(), out); }
-bool Webp(std::span<const uint8_t> b, Bitmap& out) { return DecodeWebp(b.data(), b.size(), out); }
-bool Jxl(std::span<const uint8_t> b, Bitmap& out) { return DecodeJxl(b.data(), b.size(), out); }
+bool Heif(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<HeifDecoder>(b.data(), b.size(), out); }
+bool Webp(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<WebpDecoder>(b.data(), b.size(), out); }
+bool Jxl(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<JpegXlDecoder>(b.data(), b.size(), out); }
 // Any decoder given the bytes a few at a time, a piece per step.
 template <class D>
 bool InPieces(std::span<const uint8_t> b, Bitmap& out) {

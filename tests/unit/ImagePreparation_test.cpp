@@ -196,9 +196,8 @@ TEST(ImagePreparation, AJpegXlIsTurnedByItsOwnOrientationOnly) {
     // Rows without padding, so the kept pictures compare byte for byte.
     const auto file = testutil::BuildJxl({.width = 32, .height = 20, .orientation = 6, .exifOrientation = 8});
     testutil::Spit(path, std::string(file.begin(), file.end()));
-    std::vector<uint8_t> bytes;
     Bitmap stored;
-    ASSERT_TRUE(DecodeJxl(file.data(), file.size(), stored));
+    ASSERT_TRUE(DecodeWith<JpegXlDecoder>(file.data(), file.size(), stored));
     Bitmap want;
     want.Allocate(200, 150, 32);
     DrawFitted(stored, want, 200, 150, Orientation::Rotate90);
@@ -229,23 +228,23 @@ TEST(ImagePreparation, OtherFormatsLetGoOfTheRowsTheFrameNeverShows) {
         bool (*decode)(const uint8_t*, size_t, Bitmap&);
     };
     const File files[] = {
-        {"opaque.png", testutil::BuildPng({.width = w, .height = h}), DecodePng},
+        {"opaque.png", testutil::BuildPng({.width = w, .height = h}), DecodeWith<PngDecoder>},
         {"grey-transparent.png",
-         testutil::BuildPng({.width = w, .height = h, .colorType = PNG_COLOR_TYPE_GRAY_ALPHA}), DecodePng},
-        {"interlaced.png", testutil::BuildPng({.width = w, .height = h, .interlaced = true}), DecodePng},
+         testutil::BuildPng({.width = w, .height = h, .colorType = PNG_COLOR_TYPE_GRAY_ALPHA}), DecodeWith<PngDecoder>},
+        {"interlaced.png", testutil::BuildPng({.width = w, .height = h, .interlaced = true}), DecodeWith<PngDecoder>},
         {"interlaced-transparent.png",
          testutil::BuildPng({.width = w, .height = h, .colorType = PNG_COLOR_TYPE_RGB_ALPHA, .interlaced = true}),
-         DecodePng},
+         DecodeWith<PngDecoder>},
         {"interlaced.gif",
          testutil::BuildGif({.width = w, .height = h, .frameWidth = w, .frameHeight = h, .interlaced = true}),
-         DecodeGif},
+         DecodeWith<GifDecoder>},
         {"inset.gif", testutil::BuildGif({.width = w, .height = h, .left = 3, .top = 90, .frameWidth = 20, .frameHeight = 500}),
-         DecodeGif},
-        {"transparent.webp", testutil::BuildWebp({.width = w, .height = h, .alpha = true}), DecodeWebp},
+         DecodeWith<GifDecoder>},
+        {"transparent.webp", testutil::BuildWebp({.width = w, .height = h, .alpha = true}), DecodeWith<WebpDecoder>},
         {"one-strip.tif",
-         testutil::BuildTiff({.width = w, .height = h, .rowsPerStrip = h, .compression = COMPRESSION_LZW}), DecodeTiff},
-        {"grey-alpha.tif", testutil::BuildTiff({.width = w, .height = h, .samples = 2, .rowsPerStrip = 64}), DecodeTiff},
-        {"palette.tif", testutil::BuildTiff({.width = w, .height = h, .palette = true, .rowsPerStrip = 64}), DecodeTiff},
+         testutil::BuildTiff({.width = w, .height = h, .rowsPerStrip = h, .compression = COMPRESSION_LZW}), DecodeWith<TiffDecoder>},
+        {"grey-alpha.tif", testutil::BuildTiff({.width = w, .height = h, .samples = 2, .rowsPerStrip = 64}), DecodeWith<TiffDecoder>},
+        {"palette.tif", testutil::BuildTiff({.width = w, .height = h, .palette = true, .rowsPerStrip = 64}), DecodeWith<TiffDecoder>},
     };
     ImagePreparation prep;
     prep.OtherFormats(true);
