@@ -365,33 +365,19 @@ TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
     entry(279, 4, 300000000);            // its bytes
     tiff.insert(tiff.end(), 4, 0);
     // The strip's bytes are missing too, so only a sink that was never
-    // begun shows the refusal came first.
-    struct NeverBegun final : RowSink {
-        Bitmap none;
-        std::vector<uint32_t> palette;
-        void Begin(int, int, int) override {
-            ADD_FAILURE() << "begun";
-            throw std::runtime_error("begun");  // no rows to write into
-        }
-        std::vector<uint32_t>& Palette() override { return palette; }
-        uint8_t* Row(int) override { return nullptr; }
-        void RowsDone(int, int) override {}
-        Bitmap& Whole() override { return none; }
-        void WholeDone() override {}
-        void Abandon() override {}
-    } sink;
-    TiffDecoder decoder;
-    decoder.Start(tiff, sink, 0);
-    EXPECT_EQ(decoder.Step(kNoDeadline), Decoder::State::Failed);
-
-    // A JPEG XL codestream's header alone, naming 30000 x 30000 pixels: the
-    // sink is asked first and refuses.
-    const std::vector<uint8_t> jxl = {0xFF, 0x0A, 0x7E, 0xA9, 0x03, 0x00, 0xF0, 0x4B, 0x1D, 0x00, 0x10};
+    // begun shows the refusal came first. Where the sink is asked, it
+    // refuses, and no row comes.
     struct Refusing final : RowSink {
+        explicit Refusing(bool mayBegin) : mayBegin(mayBegin) {}
+        bool mayBegin;
         Bitmap none;
         std::vector<uint32_t> palette;
         int64_t asked = 0;
         void Begin(int w, int h, int bits) override {
+            if (!mayBegin) {
+                ADD_FAILURE() << "begun";
+                throw std::runtime_error("begun");  // no rows to write into
+            }
             asked = int64_t(w) * h;
             Bitmap::CheckSize(w, h, bits);
         }
@@ -401,7 +387,14 @@ TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
         Bitmap& Whole() override { return none; }
         void WholeDone() override {}
         void Abandon() override {}
-    } refusing;
+    } sink(false), refusing(true);
+    TiffDecoder decoder;
+    decoder.Start(tiff, sink, 0);
+    EXPECT_EQ(decoder.Step(kNoDeadline), Decoder::State::Failed);
+
+    // A JPEG XL codestream's header alone, naming 30000 x 30000 pixels: the
+    // sink is asked first and refuses.
+    const std::vector<uint8_t> jxl = {0xFF, 0x0A, 0x7E, 0xA9, 0x03, 0x00, 0xF0, 0x4B, 0x1D, 0x00, 0x10};
     JpegXlDecoder jxlDecoder;
     jxlDecoder.Start(jxl, refusing, 0);
     EXPECT_EQ(jxlDecoder.Step(kNoDeadline), Decoder::State::Failed);
