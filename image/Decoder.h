@@ -14,6 +14,8 @@
 
 namespace pelumir {
 
+class FileReader;
+
 // Takes a picture's rows top to bottom as a decoder makes them.
 class RowSink {
 public:
@@ -75,6 +77,13 @@ public:
     // the sink. `pieceBytes` bounds the input one piece of work looks at;
     // 0 does everything at once.
     virtual void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) = 0;
+    // Whether the decoder can also begin on a file's first bytes and read
+    // the rest itself as it goes, holding only a piece of it at a time.
+    virtual bool ReadsOn() const { return false; }
+    // Begins so on `head`, reading on from `rest` (see FileReader::ReadOn);
+    // both must stay put until the decode ends. `pieceBytes` is not 0.
+    // Asked only of a decoder that ReadsOn.
+    virtual void StartReadingOn(std::span<const uint8_t>, FileReader&, RowSink&, size_t) {}
     // Works until the deadline has passed (at least one piece), or to the
     // end with kNoDeadline. Failed leaves no picture: the sink's rows are
     // not to be shown.

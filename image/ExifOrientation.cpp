@@ -83,12 +83,19 @@ struct ExifDataUnref {
 
 }  // namespace
 
-std::span<const uint8_t> FindExifSegment(std::span<const uint8_t> file) {
+namespace {
+
+// Walks a JPEG's segments before its first scan for the EXIF one. Short:
+// `file` ends before the walk could tell, and more of the file might.
+enum class Walk { Found, Absent, Short };
+
+Walk WalkJpegHeader(std::span<const uint8_t> file, std::span<const uint8_t>& exif) {
     const size_t n = file.size();
-    if (n < 4 || file[0] != 0xFF || file[1] != 0xD8) return {};
+    if (n >= 2 && (file[0] != 0xFF || file[1] != 0xD8)) return Walk::Absent;
+    if (n < 4) return Walk::Short;
     size_t at = 2;
     while (at + 1 < n) {
-        if (file[at] != 0xFF) return {};  // not a marker: the header is damaged
+        if (file[at] != 0xFF) return Walk::Absent;  // not a marker: the header is damaged
         const uint8_t marker = file[at + 1];
         if (marker == 0xFF) {  // fill byte before a marker
             ++at;
@@ -96,18 +103,33 @@ std::span<const uint8_t> FindExifSegment(std::span<const uint8_t> file) {
         }
         at += 2;
         // The metadata comes before the first scan; past it lies entropy-coded data.
-        if (marker == 0xDA || marker == 0xD9) return {};
+        if (marker == 0xDA || marker == 0xD9) return Walk::Absent;
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length follows
-        if (at + 2 > n) return {};
+        if (at + 2 > n) return Walk::Short;
         const size_t length = size_t(file[at]) << 8 | file[at + 1];
-        if (length < 2 || length > n - at) return {};
+        if (length < 2) return Walk::Absent;
+        if (length > n - at) return Walk::Short;
         const std::span<const uint8_t> payload = file.subspan(at + 2, length - 2);
         if (marker == 0xE1 && payload.size() >= sizeof kExifHeader &&
-            std::memcmp(payload.data(), kExifHeader, sizeof kExifHeader) == 0)
-            return payload;
+            std::memcmp(payload.data(), kExifHeader, sizeof kExifHeader) == 0) {
+            exif = payload;
+            return Walk::Found;
+        }
         at += length;
     }
-    return {};
+    return Walk::Short;
+}
+
+}  // namespace
+
+std::span<const uint8_t> FindExifSegment(std::span<const uint8_t> file) {
+    std::span<const uint8_t> exif;
+    return WalkJpegHeader(file, exif) == Walk::Found ? exif : std::span<const uint8_t>{};
+}
+
+bool JpegHeaderIn(std::span<const uint8_t> prefix) {
+    std::span<const uint8_t> exif;
+    return prefix.size() >= 2 && prefix[0] == 0xFF && prefix[1] == 0xD8 && WalkJpegHeader(prefix, exif) != Walk::Short;
 }
 
 Orientation ReadExifOrientation(std::span<const uint8_t> file) {

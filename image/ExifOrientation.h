@@ -15,6 +15,11 @@ namespace pelumir {
 // markers run past the end of the file.
 std::span<const uint8_t> FindExifSegment(std::span<const uint8_t> file);
 
+// Whether `prefix`, the start of a file, is a JPEG's and holds all its
+// segments before the first scan: what ReadExifOrientation gives for it is
+// then what it gives for the whole file.
+bool JpegHeaderIn(std::span<const uint8_t> prefix);
+
 // The Orientation tag of the EXIF data's first IFD. A file without one, or
 // whose EXIF data cannot be read (cut short, looping, a value outside 1-8,
 // an unknown byte order), is shown as stored: this never fails a load.

@@ -17,6 +17,8 @@ void ImageLoad::Start(const std::string& path, std::vector<uint8_t>& fileBytes, 
     options_ = options;
     out.SetOrientation(Orientation::Normal);
     stamp_ = {};
+    chain_.clear();
+    whole_ = false;
     phase_ = Phase::Open;
     state_ = State::Working;
 }
@@ -43,13 +45,24 @@ ImageLoad::State ImageLoad::Step(StepDeadline deadline) {
     return state_;
 }
 
-void ImageLoad::StartLink() {
+// Starts the decoder of the chain's current link; false when it needs the
+// whole file, which is then read first.
+bool ImageLoad::StartLink() {
     const Format* format = chain_[link_];
     const size_t index = size_t(format - Formats().data());
     std::unique_ptr<Decoder>& slot = decoders_[index];
     if (slot == nullptr) slot = format->make();
-    decoder_ = slot.get();
-    decoder_->Start(*bytes_, *out_, pieceBytes_);
+    Decoder& decoder = *slot;
+    if (!whole_ && !decoder.ReadsOn()) {
+        if (!reader_.Rewind()) Fail();
+        else phase_ = Phase::Read;
+        return false;
+    }
+    decoder_ = &decoder;
+    if (whole_) decoder.Start(*bytes_, *out_, pieceBytes_);
+    else decoder.StartReadingOn(*bytes_, reader_, *out_, pieceBytes_);
+    phase_ = Phase::Decode;
+    return true;
 }
 
 // One piece of work; false when a stage stopped at the deadline.
@@ -67,22 +80,30 @@ bool ImageLoad::Advance(StepDeadline deadline) {
         return true;
     }
     case Phase::Read:
-        if (!reader_.ReadSome(pieceBytes_ == 0 ? SIZE_MAX : pieceBytes_)) return true;
-        if (reader_.Result() != ReadResult::Ok) {
-            Fail();
+        if (reader_.ReadSome(pieceBytes_ == 0 ? SIZE_MAX : pieceBytes_)) {
+            if (reader_.Result() != ReadResult::Ok) {
+                Fail();
+                return true;
+            }
+            whole_ = true;
+        } else if (!chain_.empty() || !JpegHeaderIn(*bytes_)) {
+            // A JPEG is decoded as the rest of it is read, once the
+            // segments before its image data are in: the EXIF data is
+            // among them. Anything else is read whole first.
             return true;
         }
-        // Read while the bytes are in memory, and known before the first row.
-        out_->SetOrientation(options_.exifOrientation ? ReadExifOrientation(*bytes_) : Orientation::Normal);
-        chain_ = LoaderChain(path_, *bytes_, options_);
         if (chain_.empty()) {
-            Fail();
-            return true;
+            // Read while the bytes are in memory, and known before the first row.
+            out_->SetOrientation(options_.exifOrientation ? ReadExifOrientation(*bytes_) : Orientation::Normal);
+            chain_ = LoaderChain(path_, *bytes_, options_);
+            if (chain_.empty()) {
+                Fail();
+                return true;
+            }
+            decoders_.resize(Formats().size());
+            link_ = 0;
         }
-        decoders_.resize(Formats().size());
-        link_ = 0;
         StartLink();
-        phase_ = Phase::Decode;
         return true;
     case Phase::Decode:
         switch (decoder_->Step(deadline)) {
@@ -90,6 +111,7 @@ bool ImageLoad::Advance(StepDeadline deadline) {
             return false;
         case Decoder::State::Done:
             decoder_ = nullptr;
+            reader_.Close();
             phase_ = Phase::End;
             state_ = State::Loaded;
             return true;

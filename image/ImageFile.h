@@ -14,9 +14,11 @@
 
 namespace pelumir {
 
-// Reads a file once into a buffer and offers it to the decoders of its
-// loader chain in turn (see LoaderChain). The work can be done at once or
-// in small steps; the result is the same.
+// Reads a file into a buffer and offers it to the decoders of its loader
+// chain in turn (see LoaderChain). The work can be done at once or in small
+// steps; the result is the same. In steps, a decoder that can read on
+// begins on the file's first bytes and reads the rest itself, so a JPEG is
+// never held whole.
 class ImageLoad {
 public:
     enum class State { Working, Loaded, Failed };
@@ -43,7 +45,7 @@ public:
 private:
     enum class Phase { Open, Read, Decode, End };
     bool Advance(StepDeadline deadline);
-    void StartLink();
+    bool StartLink();
     void Fail();
 
     std::string path_;
@@ -55,6 +57,7 @@ private:
     State state_ = State::Failed;
     FileReader reader_;
     FileStamp stamp_;
+    bool whole_ = false;  // the whole file is in *bytes_
     std::vector<const Format*> chain_;
     size_t link_ = 0;
     Decoder* decoder_ = nullptr;

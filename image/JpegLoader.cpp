@@ -9,6 +9,9 @@
 #include <csetjmp>
 #include <cstring>
 #include <exception>
+#include <vector>
+
+#include "platform/FileSystem.h"
 
 namespace pelumir {
 
@@ -30,6 +33,10 @@ struct JpegDecoder::Context {
     size_t size;
     size_t fed;         // how much of the input the library may see so far
     size_t pieceBytes;  // 0: all of it from the start
+    bool suspends;      // whether the library stops for more input (else it waits for it)
+    FileReader* rest;   // the file after `data`, read on as needed; null: all in memory
+    bool restEnded;
+    std::vector<uint8_t>* window;  // holds the piece of `rest` being used
     RowSink* out;
     size_t stride;  // of the rows the sink gives
     Phase phase;
@@ -104,33 +111,78 @@ void CmykRowToBgr(const JSAMPLE* cmyk, uint8_t* bgr, JDIMENSION width, bool inve
     }
 }
 
-// The input is all in memory, but the library is shown it a piece at a time
-// while it parses, so its work can stop at any piece's end (it suspends and
-// resumes where it was). Past the last byte it behaves as libjpeg's memory
-// source does: a warning and an inserted end-of-image marker, so a truncated
-// file decodes to full size as it always has.
+// The library is shown the input a piece at a time while it parses, so its
+// work can stop at any piece's end (it suspends and resumes where it was):
+// first the bytes in memory, then, for a file read on as it is decoded,
+// the file's next pieces. Once it makes rows it cannot suspend, and waits
+// for the next piece instead. Past the last byte it behaves as libjpeg's
+// memory source does: a warning and an inserted end-of-image marker, so a
+// truncated file decodes to full size as it always has.
 void InitSource(j_decompress_ptr) {}
 void TermSource(j_decompress_ptr) {}
 
 const JOCTET kFakeEoi[2] = {0xFF, JPEG_EOI};
 
-boolean FillInput(j_decompress_ptr cinfo) {
-    auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
-    if (ctx->fed < ctx->size) return FALSE;  // suspend until the next piece
+bool InData(const DecodeContext* ctx, const JOCTET* p) { return p >= ctx->data && p <= ctx->data + ctx->size; }
+
+bool MoreToShow(const DecodeContext* ctx) { return ctx->fed < ctx->size || (ctx->rest != nullptr && !ctx->restEnded); }
+
+// Shows the library more input: the next piece of the bytes in memory (all
+// of them with `all`), then the file's next piece. After a suspension the
+// library goes on from the bytes it has not used yet, which come first;
+// when it asks for more while it works, it has used every byte (and the
+// source's position may be stale: it keeps its own while decoding).
+// False when there is no more.
+bool ShowMore(DecodeContext* ctx, bool all, bool afterSuspension) {
+    jpeg_source_mgr* src = ctx->cinfo.src;
+    if (ctx->fed < ctx->size) {
+        ctx->fed = all ? ctx->size : std::min(ctx->size, ctx->fed + ctx->pieceBytes);
+        if (InData(ctx, src->next_input_byte))
+            src->bytes_in_buffer = size_t(ctx->data + ctx->fed - src->next_input_byte);
+        return true;
+    }
+    if (ctx->rest == nullptr || ctx->restEnded) return false;
+    std::vector<uint8_t>& window = *ctx->window;
+    const size_t keep = afterSuspension ? src->bytes_in_buffer : 0;
+    const bool inWindow = !window.empty() && src->next_input_byte >= window.data() &&
+                          src->next_input_byte <= window.data() + window.size();
+    const size_t from = inWindow ? size_t(src->next_input_byte - window.data()) : 0;
+    if (!inWindow && keep != 0) {
+        // The last of the bytes in memory go first.
+        window.resize(keep + ctx->pieceBytes);
+        std::memcpy(window.data(), src->next_input_byte, keep);
+    } else {
+        window.resize(std::max(window.size(), keep + ctx->pieceBytes));
+        std::memmove(window.data(), window.data() + from, keep);
+    }
+    const ptrdiff_t got = ctx->rest->ReadOn(window.data() + keep, ctx->pieceBytes);
+    if (got < 0) ERREXIT(&ctx->cinfo, JERR_FILE_READ);
+    src->next_input_byte = window.data();
+    src->bytes_in_buffer = keep + size_t(got);
+    ctx->restEnded = got == 0;
+    return got != 0;
+}
+
+void ShowMoreOrEnd(j_decompress_ptr cinfo) {
+    if (ShowMore(static_cast<DecodeContext*>(cinfo->client_data), true, false)) return;
     WARNMS(cinfo, JWRN_JPEG_EOF);
     cinfo->src->next_input_byte = kFakeEoi;
     cinfo->src->bytes_in_buffer = 2;
-    return TRUE;
 }
 
-bool InData(const DecodeContext* ctx, const JOCTET* p) { return p >= ctx->data && p <= ctx->data + ctx->size; }
+boolean FillInput(j_decompress_ptr cinfo) {
+    auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
+    if (ctx->suspends && MoreToShow(ctx)) return FALSE;  // until Feed shows the next piece
+    ShowMoreOrEnd(cinfo);
+    return TRUE;
+}
 
 void SkipInput(j_decompress_ptr cinfo, long count) {
     auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
     jpeg_source_mgr* src = cinfo->src;
     if (count <= 0) return;
     size_t n = size_t(count);
-    // Skipped bytes are in memory already: no need to suspend for them.
+    // Skipped bytes in memory are passed over at once, shown yet or not.
     if (InData(ctx, src->next_input_byte)) {
         const size_t left = size_t(ctx->data + ctx->size - src->next_input_byte);
         const size_t step = std::min(n, left);
@@ -144,7 +196,8 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
     }
     while (n > src->bytes_in_buffer) {
         n -= src->bytes_in_buffer;
-        FillInput(cinfo);
+        src->bytes_in_buffer = 0;
+        ShowMoreOrEnd(cinfo);
     }
     src->next_input_byte += n;
     src->bytes_in_buffer -= n;
@@ -153,12 +206,8 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
 // Shows the library the next piece of input after it suspended.
 void Feed(DecodeContext* ctx) {
     // Everything seen and still no progress: a broken stream.
-    if (ctx->fed >= ctx->size) ERREXIT(&ctx->cinfo, JERR_INPUT_EMPTY);
-    // Once the rows are being made, the input is not what bounds a step.
-    const bool all = ctx->pieceBytes == 0 || ctx->phase >= Phase::Rows;
-    ctx->fed = all ? ctx->size : std::min(ctx->size, ctx->fed + ctx->pieceBytes);
-    jpeg_source_mgr* src = ctx->cinfo.src;
-    if (InData(ctx, src->next_input_byte)) src->bytes_in_buffer = size_t(ctx->data + ctx->fed - src->next_input_byte);
+    if (!MoreToShow(ctx)) ERREXIT(&ctx->cinfo, JERR_INPUT_EMPTY);
+    ShowMore(ctx, !ctx->suspends, true);
 }
 
 void InstallSource(DecodeContext* ctx) {
@@ -167,6 +216,7 @@ void InstallSource(DecodeContext* ctx) {
     ctx->source.skip_input_data = SkipInput;
     ctx->source.resync_to_restart = jpeg_resync_to_restart;
     ctx->source.term_source = TermSource;
+    ctx->suspends = ctx->pieceBytes != 0;
     ctx->fed = ctx->pieceBytes == 0 ? ctx->size : std::min(ctx->size, ctx->pieceBytes);
     ctx->source.next_input_byte = ctx->data;
     ctx->source.bytes_in_buffer = ctx->fed;
@@ -255,9 +305,9 @@ void AfterHeader(DecodeContext* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     // The arithmetic decoder cannot suspend mid-scan (it fails instead):
     // such rare files see all their input at once.
-    if (cinfo.arith_code && ctx->fed < ctx->size) {
-        ctx->pieceBytes = 0;
-        Feed(ctx);
+    if (cinfo.arith_code && ctx->suspends) {
+        ctx->suspends = false;
+        ShowMore(ctx, true, true);
     }
     ChooseOutput(cinfo);
     jpeg_calc_output_dimensions(&cinfo);
@@ -291,9 +341,10 @@ bool Advance(DecodeContext* ctx) {
         if (!jpeg_start_decompress(&cinfo)) return false;
         AfterStart(ctx);
         ctx->phase = Phase::Rows;
-        // From here the library sees all the input: passing over rows
-        // cannot stop for more, it would go on with the input missing.
-        if (ctx->fed < ctx->size) Feed(ctx);
+        // From here the library never suspends: passing over rows cannot
+        // stop for more, it would go on with the input missing.
+        ctx->suspends = false;
+        if (ctx->fed < ctx->size) ShowMore(ctx, true, true);
         return true;
     case Phase::Rows:
         if (cinfo.output_scanline >= cinfo.output_height) {
@@ -333,6 +384,14 @@ JpegDecoder::JpegDecoder() = default;
 JpegDecoder::~JpegDecoder() { Cancel(); }
 
 void JpegDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
+    Begin(file, nullptr, out, pieceBytes);
+}
+
+void JpegDecoder::StartReadingOn(std::span<const uint8_t> head, FileReader& rest, RowSink& out, size_t pieceBytes) {
+    Begin(head, &rest, out, pieceBytes);
+}
+
+void JpegDecoder::Begin(std::span<const uint8_t> file, FileReader* rest, RowSink& out, size_t pieceBytes) {
     Cancel();
     if (ctx_ == nullptr) ctx_ = std::make_unique<Context>();
     Context& ctx = *ctx_;
@@ -340,6 +399,8 @@ void JpegDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t piec
     ctx.data = file.data();
     ctx.size = file.size();
     ctx.pieceBytes = pieceBytes;
+    ctx.rest = pieceBytes != 0 ? rest : nullptr;
+    ctx.window = &window_;
     ctx.out = &out;
     ctx.phase = Phase::Header;
     ctx.cinfo.err = jpeg_std_error(&ctx.errors);

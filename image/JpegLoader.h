@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "image/Decoder.h"
 #include "platform/Bitmap.h"
@@ -30,12 +31,19 @@ public:
     // `pieceBytes` is how much of the input the library sees more at a time
     // while it parses and, for progressive files, gathers the scans.
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
+    // Only the pieces the library is using are held, in a window of about
+    // `pieceBytes`, whatever the file's size.
+    bool ReadsOn() const override { return true; }
+    void StartReadingOn(std::span<const uint8_t> head, FileReader& rest, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;
     void Cancel() override;
 
 private:
+    void Begin(std::span<const uint8_t> file, FileReader* rest, RowSink& out, size_t pieceBytes);
+
     std::unique_ptr<Context> ctx_;
     State state_ = State::Failed;
+    std::vector<uint8_t> window_;  // kept for the next file
 };
 
 }  // namespace pelumir

@@ -146,6 +146,7 @@ bool FileReader::Open(const std::string& path, std::vector<uint8_t>& out, uint64
     out_ = &out;
     out.clear();
     got_ = 0;
+    readOn_ = 0;
     max_ = maxBytes;
     stamp_ = StampOf(path);
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -186,6 +187,26 @@ bool FileReader::ReadSome(size_t pieceBytes) {
     if (got_ > max_) return End(ReadResult::TooLarge);
     out.resize(got_);
     return End(ReadResult::Ok);
+}
+
+ptrdiff_t FileReader::ReadOn(uint8_t* to, size_t size) {
+    if (fd_ < 0) return result_ == ReadResult::Ok ? 0 : -1;
+    for (;;) {
+        const ssize_t n = ::read(fd_, to, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return End(ReadResult::Failed), -1;
+        readOn_ += uint64_t(n);
+        if (uint64_t(got_) + readOn_ > max_) return End(ReadResult::TooLarge), -1;
+        return n;
+    }
+}
+
+bool FileReader::Rewind() {
+    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return !End(ReadResult::Failed);
+    out_->clear();
+    got_ = 0;
+    readOn_ = 0;
+    return true;
 }
 
 bool FileReader::End(ReadResult result) {

@@ -68,6 +68,13 @@ public:
     // Reads about `pieceBytes` more; true once the reading has ended, with
     // Result() Ok and the whole file in `out`, or failed and `out` empty.
     bool ReadSome(size_t pieceBytes);
+    // After a ReadSome that has not ended: reads on into `to` instead of
+    // `out`, for a reader that uses the file as it comes. How many bytes
+    // (0 at the end), or -1 when the reading failed or passed maxBytes.
+    ptrdiff_t ReadOn(uint8_t* to, size_t size);
+    // Back to the start with `out` empty, to read the whole file after all;
+    // false when the file cannot be read again.
+    bool Rewind();
     ReadResult Result() const { return result_; }
     // The stamp of the file as opened (or of what the path named then).
     const FileStamp& Stamp() const { return stamp_; }
@@ -81,6 +88,7 @@ private:
     uint64_t max_ = 0, cap_ = 0;
     size_t expected_ = 0;
     size_t got_ = 0;
+    uint64_t readOn_ = 0;  // bytes given by ReadOn
     ReadResult result_ = ReadResult::Failed;
     FileStamp stamp_;
 };

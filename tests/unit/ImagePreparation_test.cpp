@@ -80,11 +80,17 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
     files.emplace_back("truncated.jpg", baseline.substr(0, baseline.size() * 2 / 3));
     files.emplace_back("truncated-progressive.jpg", progressive.substr(0, progressive.size() / 2));
     files.emplace_back("broken.jpg", baseline.substr(0, 300) + std::string(5000, '\x55'));
+    files.emplace_back("broken.bmp", files.back().second);  // read on as a JPEG, then read whole
     files.emplace_back("empty.jpg", "");
     // Tagged to be shown turned or mirrored: fitted by the turned size.
     files.emplace_back("turned-6.jpg", Tagged(baseline, 6));
     files.emplace_back("turned-7-progressive.jpg", Tagged(progressive, 7));
     files.emplace_back("mirrored-4-grey.jpg", Tagged(files[2].second, 4));
+    // The EXIF data behind a segment larger than many pieces: the file is
+    // read on only once the segments before the image data are in.
+    const auto tagged = testutil::OrientedJpeg({baseline.begin(), baseline.end()}, 6);
+    const auto late = testutil::WithApp1(tagged, std::vector<uint8_t>(60000, 'x'));
+    files.emplace_back("turned-6-late-exif.jpg", std::string(late.begin(), late.end()));
     // Far taller than the frame: most rows, whole bands of blocks among
     // them, are passed over instead of made.
     const std::string tall = Jpeg({}, 40, 4800);
@@ -123,7 +129,7 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
     }
     // The failures are failures, not pictures.
     Bitmap source, frame;
-    for (const char* name : {"broken.jpg", "empty.jpg", "missing.jpg"}) {
+    for (const char* name : {"broken.jpg", "broken.bmp", "empty.jpg", "missing.jpg"}) {
         PrepareInPieces(prep, dir / name, 200, 150, 700);
         EXPECT_FALSE(prep.Loaded()) << name;
         prep.TakeInto(source, frame);

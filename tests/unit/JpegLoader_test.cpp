@@ -14,6 +14,7 @@
 #include "tests/unit/ImageFixtures.h"
 #include "tests/unit/PeakMemory.h"
 #include "tests/unit/TempDir.h"
+#include "tests/unit/TestFiles.h"
 #include "image/ImageFile.h"
 
 namespace pelumir {
@@ -149,6 +150,30 @@ TEST(JpegLoader, TruncatedFileStillDecodesAtFullSize) {
         EXPECT_TRUE(Decode(jpeg, out));
         EXPECT_EQ(out.Width(), 256);
         EXPECT_EQ(out.Height(), 256);
+    }
+}
+
+// In pieces, a JPEG is decoded as the file is read on: only its first
+// bytes are ever held, and the picture is the one a whole read gives.
+TEST(JpegLoader, InPiecesTheFileIsReadOnNotHeldWhole) {
+    testutil::TempDir dir;
+    const std::string path = dir / "tall.jpg";
+    const auto jpeg = testutil::NoisyJpeg({.width = 200, .height = 2000});
+    testutil::Spit(path, std::string(jpeg.begin(), jpeg.end()));
+    std::vector<uint8_t> bytes;
+    Bitmap whole;
+    ASSERT_TRUE(LoadImageFile(path, bytes, whole));
+    ASSERT_GT(jpeg.size(), 300000u);
+    for (size_t piece : {size_t(700), size_t(65536)}) {
+        Bitmap picture;
+        PictureSink sink(picture);
+        ImageLoad load;
+        load.Start(path, bytes, sink, piece);
+        while (load.Step(StepDeadline{}) == ImageLoad::State::Working) {
+        }
+        EXPECT_EQ(load.Current(), ImageLoad::State::Loaded);
+        EXPECT_LE(bytes.size(), 2 * piece);
+        testutil::ExpectSameBitmap(picture, whole);
     }
 }
 
