@@ -169,7 +169,7 @@ const Inputs& MakeInputs() {
 
 Bitmap NewBackBuffer() {
     Bitmap b;
-    b.Allocate(kScreenW, kScreenH, 32);
+    b.Allocate(kScreenW, kScreenH, pelumir::kFrameBits);
     return b;
 }
 

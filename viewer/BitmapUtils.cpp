@@ -1,6 +1,7 @@
 #include "viewer/BitmapUtils.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -180,11 +181,22 @@ void MaskedRowTo32(const uint8_t* in, uint8_t* out, int w, const ColorMasks& mas
     }
 }
 
-void Row24To32(const uint8_t* in, uint8_t* out, int w) {
-    for (int i = 0; i < w; ++i) StorePixel(out + size_t(i) * 4, in[3 * i], in[3 * i + 1], in[3 * i + 2]);
-}
-
 }  // namespace
+
+void Row24To32(const uint8_t* in, uint8_t* out, int w) {
+    int i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Four bytes at a time, the fourth cleared; the last pixel on its
+        // own, as its fourth byte may lie past the row.
+        for (; i + 1 < w; ++i) {
+            uint32_t v;
+            std::memcpy(&v, in + 3 * size_t(i), 4);
+            v &= 0x00FFFFFF;
+            std::memcpy(out + 4 * size_t(i), &v, 4);
+        }
+    }
+    for (; i < w; ++i) StorePixel(out + size_t(i) * 4, in[3 * i], in[3 * i + 1], in[3 * i + 2]);
+}
 
 Bitmap RotateBitmapRight(Bitmap& source) {
     if (source.Width() == 0 || source.Height() == 0) throw ERotateError("Bitmap Size Error");

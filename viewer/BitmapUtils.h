@@ -1,5 +1,6 @@
 #pragma once
 // Rotation and layout conversion of our bitmaps.
+#include <cstdint>
 #include <string>
 
 #include "platform/Bitmap.h"
@@ -29,5 +30,8 @@ Bitmap TurnUpright(const Bitmap& source, Orientation orientation);
 // Does nothing when the bitmap already has that layout. Throws
 // EInvalidGraphic for a custom layout; an index past the palette is black.
 void ConvertToBit32(Bitmap& bitmap);
+
+// One row of w 24-bit pixels (B, G, R) as 32-bit ones (B, G, R, 0).
+void Row24To32(const uint8_t* in, uint8_t* out, int w);
 
 }  // namespace pelumir

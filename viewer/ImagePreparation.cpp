@@ -60,7 +60,7 @@ bool ImagePreparation::FrameMapped(StepDeadline deadline) {
     if (!frameSized_) {
         frameSized_ = true;
         const uint8_t* before = frame_.Bits();
-        frame_.Allocate(width_, height_, 32, Bitmap::Init::Uninitialised);
+        frame_.Allocate(width_, height_, kFrameBits, Bitmap::Init::Uninitialised);
         // Storage kept from the frame before is mapped already.
         touched_ = frame_.Bits() == before ? frame_.ByteSize() : 0;
         if (deadline == kNoDeadline) touched_ = frame_.ByteSize();

@@ -170,29 +170,57 @@ struct LinePlan {
     int64_t FrameLine(int64_t j) const { return reversed ? lines - 1 - j : j; }
 };
 
-// Hands out where each line, in stored-row order, is sampled to: a frame row
-// itself, or for frame columns a slot of a small tile. A column written
-// straight into the frame would touch a line of cache per frame row for a
-// single pixel each, and the decoder's rows in between evict them; the
-// tile's columns are written side by side, filling each line of cache whole.
+// A pixel 0x00RRGGBB into a 24- or 32-bit row at column x.
+template <int Bytes>
+inline void PutPixel(uint8_t* row, int64_t x, uint32_t v) {
+    uint8_t* p = row + Bytes * x;
+    if constexpr (Bytes == 4) {
+        std::memcpy(p, &v, 4);
+    } else {
+        p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16);
+    }
+}
+
+// Hands out where each line, in stored-row order, is sampled to: a row of
+// a 32-bit frame itself, else a line or a slot of a small tile, which then
+// goes into the frame. A column written straight into the frame would touch
+// a line of cache per frame row for a single pixel each, and the decoder's
+// rows in between evict them; the tile's columns are written side by side,
+// filling each line of cache whole.
 class LineWriter {
 public:
-    LineWriter(const LinePlan& plan, Bitmap& canvas) : plan_(plan), canvas_(canvas) {
+    LineWriter(const LinePlan& plan, Bitmap& canvas)
+        : plan_(plan), canvas_(canvas), packed_(canvas.BitsPerPixel() == 24) {
         if (plan.columns) tile_.resize(size_t(kTileLines) * size_t(plan.along));
+        else if (packed_) tile_.resize(size_t(plan.along));
     }
     uint32_t* Target(int64_t j) {
-        if (!plan_.columns)
-            return reinterpret_cast<uint32_t*>(canvas_.Row(int(plan_.rect.top + plan_.FrameLine(j)))) + plan_.rect.left;
+        if (!plan_.columns) {
+            if (packed_) return tile_.data();
+            return reinterpret_cast<uint32_t*>(RowOf(plan_.FrameLine(j))) + plan_.rect.left;
+        }
         if (count_ == 0) first_ = j;
         return tile_.data() + size_t(count_++) * size_t(plan_.along);
     }
     // Line j is sampled; the tile goes out when full or at the last line.
     void Done(int64_t j) {
-        if (plan_.columns && (count_ == kTileLines || j == plan_.lines - 1)) Flush();
+        if (!plan_.columns) {
+            if (packed_) {
+                uint8_t* row = RowOf(plan_.FrameLine(j));
+                for (int64_t k = 0; k < plan_.along; ++k) PutPixel<3>(row, plan_.rect.left + k, tile_[size_t(k)]);
+            }
+            return;
+        }
+        if (count_ == kTileLines || j == plan_.lines - 1) {
+            if (packed_) Flush<3>();
+            else Flush<4>();
+        }
     }
 
 private:
     static constexpr int kTileLines = 16;
+    uint8_t* RowOf(int64_t frameLine) { return canvas_.Row(int(plan_.rect.top + frameLine)); }
+    template <int Bytes>
     void Flush() {
         // The tile's lines are adjacent frame columns, in either direction.
         const int64_t a = plan_.FrameLine(first_), b = plan_.FrameLine(first_ + count_ - 1);
@@ -200,26 +228,33 @@ private:
         const bool backwards = a > b;
         const size_t along = size_t(plan_.along);
         for (int64_t k = 0; k < plan_.along; ++k) {
-            uint32_t* dst = reinterpret_cast<uint32_t*>(canvas_.Row(int(plan_.rect.top + k))) + left;
+            uint8_t* dst = canvas_.Row(int(plan_.rect.top + k));
             const uint32_t* src = tile_.data() + size_t(k);
-            if (backwards) {
-                for (int t = 0; t < count_; ++t) dst[count_ - 1 - t] = src[size_t(t) * along];
-            } else {
-                for (int t = 0; t < count_; ++t) dst[t] = src[size_t(t) * along];
-            }
+            for (int t = 0; t < count_; ++t)
+                PutPixel<Bytes>(dst, left + (backwards ? count_ - 1 - t : t), src[size_t(t) * along]);
         }
         count_ = 0;
     }
 
     const LinePlan& plan_;
     Bitmap& canvas_;
+    bool packed_;  // a 24-bit frame
     std::vector<uint32_t> tile_;
     int64_t first_ = 0;
     int count_ = 0;
 };
 
+// Clears the area, and the padding of rows it spans whole, so frames are
+// reproducible byte for byte.
 void FillBlack(Bitmap& canvas, int W, int H) {
-    for (int y = 0; y < H; ++y) std::memset(canvas.Row(y), 0, size_t(W) * 4);
+    const size_t bytes = W == canvas.Width() ? canvas.Stride() : size_t(W) * size_t(canvas.BitsPerPixel() / 8);
+    for (int y = 0; y < H; ++y) std::memset(canvas.Row(y), 0, bytes);
+}
+
+// Whether a canvas can take the W x H area.
+bool FitsCanvas(const Bitmap& canvas, int W, int H) {
+    return W >= 0 && H >= 0 && (canvas.BitsPerPixel() == 24 || canvas.BitsPerPixel() == 32) &&
+           canvas.Width() >= W && canvas.Height() >= H;
 }
 
 }  // namespace
@@ -227,8 +262,7 @@ void FillBlack(Bitmap& canvas, int W, int H) {
 bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H, Orientation orientation) {
     // A canvas that cannot hold the area is a caller's mistake; writing past
     // it would corrupt memory, so it is refused outright.
-    if (W < 0 || H < 0 || canvas.BitsPerPixel() != 32 || canvas.Width() < W || canvas.Height() < H)
-        throw EInvalidGraphic();
+    if (!FitsCanvas(canvas, W, H)) throw EInvalidGraphic();
     FillBlack(canvas, W, H);
     if (picture.Empty()) return false;
     const LinePlan plan(picture.Width(), picture.Height(), orientation, W, H);
@@ -267,8 +301,7 @@ void FittedSink::Begin(int width, int height, int bitsPerPixel) {
     // large for one fails here all the same.
     Bitmap::CheckSize(width, height, bitsPerPixel);
     Bitmap& frame = *frame_;
-    if (W_ < 0 || H_ < 0 || frame.BitsPerPixel() != 32 || frame.Width() < W_ || frame.Height() < H_)
-        throw EInvalidGraphic();
+    if (!FitsCanvas(frame, W_, H_)) throw EInvalidGraphic();
     fit_.reset();
     rows_.Allocate(width, kMaxBatch, bitsPerPixel, Bitmap::Init::Uninitialised);
     rows_.SetMasks({});

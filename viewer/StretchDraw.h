@@ -22,7 +22,11 @@ struct FitRect {
 // size the loaders accept gives the exact rectangle without overflow.
 FitRect ComputeFittedRect(int64_t gW, int64_t gH, int64_t W, int64_t H);
 
-// Fills (0,0)-(W,H) of the 32-bit canvas black and point-samples the whole
+// The shown frame and the one prepared are 24-bit: a quarter less memory
+// than 32, and painted nearly as fast.
+inline constexpr int kFrameBits = 24;
+
+// Fills (0,0)-(W,H) of the 24- or 32-bit canvas black and point-samples the whole
 // picture into its fitted rectangle. The canvas must already be at least
 // W x H. Returns false (leaving only the black fill) for an empty picture.
 // The picture is shown as `orientation` turns it: fitted by its turned
@@ -36,7 +40,7 @@ class FittedSink final : public RowSink {
 public:
     FittedSink();
     ~FittedSink() override;
-    // The W x H area of the 32-bit `frame` to fit the next picture into;
+    // The W x H area of the 24- or 32-bit `frame` to fit the next picture into;
     // by the first row the frame must be at least that large. It is filled
     // black once the picture's size is known.
     void Aim(Bitmap& frame, int W, int H);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "tests/unit/ImageFixtures.h"
 
@@ -37,25 +38,27 @@ TEST(FittedSink, RowsFittedAsTheyComeGiveTheFrameOfTheWholePicture) {
     } sizes[] = {{1, 1}, {63, 47}, {64, 48}, {65, 48}, {64, 49}, {65, 49}, {128, 96}, {129, 97},
                  {640, 47}, {47, 640}, {200, 150}, {1000, 3}, {3, 1000}, {64, 1}};
     FittedSink sink;
-    for (int bits : {1, 4, 8, 16, 24, 32}) {
+    // Frames of 32 bits, or of 24 bits with rows padded to 4 bytes.
+    for (const auto& [bits, frameBits, frameW] : {std::tuple{1, 32, W}, {4, 24, W - 1}, {8, 32, W}, {16, 24, W - 1},
+                                                 {24, 24, W - 1}, {24, 32, W}, {32, 24, W - 1}}) {
         for (const auto& size : sizes) {
             const Bitmap picture = testutil::NoiseBitmap(size.w, size.h, bits);
             // Turned or mirrored, the rows still come top to bottom as stored.
             for (int tag = 1; tag <= 8; ++tag) {
                 const Orientation orientation = Orientation(tag);
                 Bitmap whole;
-                whole.Allocate(W, H, 32);
+                whole.Allocate(frameW, H, frameBits);
                 std::memset(whole.Bits(), 0xAB, whole.ByteSize());
-                DrawFitted(picture, whole, W, H, orientation);
+                DrawFitted(picture, whole, frameW, H, orientation);
                 for (int batch : {1, 3, RowSink::kMaxBatch}) {
                     for (bool skip : {false, true}) {
-                        SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(size.w) + " x " +
+                        SCOPED_TRACE(std::to_string(bits) + " bits into " + std::to_string(frameBits) + ", " + std::to_string(size.w) + " x " +
                                      std::to_string(size.h) + ", orientation " + std::to_string(tag) +
                                      ", in batches of " + std::to_string(batch) + (skip ? ", wanted rows only" : ""));
                         Bitmap frame;
-                        frame.Allocate(W, H, 32);
+                        frame.Allocate(frameW, H, frameBits);
                         std::memset(frame.Bits(), 0xCD, frame.ByteSize());  // what the frame held before
-                        sink.Aim(frame, W, H);
+                        sink.Aim(frame, frameW, H);
                         sink.SetOrientation(orientation);
                         const int handed = Stream(picture, sink, batch, skip);
                         testutil::ExpectSameBitmap(frame, whole);

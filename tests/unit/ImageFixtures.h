@@ -243,13 +243,13 @@ inline void ColdChange(const std::string& path, int w, int h, pelumir::Bitmap& s
     std::vector<uint8_t> bytes;
     pelumir::Orientation orientation;
     const bool loaded = pelumir::LoadImageFile(path, bytes, source, &orientation);
-    frame.Allocate(w, h, 32, pelumir::Bitmap::Init::Zero);
+    frame.Allocate(w, h, pelumir::kFrameBits, pelumir::Bitmap::Init::Zero);
     if (loaded) pelumir::DrawFitted(source, frame, w, h, orientation);
 }
 
-// A 32-bit frame pixel as 0xRRGGBB.
+// A 24- or 32-bit pixel as 0xRRGGBB.
 inline uint32_t FramePixel(const pelumir::Bitmap& b, int x, int y) {
-    const uint8_t* p = b.Row(y) + 4 * x;
+    const uint8_t* p = b.Row(y) + b.BitsPerPixel() / 8 * x;
     return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
 

@@ -175,7 +175,7 @@ TEST(ImagePreparation, ATaggedPhotoIsPreparedTurnedUnlessSwitchedOff) {
     ImagePreparation prep;
     for (bool follow : {true, false}) {
         Bitmap want;
-        want.Allocate(200, 150, 32);
+        want.Allocate(200, 150, kFrameBits);
         DrawFitted(stored, want, 200, 150, follow ? Orientation::Rotate90 : Orientation::Normal);
         for (bool keep : {true, false}) {
             SCOPED_TRACE(std::string(follow ? "following EXIF, " : "as stored, ") + (keep ? "kept" : "streamed"));
@@ -205,7 +205,7 @@ TEST(ImagePreparation, AJpegXlIsTurnedByItsOwnOrientationOnly) {
     Bitmap stored;
     ASSERT_TRUE(DecodeWith<JpegXlDecoder>(file.data(), file.size(), stored));
     Bitmap want;
-    want.Allocate(200, 150, 32);
+    want.Allocate(200, 150, kFrameBits);
     DrawFitted(stored, want, 200, 150, Orientation::Rotate90);
     ImagePreparation prep;
     prep.OtherFormats(true);
@@ -260,7 +260,7 @@ TEST(ImagePreparation, OtherFormatsLetGoOfTheRowsTheFrameNeverShows) {
         testutil::Spit(path, std::string(file.bytes.begin(), file.bytes.end()));
         Bitmap whole, want;
         ASSERT_TRUE(file.decode(file.bytes.data(), file.bytes.size(), whole));
-        want.Allocate(200, 150, 32);
+        want.Allocate(200, 150, kFrameBits);
         DrawFitted(whole, want, 200, 150, Orientation::Normal);
         for (size_t piece : {size_t(7), kPreparePieceBytes}) {
             PrepareInPieces(prep, path, 200, 150, piece, false);

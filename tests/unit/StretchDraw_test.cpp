@@ -141,9 +141,9 @@ TEST(StretchDraw, EmptyPictureOrUnfitCanvas) {
         for (int x = 0; x < 8; ++x) EXPECT_EQ(CanvasPixel(canvas, x, y), 0u);
     // Writing past the canvas would corrupt memory: refused.
     EXPECT_THROW(DrawFitted(NoiseBitmap(4, 4, 24), canvas, 9, 8), EInvalidGraphic);
-    Bitmap canvas24;
-    canvas24.Allocate(8, 8, 24);
-    EXPECT_THROW(DrawFitted(NoiseBitmap(4, 4, 24), canvas24, 8, 8), EInvalidGraphic);
+    Bitmap canvas16;
+    canvas16.Allocate(8, 8, 16);
+    EXPECT_THROW(DrawFitted(NoiseBitmap(4, 4, 24), canvas16, 8, 8), EInvalidGraphic);
 }
 
 }  // namespace
