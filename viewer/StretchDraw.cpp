@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
 #include <optional>
 #include <cstring>
@@ -205,10 +206,7 @@ public:
     // Line j is sampled; the tile goes out when full or at the last line.
     void Done(int64_t j) {
         if (!plan_.columns) {
-            if (packed_) {
-                uint8_t* row = RowOf(plan_.FrameLine(j));
-                for (int64_t k = 0; k < plan_.along; ++k) PutPixel<3>(row, plan_.rect.left + k, tile_[size_t(k)]);
-            }
+            if (packed_) PackLine(RowOf(plan_.FrameLine(j)) + 3 * plan_.rect.left);
             return;
         }
         if (count_ == kTileLines || j == plan_.lines - 1) {
@@ -220,6 +218,15 @@ public:
 private:
     static constexpr int kTileLines = 16;
     uint8_t* RowOf(int64_t frameLine) { return canvas_.Row(int(plan_.rect.top + frameLine)); }
+    // The sampled line into a 24-bit row: four bytes at a time, each
+    // pixel's fourth overwritten by the next one, the last on its own.
+    void PackLine(uint8_t* out) const {
+        const int64_t n = plan_.along;
+        int64_t k = 0;
+        if constexpr (std::endian::native == std::endian::little)
+            for (; k + 1 < n; ++k) std::memcpy(out + 3 * k, &tile_[size_t(k)], 4);
+        for (; k < n; ++k) PutPixel<3>(out, k, tile_[size_t(k)]);
+    }
     template <int Bytes>
     void Flush() {
         // The tile's lines are adjacent frame columns, in either direction.
