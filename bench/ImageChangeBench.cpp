@@ -104,7 +104,7 @@ void WriteBmp24(const std::string& path, int w, int h) {
 struct ImageChange {
     explicit ImageChange(bool keep = false) : keepPicture(keep) {}
     bool keepPicture;
-    std::vector<uint8_t> fileBytes;
+    pelumir::FileBytes fileBytes;
     pelumir::ImageLoad load;
     pelumir::FittedSink fitted;
     bool operator()(const std::string& path, Bitmap& source, Bitmap& backBuffer) {

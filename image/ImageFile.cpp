@@ -7,7 +7,7 @@ namespace pelumir {
 ImageLoad::ImageLoad() = default;
 ImageLoad::~ImageLoad() = default;
 
-void ImageLoad::Start(const std::string& path, std::vector<uint8_t>& fileBytes, RowSink& out, size_t pieceBytes,
+void ImageLoad::Start(const std::string& path, FileBytes& fileBytes, RowSink& out, size_t pieceBytes,
                       ChainOptions options) {
     Cancel();
     path_ = path;
@@ -131,7 +131,7 @@ bool ImageLoad::Advance(StepDeadline deadline) {
     return true;
 }
 
-bool LoadImageFile(const std::string& path, std::vector<uint8_t>& fileBytes, Bitmap& out, Orientation* orientation) {
+bool LoadImageFile(const std::string& path, FileBytes& fileBytes, Bitmap& out, Orientation* orientation) {
     PictureSink sink(out);
     ImageLoad load;
     load.Start(path, fileBytes, sink, 0, {.exifOrientation = orientation != nullptr});

@@ -30,7 +30,7 @@ public:
     // for the next image) and `out` must outlive the load. `pieceBytes`
     // bounds the reading and parsing of one piece of work; 0 does each
     // stage at once.
-    void Start(const std::string& path, std::vector<uint8_t>& fileBytes, RowSink& out, size_t pieceBytes,
+    void Start(const std::string& path, FileBytes& fileBytes, RowSink& out, size_t pieceBytes,
                ChainOptions options = {});
     // Works until the deadline has passed (at least one piece), or to the
     // end with kNoDeadline. A failure leaves no picture: the sink's rows
@@ -49,7 +49,7 @@ private:
     void Fail();
 
     std::string path_;
-    std::vector<uint8_t>* bytes_ = nullptr;
+    FileBytes* bytes_ = nullptr;
     RowSink* out_ = nullptr;
     size_t pieceBytes_ = 0;
     ChainOptions options_;
@@ -70,7 +70,7 @@ private:
 // file larger than any bitmap we hold fails with `out` empty. With
 // `orientation`, the picture's EXIF orientation (a JPEG XL's own) is given
 // there (Normal for a failure); `out` stays as stored.
-bool LoadImageFile(const std::string& path, std::vector<uint8_t>& fileBytes, Bitmap& out,
+bool LoadImageFile(const std::string& path, FileBytes& fileBytes, Bitmap& out,
                    Orientation* orientation = nullptr);
 
 }  // namespace pelumir

@@ -13,6 +13,7 @@
 #include <strings.h>
 
 #include "platform/FileDescriptor.h"
+#include "platform/HugePages.h"
 #include "platform/Path.h"
 
 namespace pelumir {
@@ -141,7 +142,7 @@ FileStamp StampOf(const std::string& path) {
     return StampFrom(st);
 }
 
-bool FileReader::Open(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+bool FileReader::Open(const std::string& path, FileBytes& out, uint64_t maxBytes) {
     Close();
     out_ = &out;
     out.clear();
@@ -161,13 +162,14 @@ bool FileReader::Open(const std::string& path, std::vector<uint8_t>& out, uint64
     cap_ = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
     expected_ = size_t(std::min<uint64_t>(uint64_t(st.st_size) + 1, cap_));
     out.reserve(expected_);
+    AdviseHugePages(out.data(), out.capacity());
     result_ = ReadResult::Ok;
     return true;
 }
 
 bool FileReader::ReadSome(size_t pieceBytes) {
     if (fd_ < 0) return true;
-    std::vector<uint8_t>& out = *out_;
+    FileBytes& out = *out_;
     size_t budget = std::max<size_t>(pieceBytes, 1);
     for (;;) {
         if (got_ == out.size()) {
@@ -176,7 +178,10 @@ bool FileReader::ReadSome(size_t pieceBytes) {
             out.resize(got_ < expected_ ? got_ + std::min(expected_ - got_, budget)
                                         : size_t(std::min<uint64_t>(std::max<uint64_t>(uint64_t(got_) * 2, 65536), cap_)));
         }
-        if (budget == 0) return false;
+        if (budget == 0) {
+            out.resize(got_);  // no byte not read from the file is ever seen
+            return false;
+        }
         const ssize_t n = ::read(fd_, out.data() + got_, std::min(out.size() - got_, budget));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return End(ReadResult::Failed);

@@ -2,7 +2,9 @@
 // File-system queries over byte-string paths.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pelumir {
@@ -53,6 +55,25 @@ struct FileStamp {
 // The stamp of what `path` names now; `exists` false when nothing is there.
 FileStamp StampOf(const std::string& path);
 
+// A file's bytes as read in pieces: storage is not zeroed before the file
+// is read into it (a 30 MB picture file would be written twice).
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using FileBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
+
 // ReadWholeFile in pieces, for work done in small steps: the same rules,
 // the same results.
 class FileReader {
@@ -64,9 +85,10 @@ public:
 
     // Opens the file; `out` (its storage reused) must outlive the reading.
     // False when it cannot be read at all; Result() says why.
-    bool Open(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
-    // Reads about `pieceBytes` more; true once the reading has ended, with
-    // Result() Ok and the whole file in `out`, or failed and `out` empty.
+    bool Open(const std::string& path, FileBytes& out, uint64_t maxBytes);
+    // Reads about `pieceBytes` more into `out`, which holds what was read so
+    // far; true once the reading has ended, with Result() Ok and the whole
+    // file in `out`, or failed and `out` empty.
     bool ReadSome(size_t pieceBytes);
     // After a ReadSome that has not ended: reads on into `to` instead of
     // `out`, for a reader that uses the file as it comes. How many bytes
@@ -84,7 +106,7 @@ private:
     bool End(ReadResult result);
 
     int fd_ = -1;
-    std::vector<uint8_t>* out_ = nullptr;
+    FileBytes* out_ = nullptr;
     uint64_t max_ = 0, cap_ = 0;
     size_t expected_ = 0;
     size_t got_ = 0;

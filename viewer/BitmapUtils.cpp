@@ -7,9 +7,6 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#endif
 
 #include "platform/MaskChannel.h"
 
@@ -31,20 +28,6 @@ struct ConstRows {
     size_t stride;
     const uint8_t* operator[](int y) const { return base + size_t(y) * stride; }
 };
-
-// A large result is written once from end to end. Backing it with 2 MiB
-// pages spares tens of thousands of page faults, which cost more than the
-// copy itself. Only a hint, given before the first write; the kernel may
-// ignore it.
-void PreferHugePages(Bitmap& bitmap) {
-#if defined(MADV_HUGEPAGE)
-    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(bitmap.Bits());
-    const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t last = (start + bitmap.ByteSize()) & ~(kHuge - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-}
 
 // Eight source rows go into each result byte; the byte's bits past the row's
 // width are left exactly as they were.
@@ -215,7 +198,6 @@ Bitmap RotateBitmapRight(Bitmap& source) {
     result.Palette() = source.Palette();
     result.Allocate(h, w, source.BitsPerPixel(), Bitmap::Init::Zero);
 
-    PreferHugePages(result);
     const ConstRows src{source.Bits(), source.Stride()};
     const Rows dst{result.Bits(), result.Stride()};
     switch (format) {
@@ -248,7 +230,6 @@ void ConvertToBit32(Bitmap& bitmap) {
     if (format == PixelFormat::Custom) throw EInvalidGraphic();
 
     out.Allocate(w, h, 32, Bitmap::Init::Uninitialised);
-    PreferHugePages(out);
     // 5-5-5 is the layout of 16 bits without masks.
     const ColorMasks masks = format == PixelFormat::Bit15 ? kMasks555 : bitmap.Masks();
     for (int y = 0; y < h; ++y) {

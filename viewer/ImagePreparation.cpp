@@ -97,7 +97,7 @@ void ImagePreparation::Release() {
     source_.Release();
     frame_.Release();
     fitSink_.Release();
-    std::vector<uint8_t>().swap(fileBytes_);
+    FileBytes().swap(fileBytes_);
 }
 
 }  // namespace pelumir

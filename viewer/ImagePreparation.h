@@ -74,7 +74,7 @@ private:
     bool frameSized_ = false;
     size_t touched_ = 0;  // how much of a fresh frame has been mapped
     ImageLoad load_;
-    std::vector<uint8_t> fileBytes_;
+    FileBytes fileBytes_;
     Bitmap source_, frame_;
     PictureSink keepSink_{source_};
     FittedSink fitSink_;

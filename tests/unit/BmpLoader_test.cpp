@@ -267,7 +267,7 @@ TEST(BmpLoader, LoadsFilesByTheBytesOfTheirName) {
     const std::vector<uint8_t> bmp = BuildBmpRows({3, 2, 24}, TrueColourRows(24));
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
     Bitmap out;
-    std::vector<uint8_t> fileBytes;
+    FileBytes fileBytes;
     EXPECT_TRUE(LoadImageFile(path, fileBytes, out));
     const uint8_t* storage = out.Bits();
     EXPECT_TRUE(LoadImageFile(path, fileBytes, out));

@@ -41,11 +41,15 @@ TEST(FileReader, WholeOrInPiecesTheSameBytesAndTheSameReason) {
         EXPECT_EQ(std::string(whole.begin(), whole.end()), c.bytes);
         for (size_t piece : {size_t(1), size_t(4096), SIZE_MAX}) {
             SCOPED_TRACE(piece);
-            std::vector<uint8_t> bytes = {9};
+            FileBytes bytes = {9};
             FileReader reader;
             int calls = 0;
             if (reader.Open(c.path, bytes, c.max))
-                while (!reader.ReadSome(piece)) ++calls;
+                while (!reader.ReadSome(piece)) {
+                    // Between pieces, what was read so far and nothing else.
+                    if (piece == 4096) ASSERT_EQ(std::string(bytes.begin(), bytes.end()), c.bytes.substr(0, bytes.size()));
+                    ++calls;
+                }
             EXPECT_EQ(reader.Result(), c.want);
             EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.bytes);
             if (piece == 4096 && c.bytes.size() > 100000) {
@@ -55,12 +59,30 @@ TEST(FileReader, WholeOrInPiecesTheSameBytesAndTheSameReason) {
     }
 }
 
+// A file that grows after it was opened is read to its new end; between
+// pieces the buffer, grown beyond the size first seen, still holds only
+// bytes read from the file.
+TEST(FileReader, AFileGrowingWhileReadIsReadToItsEnd) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("growing").toStdString();
+    std::string text(10000, 'a');
+    testutil::Spit(path, text);
+    FileBytes bytes;
+    FileReader reader;
+    ASSERT_TRUE(reader.Open(path, bytes, 1 << 20));
+    text += std::string(300000, 'b');
+    testutil::Spit(path, text);
+    while (!reader.ReadSome(4096)) ASSERT_EQ(std::string(bytes.begin(), bytes.end()), text.substr(0, bytes.size()));
+    EXPECT_EQ(reader.Result(), ReadResult::Ok);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text);
+}
+
 TEST(FileReader, TheStampTellsARewrittenFileFromTheOneRead) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("photo.jpg").toStdString();
     EXPECT_FALSE(StampOf(path).exists);
     testutil::Spit(path, "first");
-    std::vector<uint8_t> bytes;
+    FileBytes bytes;
     FileReader reader;
     ASSERT_TRUE(reader.Open(path, bytes, 100));
     EXPECT_EQ(reader.Stamp(), StampOf(path));

@@ -240,7 +240,7 @@ inline std::vector<uint8_t> NoisyBmp(int bits, int w, int h) {
 
 // What a change at the click makes of a file: the one load, then the fitting.
 inline void ColdChange(const std::string& path, int w, int h, pelumir::Bitmap& source, pelumir::Bitmap& frame) {
-    std::vector<uint8_t> bytes;
+    pelumir::FileBytes bytes;
     pelumir::Orientation orientation;
     const bool loaded = pelumir::LoadImageFile(path, bytes, source, &orientation);
     frame.Allocate(w, h, pelumir::kFrameBits, pelumir::Bitmap::Init::Zero);

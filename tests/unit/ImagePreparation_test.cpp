@@ -169,7 +169,7 @@ TEST(ImagePreparation, ATaggedPhotoIsPreparedTurnedUnlessSwitchedOff) {
     testutil::TempDir dir;
     const std::string path = dir / "portrait.jpg";
     testutil::Spit(path, Tagged(Jpeg({}), 6));
-    std::vector<uint8_t> bytes;
+    FileBytes bytes;
     Bitmap stored;
     ASSERT_TRUE(LoadImageFile(path, bytes, stored));
     ImagePreparation prep;

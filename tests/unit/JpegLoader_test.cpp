@@ -160,7 +160,7 @@ TEST(JpegLoader, InPiecesTheFileIsReadOnNotHeldWhole) {
     const std::string path = dir / "tall.jpg";
     const auto jpeg = testutil::NoisyJpeg({.width = 200, .height = 2000});
     testutil::Spit(path, std::string(jpeg.begin(), jpeg.end()));
-    std::vector<uint8_t> bytes;
+    FileBytes bytes;
     Bitmap whole;
     ASSERT_TRUE(LoadImageFile(path, bytes, whole));
     ASSERT_GT(jpeg.size(), 300000u);
@@ -198,7 +198,7 @@ TEST(JpegLoader, FailuresLeaveTheBitmapEmpty) {
     std::ofstream(goodFile, std::ios::binary).write(reinterpret_cast<const char*>(good.data()), std::streamsize(good.size()));
 
     Bitmap out;
-    std::vector<uint8_t> fileBytes;
+    FileBytes fileBytes;
     for (const auto& bytes : broken) {
         ASSERT_TRUE(LoadImageFile(goodFile, fileBytes, out));
         EXPECT_FALSE(Decode(bytes, out)) << &bytes - broken;

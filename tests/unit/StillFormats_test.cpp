@@ -424,7 +424,7 @@ TEST(StillFormats, HeifTurnsAreAppliedOnceWhateverTheExifSetting) {
     for (bool exif : {true, false}) {
         Bitmap out;
         PictureSink sink(out);
-        std::vector<uint8_t> bytes;
+        FileBytes bytes;
         ImageLoad load;
         load.Start(path, bytes, sink, 0, {.otherFormats = true, .exifOrientation = exif});
         ASSERT_EQ(load.Step(kNoDeadline), ImageLoad::State::Loaded) << exif;
