@@ -47,7 +47,9 @@ TEST(FileReader, WholeOrInPiecesTheSameBytesAndTheSameReason) {
             if (reader.Open(c.path, bytes, c.max))
                 while (!reader.ReadSome(piece)) {
                     // Between pieces, what was read so far and nothing else.
-                    if (piece == 4096) ASSERT_EQ(std::string(bytes.begin(), bytes.end()), c.bytes.substr(0, bytes.size()));
+                    if (piece == 4096) {
+                        ASSERT_EQ(std::string(bytes.begin(), bytes.end()), c.bytes.substr(0, bytes.size()));
+                    }
                     ++calls;
                 }
             EXPECT_EQ(reader.Result(), c.want);
