@@ -1,15 +1,20 @@
 // The JPEG loader on arbitrary bytes: it either gives a whole image or fails
 // with an empty bitmap, and the image it gives can be drawn. Decoded in
-// small pieces, the same bytes give the same result.
+// small pieces, or read on from a file, the same bytes give the same result.
 #include <cstdio>
 #include <jpeglib.h>
 
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
+#include <string>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "FuzzCheck.h"
 #include "platform/Bitmap.h"
+#include "platform/FileSystem.h"
 #include "image/JpegLoader.h"
 #include "viewer/StretchDraw.h"
 
@@ -66,6 +71,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(stepped.Width() == out.Width() && stepped.Height() == out.Height());
     FUZZ_CHECK(stepped.Palette() == out.Palette());
     FUZZ_CHECK(out.ByteSize() == 0 || std::memcmp(stepped.Bits(), out.Bits(), out.ByteSize()) == 0);
+    // Begun on the first bytes and reading the rest of the file on, in
+    // pieces of another size: the same again.
+    const int fd = memfd_create("jpeg", MFD_CLOEXEC);
+    FUZZ_CHECK(fd >= 0 && write(fd, data, size) == ssize_t(size));
+    pelumir::FileBytes head;
+    pelumir::FileReader reader;
+    FUZZ_CHECK(reader.Open("/proc/self/fd/" + std::to_string(fd), head, pelumir::kMaxBitmapBytes));
+    if (!reader.ReadSome(1 + size % 89)) {
+        pelumir::Bitmap readOn;
+        pelumir::PictureSink readOnSink(readOn);
+        decode.StartReadingOn(head, reader, readOnSink, 1 + size % 61);
+        while ((state = decode.Step(pelumir::StepDeadline{})) == pelumir::Decoder::State::Working) {
+        }
+        FUZZ_CHECK(ok == (state == pelumir::Decoder::State::Done));
+        if (!ok) readOn.Clear();
+        FUZZ_CHECK(readOn.Width() == out.Width() && readOn.Height() == out.Height());
+        FUZZ_CHECK(out.ByteSize() == 0 || std::memcmp(readOn.Bits(), out.Bits(), out.ByteSize()) == 0);
+    }
+    reader.Close();
+    close(fd);
     if (!ok) {
         FUZZ_CHECK(out.Empty());
         return 0;
