@@ -162,7 +162,7 @@ bool FileReader::Open(const std::string& path, FileBytes& out, uint64_t maxBytes
     cap_ = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
     expected_ = size_t(std::min<uint64_t>(uint64_t(st.st_size) + 1, cap_));
     out.reserve(expected_);
-    AdviseHugePages(out.data(), out.capacity());
+    advised_ = false;
     result_ = ReadResult::Ok;
     return true;
 }
@@ -181,6 +181,13 @@ bool FileReader::ReadSome(size_t pieceBytes) {
         if (budget == 0) {
             out.resize(got_);  // no byte not read from the file is ever seen
             return false;
+        }
+        // A file read whole past its first pieces is likely large: the rest
+        // of the storage is backed by 2 MiB pages. Not from the start, as a
+        // file read on from there never needs more than its first pieces.
+        if (!advised_ && got_ >= kAdviseAfter) {
+            advised_ = true;
+            AdviseHugePages(out.data() + got_, out.capacity() - got_);
         }
         const ssize_t n = ::read(fd_, out.data() + got_, std::min(out.size() - got_, budget));
         if (n < 0 && errno == EINTR) continue;

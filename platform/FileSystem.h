@@ -111,6 +111,8 @@ private:
     size_t expected_ = 0;
     size_t got_ = 0;
     uint64_t readOn_ = 0;  // bytes given by ReadOn
+    static constexpr size_t kAdviseAfter = size_t(1) << 20;
+    bool advised_ = false;  // for 2 MiB pages
     ReadResult result_ = ReadResult::Failed;
     FileStamp stamp_;
 };
