@@ -10,8 +10,7 @@
 // by its format's own library instead of djpeg ("bare_ms <ms>"); that
 // takes pelumir-viewer-probe-formats, the same probe with those libraries.
 // pelumir-viewer-probe --show <images>...: a real show, full screen, each
-// picture on screen for a second, ending after the last; the caller reads
-// the peak memory from outside.
+// picture on screen for a second, ending after the last; then "peak_kib".
 #include <QApplication>
 #include <QEventLoop>
 #include <QMouseEvent>
@@ -79,6 +78,7 @@ int main(int argc, char** argv) {
         config.AutoSlideTime = 1;
         view.ApplySettings(config);
         view.ShowModal();
+        std::printf("peak_kib %ld\n", testutil::StatusKiB("VmHWM:"));
         return 0;
     }
     bool rotate = false;
