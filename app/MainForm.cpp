@@ -247,7 +247,7 @@ void TfrmMain::PrepareToWriteIn(const std::string& path) {
 
 void TfrmMain::SaveSettings() {
     PrepareToWriteIn(BaseDir_);
-    StoredSettings stored{Config_, ConfigVersion_, ListFileName_};
+    StoredSettings stored{.config = Config_, .configVersion = ConfigVersion_, .listFileName = ListFileName_};
     pelumir::SaveSettings(BaseDir_, stored);
     ConfigVersion_ = stored.configVersion;
 }
