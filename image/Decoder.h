@@ -114,6 +114,14 @@ public:
     }
 
 protected:
+    // A fresh context on `file` for `out`, the decode working.
+    Context& NewContext(std::span<const uint8_t> file, RowSink& out) {
+        ctx_ = std::make_unique<Context>();
+        ctx_->file = file;
+        ctx_->out = &out;
+        state_ = State::Working;
+        return *ctx_;
+    }
     State Finish(bool ok) {
         Cancel();
         state_ = ok ? State::Done : State::Failed;

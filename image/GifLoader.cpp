@@ -119,10 +119,7 @@ GifDecoder::GifDecoder() = default;
 GifDecoder::~GifDecoder() = default;
 
 void GifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    ctx_ = std::make_unique<GifContext>();
-    ctx_->file = file;
-    ctx_->out = &out;
-    state_ = State::Working;
+    NewContext(file, out);
 }
 
 Decoder::State GifDecoder::Step(StepDeadline deadline) {

@@ -24,8 +24,6 @@ class GifDecoder final : public ContextDecoder<GifContext> {
 public:
     GifDecoder();
     ~GifDecoder() override;
-    GifDecoder(const GifDecoder&) = delete;
-    GifDecoder& operator=(const GifDecoder&) = delete;
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;

@@ -1,12 +1,13 @@
 #include "image/HeifLoader.h"
 
-#include <dlfcn.h>
 #include <libheif/heif.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <exception>
+
+#include "image/LateLibrary.h"
 
 namespace pelumir {
 
@@ -18,9 +19,8 @@ namespace {
 constexpr int kMaxItemSide = 32768;
 
 // Every libheif function the decoder calls. The library (and the HEVC and
-// AV1 decoders it pulls in) is opened on the first HEIF file rather than
-// linked: linked, it costs every start of the program its loading and its
-// memory, though most users never show such a file.
+// AV1 decoders it pulls in) is opened on the first HEIF file (see
+// LateLibrary.h).
 #define PELUMIR_HEIF_FUNCTIONS(X) \
     X(heif_init) \
     X(heif_context_alloc) \
@@ -45,30 +45,22 @@ constexpr int kMaxItemSide = 32768;
     X(heif_image_is_premultiplied_alpha)
 
 struct HeifApi {
-#define PELUMIR_HEIF_MEMBER(name) decltype(&::name) name = nullptr;
-    PELUMIR_HEIF_FUNCTIONS(PELUMIR_HEIF_MEMBER)
-#undef PELUMIR_HEIF_MEMBER
+    PELUMIR_HEIF_FUNCTIONS(PELUMIR_LATE_MEMBER)
 };
 
 // The library, opened and initialised once (libheif registers its codecs in
 // heif_init; counted by the library, never undone); null when it or one of
 // its functions is missing, and every HEIF file then fails.
 const HeifApi* Heif() {
-    static const HeifApi* const api = []() -> const HeifApi* {
-        void* lib = dlopen("libheif.so.1", RTLD_NOW | RTLD_LOCAL);
-        if (lib == nullptr) return nullptr;
-        static HeifApi table;
-        bool found = true;
-#define PELUMIR_HEIF_LOOKUP(name) \
-    found = found && (table.name = reinterpret_cast<decltype(&::name)>(dlsym(lib, #name))) != nullptr;
-        PELUMIR_HEIF_FUNCTIONS(PELUMIR_HEIF_LOOKUP)
-#undef PELUMIR_HEIF_LOOKUP
-        if (!found) {
-            dlclose(lib);
-            return nullptr;
-        }
-        table.heif_init(nullptr);
-        return &table;
+    static HeifApi table;
+    static const HeifApi* const api = [] {
+        const HeifApi* opened = OpenLate("libheif.so.1", table, [](void* lib) {
+            bool found = true;
+            PELUMIR_HEIF_FUNCTIONS(PELUMIR_LATE_LOOKUP)
+            return found;
+        });
+        if (opened != nullptr) opened->heif_init(nullptr);
+        return opened;
     }();
     return api;
 }
@@ -176,10 +168,7 @@ HeifDecoder::HeifDecoder() = default;
 HeifDecoder::~HeifDecoder() = default;
 
 void HeifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    ctx_ = std::make_unique<HeifContext>();
-    ctx_->file = file;
-    ctx_->out = &out;
-    state_ = State::Working;
+    NewContext(file, out);
 }
 
 Decoder::State HeifDecoder::Step(StepDeadline deadline) {

@@ -29,8 +29,6 @@ class HeifDecoder final : public ContextDecoder<HeifContext> {
 public:
     HeifDecoder();
     ~HeifDecoder() override;
-    HeifDecoder(const HeifDecoder&) = delete;
-    HeifDecoder& operator=(const HeifDecoder&) = delete;
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;

@@ -1,6 +1,5 @@
 #include "image/JxlLoader.h"
 
-#include <dlfcn.h>
 #include <jxl/decode.h>
 
 #include <algorithm>
@@ -11,14 +10,14 @@
 #include <vector>
 
 #include "image/Compose.h"
+#include "image/LateLibrary.h"
 
 namespace pelumir {
 
 namespace {
 
-// Every libjxl function the decoder calls. The library is opened on the
-// first JPEG XL file rather than linked: linked, it costs every start of the
-// program its loading, though most users never show such a file.
+// Every libjxl function the decoder calls; the library is opened on the
+// first JPEG XL file (see LateLibrary.h).
 #define PELUMIR_JXL_FUNCTIONS(X) \
     X(JxlDecoderCreate) \
     X(JxlDecoderDestroy) \
@@ -33,29 +32,18 @@ namespace {
     X(JxlDecoderSetImageOutCallback)
 
 struct JxlApi {
-#define PELUMIR_JXL_MEMBER(name) decltype(&::name) name = nullptr;
-    PELUMIR_JXL_FUNCTIONS(PELUMIR_JXL_MEMBER)
-#undef PELUMIR_JXL_MEMBER
+    PELUMIR_JXL_FUNCTIONS(PELUMIR_LATE_MEMBER)
 };
 
 // The library, opened once; null when it or one of its functions is
 // missing, and every JPEG XL file then fails.
 const JxlApi* Jxl() {
-    static const JxlApi* const api = []() -> const JxlApi* {
-        void* lib = dlopen("libjxl.so.0.7", RTLD_NOW | RTLD_LOCAL);
-        if (lib == nullptr) return nullptr;
-        static JxlApi table;
+    static JxlApi table;
+    static const JxlApi* const api = OpenLate("libjxl.so.0.7", table, [](void* lib) {
         bool found = true;
-#define PELUMIR_JXL_LOOKUP(name) \
-    found = found && (table.name = reinterpret_cast<decltype(&::name)>(dlsym(lib, #name))) != nullptr;
-        PELUMIR_JXL_FUNCTIONS(PELUMIR_JXL_LOOKUP)
-#undef PELUMIR_JXL_LOOKUP
-        if (!found) {
-            dlclose(lib);
-            return nullptr;
-        }
-        return &table;
-    }();
+        PELUMIR_JXL_FUNCTIONS(PELUMIR_LATE_LOOKUP)
+        return found;
+    });
     return api;
 }
 
@@ -255,13 +243,9 @@ JpegXlDecoder::JpegXlDecoder() = default;
 JpegXlDecoder::~JpegXlDecoder() = default;
 
 void JpegXlDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    ctx_ = std::make_unique<JpegXlContext>();
-    JpegXlContext& c = *ctx_;
-    c.file = file;
-    c.out = &out;
+    JpegXlContext& c = NewContext(file, out);
     c.before = out.PictureOrientation();
     c.piece = pieceBytes == 0 ? file.size() : std::min(pieceBytes, kMaxFeed);
-    state_ = State::Working;
     // The first frame is all that shows: an animation stops after it.
     const int events = JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE;
     if (!c.dec.Make() || c.dec->JxlDecoderSubscribeEvents(c.dec.get(), events) != JXL_DEC_SUCCESS ||

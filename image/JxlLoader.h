@@ -26,8 +26,6 @@ class JpegXlDecoder final : public ContextDecoder<JpegXlContext> {
 public:
     JpegXlDecoder();
     ~JpegXlDecoder() override;
-    JpegXlDecoder(const JpegXlDecoder&) = delete;
-    JpegXlDecoder& operator=(const JpegXlDecoder&) = delete;
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;

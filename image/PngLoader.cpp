@@ -158,14 +158,10 @@ PngDecoder::PngDecoder() = default;
 PngDecoder::~PngDecoder() = default;
 
 void PngDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    ctx_ = std::make_unique<PngContext>();
-    PngContext& c = *ctx_;
-    c.file = file;
-    c.out = &out;
+    PngContext& c = NewContext(file, out);
     c.piece = pieceBytes == 0 ? file.size() : std::min(pieceBytes, kMaxFeed);
     c.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, Ignore);
     if (c.png != nullptr) c.info = png_create_info_struct(c.png);
-    state_ = State::Working;
     if (c.info == nullptr || !Open(&c)) Cancel();
 }
 

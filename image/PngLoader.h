@@ -25,8 +25,6 @@ class PngDecoder final : public ContextDecoder<PngContext> {
 public:
     PngDecoder();
     ~PngDecoder() override;
-    PngDecoder(const PngDecoder&) = delete;
-    PngDecoder& operator=(const PngDecoder&) = delete;
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;

@@ -223,10 +223,7 @@ TiffDecoder::TiffDecoder() = default;
 TiffDecoder::~TiffDecoder() = default;
 
 void TiffDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    ctx_ = std::make_unique<TiffContext>();
-    ctx_->file = file;
-    ctx_->out = &out;
-    state_ = State::Working;
+    NewContext(file, out);
 }
 
 Decoder::State TiffDecoder::Step(StepDeadline deadline) {

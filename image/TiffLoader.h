@@ -26,8 +26,6 @@ class TiffDecoder final : public ContextDecoder<TiffContext> {
 public:
     TiffDecoder();
     ~TiffDecoder() override;
-    TiffDecoder(const TiffDecoder&) = delete;
-    TiffDecoder& operator=(const TiffDecoder&) = delete;
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;

@@ -92,11 +92,7 @@ WebpDecoder::WebpDecoder() = default;
 WebpDecoder::~WebpDecoder() = default;
 
 void WebpDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    ctx_ = std::make_unique<WebpContext>();
-    ctx_->file = file;
-    ctx_->out = &out;
-    ctx_->piece = pieceBytes == 0 ? file.size() : pieceBytes;
-    state_ = State::Working;
+    NewContext(file, out).piece = pieceBytes == 0 ? file.size() : pieceBytes;
 }
 
 Decoder::State WebpDecoder::Step(StepDeadline deadline) {

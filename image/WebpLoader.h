@@ -23,8 +23,6 @@ class WebpDecoder final : public ContextDecoder<WebpContext> {
 public:
     WebpDecoder();
     ~WebpDecoder() override;
-    WebpDecoder(const WebpDecoder&) = delete;
-    WebpDecoder& operator=(const WebpDecoder&) = delete;
 
     void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
     State Step(StepDeadline deadline) override;
