@@ -56,6 +56,24 @@ int PrepareInPieces(ImagePreparation& prep, const std::string& path, int w, int 
     return steps;
 }
 
+// The 200 x 150 frame a picture is fitted into, turned as said.
+Bitmap Fitted(const Bitmap& picture, Orientation orientation) {
+    Bitmap frame;
+    frame.Allocate(200, 150, kFrameBits);
+    DrawFitted(picture, frame, 200, 150, orientation);
+    return frame;
+}
+
+// Takes the prepared work: the picture kept whole (none when not kept) and
+// the frame are the ones wanted.
+void ExpectTaken(ImagePreparation& prep, bool keep, const Bitmap& picture, const Bitmap& frame) {
+    Bitmap source, taken;
+    prep.TakeInto(source, taken);
+    if (keep) ExpectSameBitmap(source, picture);
+    else EXPECT_TRUE(source.Empty());  // no full-size picture was made
+    ExpectSameBitmap(taken, frame);
+}
+
 // ---- tests ----
 
 // Kept whole for turning, or fitted row by row as it is decoded: the same frame.
@@ -119,11 +137,7 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
                 if (piece == 700 && bytes.size() > 20000) {
                     EXPECT_GT(steps, 20);  // the work really came in pieces
                 }
-                Bitmap source, frame;
-                prep.TakeInto(source, frame);
-                if (keep) ExpectSameBitmap(source, coldSource);
-                else EXPECT_TRUE(source.Empty());  // no full-size picture was made
-                ExpectSameBitmap(frame, coldFrame);
+                ExpectTaken(prep, keep, coldSource, coldFrame);
             }
         }
     }
@@ -174,9 +188,7 @@ TEST(ImagePreparation, ATaggedPhotoIsPreparedTurnedUnlessSwitchedOff) {
     ASSERT_TRUE(LoadImageFile(path, bytes, stored));
     ImagePreparation prep;
     for (bool follow : {true, false}) {
-        Bitmap want;
-        want.Allocate(200, 150, kFrameBits);
-        DrawFitted(stored, want, 200, 150, follow ? Orientation::Rotate90 : Orientation::Normal);
+        const Bitmap want = Fitted(stored, follow ? Orientation::Rotate90 : Orientation::Normal);
         for (bool keep : {true, false}) {
             SCOPED_TRACE(std::string(follow ? "following EXIF, " : "as stored, ") + (keep ? "kept" : "streamed"));
             prep.FollowExif(follow);
@@ -186,10 +198,7 @@ TEST(ImagePreparation, ATaggedPhotoIsPreparedTurnedUnlessSwitchedOff) {
             prep.FollowExif(!follow);
             EXPECT_FALSE(prep.Holds(path, 200, 150));
             prep.FollowExif(follow);
-            Bitmap source, frame;
-            prep.TakeInto(source, frame);
-            if (keep) ExpectSameBitmap(source, stored);
-            ExpectSameBitmap(frame, want);
+            ExpectTaken(prep, keep, stored, want);
         }
     }
 }
@@ -204,9 +213,7 @@ TEST(ImagePreparation, AJpegXlIsTurnedByItsOwnOrientationOnly) {
     testutil::Spit(path, std::string(file.begin(), file.end()));
     Bitmap stored;
     ASSERT_TRUE(DecodeWith<JpegXlDecoder>(file.data(), file.size(), stored));
-    Bitmap want;
-    want.Allocate(200, 150, kFrameBits);
-    DrawFitted(stored, want, 200, 150, Orientation::Rotate90);
+    const Bitmap want = Fitted(stored, Orientation::Rotate90);
     ImagePreparation prep;
     prep.OtherFormats(true);
     for (bool follow : {true, false})
@@ -216,10 +223,7 @@ TEST(ImagePreparation, AJpegXlIsTurnedByItsOwnOrientationOnly) {
             PrepareInPieces(prep, path, 200, 150, 7, keep);
             ASSERT_TRUE(prep.Loaded());
             EXPECT_EQ(prep.PictureOrientation(), Orientation::Rotate90);
-            Bitmap source, frame;
-            prep.TakeInto(source, frame);
-            if (keep) ExpectSameBitmap(source, stored);
-            ExpectSameBitmap(frame, want);
+            ExpectTaken(prep, keep, stored, want);
         }
 }
 
@@ -258,16 +262,13 @@ TEST(ImagePreparation, OtherFormatsLetGoOfTheRowsTheFrameNeverShows) {
         SCOPED_TRACE(file.name);
         const std::string path = dir / file.name;
         testutil::Spit(path, std::string(file.bytes.begin(), file.bytes.end()));
-        Bitmap whole, want;
+        Bitmap whole;
         ASSERT_TRUE(file.decode(file.bytes.data(), file.bytes.size(), whole));
-        want.Allocate(200, 150, kFrameBits);
-        DrawFitted(whole, want, 200, 150, Orientation::Normal);
+        const Bitmap want = Fitted(whole, Orientation::Normal);
         for (size_t piece : {size_t(7), kPreparePieceBytes}) {
             PrepareInPieces(prep, path, 200, 150, piece, false);
             ASSERT_TRUE(prep.Loaded());
-            Bitmap source, frame;
-            prep.TakeInto(source, frame);
-            ExpectSameBitmap(frame, want);
+            ExpectTaken(prep, false, whole, want);
         }
     }
 }
