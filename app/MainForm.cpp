@@ -274,6 +274,9 @@ void TfrmMain::btnOpenViewClick() {
         return;
     }
     viewer.ShowModal();
+    // Pictures that could not be decoded at all showed black: say why here.
+    if (!viewer.DecoderProblem().empty())
+        statusBar()->showMessage(QString::fromStdString(viewer.DecoderProblem()));
 }
 
 void TfrmMain::btnClearFileListClick() { ClearSourceFList(); }

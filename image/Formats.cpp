@@ -1,16 +1,9 @@
 #include "image/Formats.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
-#include "image/BmpLoader.h"
-#include "image/JpegLoader.h"
-#include "image/JxlLoader.h"
-#include "image/PngLoader.h"
-#include "image/GifLoader.h"
-#include "image/HeifLoader.h"
-#include "image/TiffLoader.h"
-#include "image/WebpLoader.h"
 #include "platform/Path.h"
 
 namespace pelumir {
@@ -24,14 +17,54 @@ bool StartsWith(std::span<const uint8_t> head, std::initializer_list<uint8_t> ma
 bool SniffJpeg(std::span<const uint8_t> head) { return StartsWith(head, {0xFF, 0xD8}); }
 bool SniffBmp(std::span<const uint8_t> head) { return StartsWith(head, {'B', 'M'}); }
 
-std::unique_ptr<Decoder> MakeJpeg() { return std::make_unique<JpegDecoder>(); }
-std::unique_ptr<Decoder> MakeBmp() { return std::make_unique<WholeDecoder>(DecodeBmp); }
-std::unique_ptr<Decoder> MakePng() { return std::make_unique<PngDecoder>(); }
-std::unique_ptr<Decoder> MakeWebp() { return std::make_unique<WebpDecoder>(); }
-std::unique_ptr<Decoder> MakeGif() { return std::make_unique<GifDecoder>(); }
-std::unique_ptr<Decoder> MakeTiff() { return std::make_unique<TiffDecoder>(); }
-std::unique_ptr<Decoder> MakeJxl() { return std::make_unique<JpegXlDecoder>(); }
-std::unique_ptr<Decoder> MakeHeif() { return std::make_unique<HeifDecoder>(); }
+// The PNG signature.
+bool SniffPng(std::span<const uint8_t> head) {
+    static constexpr uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return head.size() >= sizeof kSignature && std::equal(std::begin(kSignature), std::end(kSignature), head.begin());
+}
+
+// "RIFF", a size, "WEBP".
+bool SniffWebp(std::span<const uint8_t> head) {
+    return head.size() >= 12 && std::equal(head.begin(), head.begin() + 4, "RIFF") &&
+           std::equal(head.begin() + 8, head.begin() + 12, "WEBP");
+}
+
+// "GIF87a" or "GIF89a".
+bool SniffGif(std::span<const uint8_t> head) {
+    return head.size() >= 6 && (std::equal(head.begin(), head.begin() + 6, "GIF87a") ||
+                                std::equal(head.begin(), head.begin() + 6, "GIF89a"));
+}
+
+// A TIFF or BigTIFF header, either byte order.
+bool SniffTiff(std::span<const uint8_t> head) {
+    if (head.size() < 4) return false;
+    const uint8_t a = head[0], b = head[1], m = head[2], n = head[3];
+    return (a == 'I' && b == 'I' && (m == 42 || m == 43) && n == 0) ||
+           (a == 'M' && b == 'M' && m == 0 && (n == 42 || n == 43));
+}
+
+// A JPEG XL codestream or its ISO box container.
+bool SniffJxl(std::span<const uint8_t> head) {
+    // A bare codestream, or the container's signature box; told here without
+    // the library, which a look at a file's first bytes must not load.
+    static constexpr uint8_t kContainer[] = {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    if (head.size() >= 2 && head[0] == 0xFF && head[1] == 0x0A) return true;
+    return head.size() >= sizeof kContainer && std::memcmp(head.data(), kContainer, sizeof kContainer) == 0;
+}
+
+// The file-type box of a HEIF still picture or sequence: HEVC-coded (HEIC),
+// AV1-coded (AVIF) or any-coded ("mif1"), told by the major brand. Video
+// files share the box but not the brands.
+bool SniffHeif(std::span<const uint8_t> head) {
+    if (head.size() < 12 || std::memcmp(head.data() + 4, "ftyp", 4) != 0) return false;
+    static constexpr char kBrands[][4] = {{'h', 'e', 'i', 'c'}, {'h', 'e', 'i', 'x'}, {'h', 'e', 'i', 'm'},
+                                          {'h', 'e', 'i', 's'}, {'h', 'e', 'v', 'c'}, {'h', 'e', 'v', 'x'},
+                                          {'h', 'e', 'v', 'm'}, {'h', 'e', 'v', 's'}, {'m', 'i', 'f', '1'},
+                                          {'m', 'i', 'f', '2'}, {'m', 's', 'f', '1'}, {'a', 'v', 'i', 'f'},
+                                          {'a', 'v', 'i', 's'}};
+    return std::any_of(std::begin(kBrands), std::end(kBrands),
+                       [&](const char(&brand)[4]) { return std::memcmp(head.data() + 8, brand, 4) == 0; });
+}
 
 constexpr std::string_view kJpegExtensions[] = {".jpg"};
 constexpr std::string_view kJpegOtherExtensions[] = {".jpeg", ".jpe", ".jfif"};
@@ -50,14 +83,14 @@ constexpr std::string_view kHeifExtensions[] = {".heic", ".heif", ".avif"};
 // program defines, and it makes a bitmap renamed to ".jpg" the black frame
 // like any other file that is no JPEG, although the reader could read it.
 const Format kFormats[] = {
-    {"JPEG", kJpegExtensions, kJpegOtherExtensions, SniffJpeg, MakeJpeg, true, true},
-    {"BMP", kBmpExtensions, kBmpOtherExtensions, SniffBmp, MakeBmp, true, false},
-    {"PNG", kPngExtensions, {}, SniffPng, MakePng, false, false},
-    {"WebP", kWebpExtensions, {}, SniffWebp, MakeWebp, false, false},
-    {"GIF", kGifExtensions, {}, SniffGif, MakeGif, false, false},
-    {"TIFF", kTiffExtensions, {}, SniffTiff, MakeTiff, false, false},
-    {"JPEG XL", kJxlExtensions, {}, SniffJxl, MakeJxl, false, false},
-    {"HEIF", kHeifExtensions, {}, SniffHeif, MakeHeif, false, false},
+    {"JPEG", kJpegExtensions, kJpegOtherExtensions, SniffJpeg, true, true},
+    {"BMP", kBmpExtensions, kBmpOtherExtensions, SniffBmp, true, false},
+    {"PNG", kPngExtensions, {}, SniffPng, false, false},
+    {"WebP", kWebpExtensions, {}, SniffWebp, false, false},
+    {"GIF", kGifExtensions, {}, SniffGif, false, false},
+    {"TIFF", kTiffExtensions, {}, SniffTiff, false, false},
+    {"JPEG XL", kJxlExtensions, {}, SniffJxl, false, false},
+    {"HEIF", kHeifExtensions, {}, SniffHeif, false, false},
 };
 
 std::string LowerExtension(std::string_view name) { return LowerAscii(ExtractFileExt(name)); }

@@ -3,12 +3,10 @@
 // picks which decoders a file is offered to.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
 
-#include "image/Decoder.h"
 
 namespace pelumir {
 
@@ -20,7 +18,6 @@ struct Format {
     std::span<const std::string_view> otherExtensions;
     // Whether the file's first bytes can be this format (kSniffBytes or fewer).
     bool (*sniff)(std::span<const uint8_t> head);
-    std::unique_ptr<Decoder> (*make)();
     // Shown unless switched off; the others only when switched on.
     bool standard;
     // Offered whatever the file is called; otherwise only under its own
@@ -38,7 +35,8 @@ struct ChainOptions {
     bool exifOrientation = true;
 };
 
-// The formats of the program, in the order they are tried.
+// The formats of the program, in the order they are tried. The table knows
+// names and first bytes only, so the program links it without any codec.
 std::span<const Format> Formats();
 
 // The decoders a file is offered to, in order; the first that succeeds

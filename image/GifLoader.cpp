@@ -110,11 +110,6 @@ bool HandOn(Ctx& c, int limit, const uint8_t* picture, bool whole, StepDeadline 
 
 }  // namespace
 
-bool SniffGif(std::span<const uint8_t> head) {
-    return head.size() >= 6 && (std::equal(head.begin(), head.begin() + 6, "GIF87a") ||
-                                std::equal(head.begin(), head.begin() + 6, "GIF89a"));
-}
-
 GifDecoder::GifDecoder() = default;
 GifDecoder::~GifDecoder() = default;
 

@@ -10,9 +10,6 @@
 
 namespace pelumir {
 
-// Whether the bytes start with "GIF87a" or "GIF89a".
-bool SniffGif(std::span<const uint8_t> head);
-
 // Decodes a GIF's first picture into 24-bit rows in DIB byte order (B, G,
 // R) over its whole canvas: what the picture leaves uncovered and its
 // transparent colour are black. Rows are decoded a few at a time, so the

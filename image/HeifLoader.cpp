@@ -67,6 +67,8 @@ const HeifApi* Heif() {
 
 }  // namespace
 
+void OpenHeifLibrary() { Heif(); }
+
 struct HeifContext {
     const HeifApi* h = nullptr;  // set while anything of the library is held
     std::span<const uint8_t> file;
@@ -152,17 +154,6 @@ struct HeifContext {
         out->RowsDone(handed - rows, rows);
     }
 };
-
-bool SniffHeif(std::span<const uint8_t> head) {
-    if (head.size() < 12 || std::memcmp(head.data() + 4, "ftyp", 4) != 0) return false;
-    static constexpr char kBrands[][4] = {{'h', 'e', 'i', 'c'}, {'h', 'e', 'i', 'x'}, {'h', 'e', 'i', 'm'},
-                                          {'h', 'e', 'i', 's'}, {'h', 'e', 'v', 'c'}, {'h', 'e', 'v', 'x'},
-                                          {'h', 'e', 'v', 'm'}, {'h', 'e', 'v', 's'}, {'m', 'i', 'f', '1'},
-                                          {'m', 'i', 'f', '2'}, {'m', 's', 'f', '1'}, {'a', 'v', 'i', 'f'},
-                                          {'a', 'v', 'i', 's'}};
-    return std::any_of(std::begin(kBrands), std::end(kBrands),
-                       [&](const char(&brand)[4]) { return std::memcmp(head.data() + 8, brand, 4) == 0; });
-}
 
 HeifDecoder::HeifDecoder() = default;
 HeifDecoder::~HeifDecoder() = default;

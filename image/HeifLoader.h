@@ -11,11 +11,6 @@
 
 namespace pelumir {
 
-// Whether the bytes start with the file-type box of a HEIF still picture or
-// sequence: HEVC-coded (HEIC), AV1-coded (AVIF) or any-coded ("mif1"),
-// told by the major brand. Video files share the box but not the brands.
-bool SniffHeif(std::span<const uint8_t> head);
-
 // Decodes a HEIF or AVIF file's primary picture into 24-bit rows in DIB byte
 // order (B, G, R). Its stored crop, turns and mirrors are applied as libheif
 // applies them, so the rows come upright; transparency is composed onto

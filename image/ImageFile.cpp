@@ -1,11 +1,18 @@
 #include "image/ImageFile.h"
 
+#include <unistd.h>
+
+#include <utility>
+
+#include "image/Decoders.h"
 #include "image/ExifOrientation.h"
 
 namespace pelumir {
 
 ImageLoad::ImageLoad() = default;
-ImageLoad::~ImageLoad() = default;
+ImageLoad::~ImageLoad() {
+    if (fd_ >= 0) ::close(fd_);
+}
 
 void ImageLoad::Start(const std::string& path, FileBytes& fileBytes, RowSink& out, size_t pieceBytes,
                       ChainOptions options) {
@@ -23,7 +30,14 @@ void ImageLoad::Start(const std::string& path, FileBytes& fileBytes, RowSink& ou
     state_ = State::Working;
 }
 
+void ImageLoad::StartOn(int fd, const std::string& name, FileBytes& fileBytes, RowSink& out, size_t pieceBytes,
+                        ChainOptions options) {
+    Start(name, fileBytes, out, pieceBytes, options);
+    fd_ = fd;
+}
+
 void ImageLoad::Cancel() {
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
     reader_.Close();
     if (decoder_ != nullptr) decoder_->Cancel();
     decoder_ = nullptr;
@@ -51,7 +65,11 @@ bool ImageLoad::StartLink() {
     const Format* format = chain_[link_];
     const size_t index = size_t(format - Formats().data());
     std::unique_ptr<Decoder>& slot = decoders_[index];
-    if (slot == nullptr) slot = format->make();
+    if (slot == nullptr) slot = MakeDecoder(*format);
+    if (slot == nullptr) {
+        Fail();
+        return false;
+    }
     Decoder& decoder = *slot;
     if (!whole_ && !decoder.ReadsOn()) {
         if (!reader_.Rewind()) Fail();
@@ -70,7 +88,8 @@ bool ImageLoad::Advance(StepDeadline deadline) {
     switch (phase_) {
     case Phase::Open: {
         // No file larger than the largest bitmap can be a picture we show.
-        const bool opened = reader_.Open(path_, *bytes_, kMaxBitmapBytes);
+        const bool opened = fd_ >= 0 ? reader_.Adopt(std::exchange(fd_, -1), *bytes_, kMaxBitmapBytes)
+                                     : reader_.Open(path_, *bytes_, kMaxBitmapBytes);
         stamp_ = reader_.Stamp();
         if (!opened) {
             Fail();

@@ -32,6 +32,10 @@ public:
     // stage at once.
     void Start(const std::string& path, FileBytes& fileBytes, RowSink& out, size_t pieceBytes,
                ChainOptions options = {});
+    // The same on a file opened elsewhere, which the load then owns; `name`
+    // (its extension is enough) picks the decoders it is offered to.
+    void StartOn(int fd, const std::string& name, FileBytes& fileBytes, RowSink& out, size_t pieceBytes,
+                 ChainOptions options = {});
     // Works until the deadline has passed (at least one piece), or to the
     // end with kNoDeadline. A failure leaves no picture: the sink's rows
     // are not to be shown.
@@ -49,6 +53,7 @@ private:
     void Fail();
 
     std::string path_;
+    int fd_ = -1;  // handed over, not yet read
     FileBytes* bytes_ = nullptr;
     RowSink* out_ = nullptr;
     size_t pieceBytes_ = 0;

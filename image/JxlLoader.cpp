@@ -72,6 +72,8 @@ private:
 
 }  // namespace
 
+void OpenJxlLibrary() { Jxl(); }
+
 struct JpegXlContext {
     std::span<const uint8_t> file;
     size_t fed = 0;       // how much of the file the library has been given
@@ -230,14 +232,6 @@ bool Output(Ctx& c) {
 }
 
 }  // namespace
-
-bool SniffJxl(std::span<const uint8_t> head) {
-    // A bare codestream, or the container's signature box; told here without
-    // the library, which a look at a file's first bytes must not load.
-    static constexpr uint8_t kContainer[] = {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
-    if (head.size() >= 2 && head[0] == 0xFF && head[1] == 0x0A) return true;
-    return head.size() >= sizeof kContainer && std::memcmp(head.data(), kContainer, sizeof kContainer) == 0;
-}
 
 JpegXlDecoder::JpegXlDecoder() = default;
 JpegXlDecoder::~JpegXlDecoder() = default;

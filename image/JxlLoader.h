@@ -10,9 +10,6 @@
 
 namespace pelumir {
 
-// Whether the bytes start as a JPEG XL codestream or its ISO box container.
-bool SniffJxl(std::span<const uint8_t> head);
-
 // Decodes a JPEG XL's first frame into 24-bit rows in DIB byte order
 // (B, G, R), as stored, transparency composed onto black and deeper
 // samples reduced to 8 bits. The file's own orientation goes to the sink

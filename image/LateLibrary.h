@@ -27,4 +27,15 @@ const Table* OpenLate(const char* soname, Table& table, LookUp lookUp) {
     return &table;
 }
 
+// Each opens its library now if it is not open yet.
+void OpenHeifLibrary();  // HeifLoader.cpp
+void OpenJxlLibrary();   // JxlLoader.cpp
+
+// Every late library at once, for a process that can open nothing once it
+// decodes (the sandboxed decoder): a library missing then stays missing.
+inline void OpenLibrariesNow() {
+    OpenHeifLibrary();
+    OpenJxlLibrary();
+}
+
 }  // namespace pelumir

@@ -149,11 +149,6 @@ bool HandOn(Ctx& c, StepDeadline deadline) {
 
 }  // namespace
 
-bool SniffPng(std::span<const uint8_t> head) {
-    static constexpr uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    return head.size() >= sizeof kSignature && std::equal(std::begin(kSignature), std::end(kSignature), head.begin());
-}
-
 PngDecoder::PngDecoder() = default;
 PngDecoder::~PngDecoder() = default;
 

@@ -11,9 +11,6 @@
 
 namespace pelumir {
 
-// Whether the bytes start with the PNG signature.
-bool SniffPng(std::span<const uint8_t> head);
-
 // Decodes a PNG into 24-bit rows in DIB byte order (B, G, R): palette and
 // grey pictures are expanded, 16-bit channels reduced to 8, and transparent
 // pixels composed onto black. An animated file shows its default picture,

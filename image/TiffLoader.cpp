@@ -212,13 +212,6 @@ void HandOn(Ctx& c, int rows) {
 
 }  // namespace
 
-bool SniffTiff(std::span<const uint8_t> head) {
-    if (head.size() < 4) return false;
-    const uint8_t a = head[0], b = head[1], m = head[2], n = head[3];
-    return (a == 'I' && b == 'I' && (m == 42 || m == 43) && n == 0) ||
-           (a == 'M' && b == 'M' && m == 0 && (n == 42 || n == 43));
-}
-
 TiffDecoder::TiffDecoder() = default;
 TiffDecoder::~TiffDecoder() = default;
 

@@ -10,9 +10,6 @@
 
 namespace pelumir {
 
-// Whether the bytes start with a TIFF or BigTIFF header, either byte order.
-bool SniffTiff(std::span<const uint8_t> head);
-
 // Decodes a TIFF's first page into 24-bit rows in DIB byte order (B, G, R),
 // as stored: the Orientation tag is the load's to apply, like EXIF's.
 // Grey and RGB pictures in strips are read a few rows per piece, whatever

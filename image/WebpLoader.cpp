@@ -83,11 +83,6 @@ bool Begin(Ctx& c) {
 
 }  // namespace
 
-bool SniffWebp(std::span<const uint8_t> head) {
-    return head.size() >= 12 && std::equal(head.begin(), head.begin() + 4, "RIFF") &&
-           std::equal(head.begin() + 8, head.begin() + 12, "WEBP");
-}
-
 WebpDecoder::WebpDecoder() = default;
 WebpDecoder::~WebpDecoder() = default;
 

@@ -10,9 +10,6 @@
 
 namespace pelumir {
 
-// Whether the bytes start as a WebP file does ("RIFF", a size, "WEBP").
-bool SniffWebp(std::span<const uint8_t> head);
-
 // Decodes a WebP into 24-bit rows in DIB byte order (B, G, R), transparent
 // pixels composed onto black. A still picture is decoded in pieces as its
 // bytes are given, its rows handed on as they are made; an animation

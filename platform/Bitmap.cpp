@@ -41,8 +41,9 @@ Bitmap::Bitmap(Bitmap&& other) noexcept { *this = std::move(other); }
 
 Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
     if (this == &other) return *this;
-    std::free(data_);
+    FreeStorage();
     data_ = std::exchange(other.data_, nullptr);
+    storage_ = std::exchange(other.storage_, Storage::Heap);
     capacity_ = std::exchange(other.capacity_, 0);
     width_ = std::exchange(other.width_, 0);
     height_ = std::exchange(other.height_, 0);
@@ -55,7 +56,31 @@ Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
     return *this;
 }
 
-Bitmap::~Bitmap() { std::free(data_); }
+Bitmap::~Bitmap() { FreeStorage(); }
+
+void Bitmap::FreeStorage() {
+    if (storage_ == Storage::Heap) std::free(data_);
+    else if (storage_ == Storage::Mapped && data_ != nullptr) munmap(data_, capacity_);
+    data_ = nullptr;
+    capacity_ = 0;
+    storage_ = Storage::Heap;
+}
+
+void Bitmap::Borrow(uint8_t* data, size_t bytes) {
+    FreeStorage();
+    Clear();
+    data_ = data;
+    capacity_ = bytes;
+    storage_ = Storage::Borrowed;
+}
+
+void Bitmap::AdoptMapping(uint8_t* data, size_t bytes) {
+    FreeStorage();
+    Clear();
+    data_ = data;
+    capacity_ = bytes;
+    storage_ = Storage::Mapped;
+}
 
 size_t Bitmap::StrideFor(int width, int bitsPerPixel) {
     return size_t((uint64_t(width) * uint64_t(bitsPerPixel) + 31) / 32 * 4);
@@ -79,15 +104,14 @@ void Bitmap::Allocate(int width, int height, int bitsPerPixel, Init init) {
 }
 
 void Bitmap::Reserve(size_t bytes, Init init) {
-    // Reuse a buffer that holds the image and is not far too large for it.
-    if (bytes <= capacity_ && bytes >= capacity_ / 4) {
+    // Reuse a buffer that holds the image and is not far too large for it;
+    // memory not from the heap is used whenever the image fits.
+    if (bytes <= capacity_ && (bytes >= capacity_ / 4 || storage_ != Storage::Heap)) {
         // An empty bitmap may have no buffer at all: memset of null is undefined.
         if (init == Init::Zero && bytes != 0) std::memset(data_, 0, bytes);
         return;
     }
-    std::free(data_);
-    data_ = nullptr;
-    capacity_ = 0;
+    FreeStorage();
     if (bytes == 0) return;
     // calloc of a large block maps fresh zero pages without touching them.
     void* p = init == Init::Zero ? std::calloc(bytes, 1) : std::malloc(bytes);
@@ -105,9 +129,7 @@ void Bitmap::Clear() {
 
 void Bitmap::Release() {
     Clear();
-    std::free(data_);
-    data_ = nullptr;
-    capacity_ = 0;
+    FreeStorage();
 }
 
 PixelFormat Bitmap::Format() const {

@@ -38,6 +38,15 @@ public:
     void Clear();
     // Gives the storage back to the system.
     void Release();
+    // Rows in memory the bitmap does not own, such as a frame shared with
+    // another process: used while a layout fits in it, never freed here.
+    // The bitmap is empty afterwards.
+    void Borrow(uint8_t* data, size_t bytes);
+    // Takes over a whole mapping made by mmap, unmapped when let go; the
+    // bitmap is empty afterwards.
+    void AdoptMapping(uint8_t* data, size_t bytes);
+    // Whether the rows live in memory given by Borrow.
+    bool Borrowed() const { return storage_ == Storage::Borrowed; }
 
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -70,9 +79,12 @@ public:
     static void CheckSize(int width, int height, int bitsPerPixel);
 
 private:
+    enum class Storage : uint8_t { Heap, Borrowed, Mapped };
     void Reserve(size_t bytes, Init init);
+    void FreeStorage();
 
     uint8_t* data_ = nullptr;
+    Storage storage_ = Storage::Heap;
     size_t capacity_ = 0;
     int width_ = 0;
     int height_ = 0;

@@ -142,16 +142,48 @@ FileStamp StampOf(const std::string& path) {
     return StampFrom(st);
 }
 
+int OpenRegularFile(const std::string& path, uint64_t maxBytes, FileStamp& stamp, ReadResult& result) {
+    stamp = StampOf(path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        result = errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+        return -1;
+    }
+    struct stat st {};
+    result = ReadResult::Failed;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        stamp = StampFrom(st);
+        result = uint64_t(st.st_size) > maxBytes ? ReadResult::TooLarge : ReadResult::Ok;
+    }
+    if (result == ReadResult::Ok) return fd;
+    ::close(fd);
+    return -1;
+}
+
 bool FileReader::Open(const std::string& path, FileBytes& out, uint64_t maxBytes) {
+    ReadResult result = ReadResult::Failed;
+    const int fd = OpenRegularFile(path, maxBytes, stamp_, result);
+    if (fd < 0) {
+        Close();
+        out_ = &out;
+        out.clear();
+        return !End(result);
+    }
+    const FileStamp stamp = stamp_;
+    const bool ok = Adopt(fd, out, maxBytes);
+    stamp_ = stamp;
+    return ok;
+}
+
+bool FileReader::Adopt(int fd, FileBytes& out, uint64_t maxBytes) {
     Close();
     out_ = &out;
     out.clear();
     got_ = 0;
     readOn_ = 0;
     max_ = maxBytes;
-    stamp_ = StampOf(path);
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0) return !End(errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed);
+    stamp_ = {};
+    fd_ = fd;
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return !End(ReadResult::Failed);
     stamp_ = StampFrom(st);

@@ -74,6 +74,12 @@ struct UninitialisedAllocator : std::allocator<T> {
 };
 using FileBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
 
+// Opens a regular file for reading, as the readers here do: the open never
+// blocks, and a folder, pipe or device gives Failed. Its stamp as opened
+// (or of what the path named) goes into `stamp`. -1 unless Ok; TooLarge
+// when it holds more than maxBytes.
+int OpenRegularFile(const std::string& path, uint64_t maxBytes, FileStamp& stamp, ReadResult& result);
+
 // ReadWholeFile in pieces, for work done in small steps: the same rules,
 // the same results.
 class FileReader {
@@ -86,6 +92,9 @@ public:
     // Opens the file; `out` (its storage reused) must outlive the reading.
     // False when it cannot be read at all; Result() says why.
     bool Open(const std::string& path, FileBytes& out, uint64_t maxBytes);
+    // The same on a descriptor opened elsewhere, which the reader then owns
+    // and closes.
+    bool Adopt(int fd, FileBytes& out, uint64_t maxBytes);
     // Reads about `pieceBytes` more into `out`, which holds what was read so
     // far; true once the reading has ended, with Result() Ok and the whole
     // file in `out`, or failed and `out` empty.

@@ -1,103 +1,151 @@
 #include "viewer/ImagePreparation.h"
 
-#include <algorithm>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <utility>
 
+#include "decoder/Protocol.h"
 #include "viewer/StretchDraw.h"
 
 namespace pelumir {
 
-void ImagePreparation::Start(const std::string& path, int width, int height, size_t pieceBytes) {
+using decoding::Reply;
+using decoding::Request;
+
+bool ImagePreparation::SharedFrame::Ensure(size_t size) {
+    if (data != nullptr && bytes == size) return true;
+    Release();
+    if (size == 0) return true;
+    UniqueFd memory(memfd_create("pelumir-frame", MFD_CLOEXEC));
+    if (!memory.ok() || ftruncate(memory.get(), off_t(size)) != 0) return false;
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, memory.get(), 0);
+    if (p == MAP_FAILED) return false;
+    fd = std::move(memory);
+    data = static_cast<uint8_t*>(p);
+    bytes = size;
+    return true;
+}
+
+void ImagePreparation::SharedFrame::Release() {
+    if (data != nullptr) munmap(data, bytes);
+    data = nullptr;
+    bytes = 0;
+    fd = UniqueFd();
+}
+
+void ImagePreparation::Start(const std::string& path, int width, int height) {
     path_ = path;
     width_ = width;
     height_ = height;
     keep_ = keepWanted_;
     exif_ = exifWanted_;
     aimed_ = true;
-    fitted_ = false;
-    frameSized_ = false;
-    touched_ = 0;
-    fitSink_.Aim(frame_, width, height);
-    source_.Clear();
-    load_.Start(path_, fileBytes_, keep_ ? static_cast<RowSink&>(keepSink_) : fitSink_, pieceBytes,
-                {.otherFormats = otherFormats_, .exifOrientation = exif_});
+    ready_ = false;
+    loaded_ = false;
+    orientation_ = Orientation::Normal;
+    source_.Release();
+    link_.Cancel();
+    // The frame taken last may still be on screen: the other one is made.
+    SharedFrame& target = frames_[target_];
+    if (!target.Ensure(decoding::FrameBytes(width, height))) {
+        Black();
+        return;
+    }
+    frame_ = Bitmap();
+    if (target.data != nullptr) frame_.Borrow(target.data, target.bytes);
+    frame_.Allocate(width, height, kFrameBits, Bitmap::Init::Uninitialised);
+    // The file is opened here, so only a regular file, as it is now, ever
+    // reaches the decoder; no file larger than the largest bitmap can be a
+    // picture we show.
+    ReadResult result = ReadResult::Failed;
+    UniqueFd file(OpenRegularFile(path, kMaxBitmapBytes, stamp_, result));
+    if (!file.ok()) {
+        Black();
+        return;
+    }
+    Request request;
+    request.frameWidth = width;
+    request.frameHeight = height;
+    request.keepWhole = keep_;
+    request.followExif = exif_;
+    request.otherFormats = otherFormats_;
+    decoding::ExtensionField(path, request.extension);
+    if (!link_.Decode(request, std::move(file), target.fd.get())) {
+        problem_ = link_.Problem();
+        Black();
+        return;
+    }
+    problem_.clear();
+}
+
+void ImagePreparation::Black() {
+    // Not in the shared frame: a decode no longer wanted may still be
+    // writing there.
+    frame_ = Bitmap();
+    frame_.Allocate(width_, height_, kFrameBits);
+    ready_ = true;
+    loaded_ = false;
 }
 
 bool ImagePreparation::Holds(const std::string& path, int width, int height) const {
     if (!aimed_ || path != path_ || width != width_ || height != height_ || keep_ != keepWanted_ ||
         exif_ != exifWanted_)
         return false;
-    return !load_.ReadingBegan() || StampOf(path_) == load_.Stamp();
+    return StampOf(path_) == stamp_;
 }
 
-bool ImagePreparation::Step(StepDeadline deadline) {
-    if (!aimed_ || fitted_) return Ready();
-    if (!keep_) {
-        // The frame is ready before the first row comes; the fitting is
-        // then done row by row, and nothing is left for a step of its own.
-        if (!FrameMapped(deadline)) return false;
-        if (load_.Current() == ImageLoad::State::Working && load_.Step(deadline) == ImageLoad::State::Working)
-            return false;
-        if (!Loaded() && frame_.ByteSize() != 0) std::memset(frame_.Bits(), 0, frame_.ByteSize());
-        fitted_ = true;
-        return true;
+void ImagePreparation::Answered(DecoderLink::Answer& answer) {
+    const Reply& r = answer.reply;
+    if (r.kind != Reply::Kind::Done) {
+        Black();
+        return;
     }
-    if (load_.Current() == ImageLoad::State::Working) {
-        // The fitting comes in a step of its own unless there is no deadline.
-        if (load_.Step(deadline) == ImageLoad::State::Working || deadline != kNoDeadline) return false;
-    }
-    if (!FrameMapped(deadline)) return false;
-    // The fitting is one piece: a single pass over the frame.
-    if (!Loaded() || !DrawFitted(source_, frame_, width_, height_, PictureOrientation())) {
-        if (frame_.ByteSize() != 0) std::memset(frame_.Bits(), 0, frame_.ByteSize());
-    }
-    fitted_ = true;
-    return true;
+    loaded_ = true;
+    ready_ = true;
+    orientation_ = r.orientation >= 1 && r.orientation <= 8 ? Orientation(r.orientation) : Orientation::Normal;
+    if (!keep_) return;
+    // The whole picture, in memory the decoder made and handed over. When
+    // it cannot be had, the frame still shows; only turning has nothing to turn.
+    decoding::MapPicture(r, answer.whole.get(), source_);
 }
 
-bool ImagePreparation::FrameMapped(StepDeadline deadline) {
-    if (!frameSized_) {
-        frameSized_ = true;
-        const uint8_t* before = frame_.Bits();
-        frame_.Allocate(width_, height_, kFrameBits, Bitmap::Init::Uninitialised);
-        // Storage kept from the frame before is mapped already.
-        touched_ = frame_.Bits() == before ? frame_.ByteSize() : 0;
-        if (deadline == kNoDeadline) touched_ = frame_.ByteSize();
+bool ImagePreparation::Step(std::chrono::milliseconds wait) {
+    if (!aimed_ || ready_) return Ready();
+    if (std::optional<DecoderLink::Answer> answer = link_.Poll(wait)) Answered(*answer);
+    if (!ready_ && !link_.Waiting()) Black();  // nothing will come
+    return Ready();
+}
+
+void ImagePreparation::Finish() {
+    while (!Step(std::chrono::milliseconds(1000))) {
     }
-    // A fresh frame's memory is mapped by the first write to each page, a
-    // fault that costs milliseconds for a huge page: a few per step, so
-    // the fitting that follows does not take them all at once.
-    constexpr size_t kTouchBytes = size_t(2) << 20;
-    while (touched_ < frame_.ByteSize()) {
-        const size_t n = std::min(kTouchBytes, frame_.ByteSize() - touched_);
-        std::memset(frame_.Bits() + touched_, 0, n);
-        touched_ += n;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-    }
-    return true;
 }
 
 void ImagePreparation::TakeInto(Bitmap& source, Bitmap& frame) {
     std::swap(source, source_);
     std::swap(frame, frame_);
-    source_.Clear();
+    source_.Release();
+    frame_ = Bitmap();
+    // The frame just taken is shown now; the next one goes into the other.
+    if (frame.Borrowed()) target_ = 1 - target_;
     Cancel();
 }
 
 void ImagePreparation::Cancel() {
-    load_.Cancel();
+    link_.Cancel();
     aimed_ = false;
-    fitted_ = false;
+    ready_ = false;
     path_.clear();
 }
 
 void ImagePreparation::Release() {
     Cancel();
     source_.Release();
-    frame_.Release();
-    fitSink_.Release();
-    FileBytes().swap(fileBytes_);
+    frame_ = Bitmap();
+    for (SharedFrame& f : frames_) f.Release();
+    link_.Stop();
 }
 
 }  // namespace pelumir

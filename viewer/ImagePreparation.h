@@ -1,29 +1,28 @@
 #pragma once
-// An image change made ahead of time: the file read, decoded and fitted
-// into a frame of its own, exactly as a change at the click makes it, in
-// pieces small enough to run between a window's events.
+// An image change made ahead of time: the file opened here and handed to
+// the decoder process, which fits the picture into a frame of shared
+// memory while the current picture is looked at, exactly as a change at
+// the click makes it.
 #include <chrono>
 #include <string>
-#include <vector>
 
+#include "image/Orientation.h"
 #include "platform/Bitmap.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
-#include "image/ImageFile.h"
-#include "viewer/StretchDraw.h"
+#include "viewer/DecoderLink.h"
 
 namespace pelumir {
 
-// How long one piece of preparation may hold the event loop, and how much
-// input the decoder takes at a time (the pieces stay well under a
-// millisecond or two each, so a step overshoots its budget by little).
-inline constexpr std::chrono::microseconds kPrepareStepBudget{2000};
-inline constexpr size_t kPreparePieceBytes = 64 * 1024;
-
 class ImagePreparation {
 public:
+    ImagePreparation() = default;
+    ImagePreparation(const ImagePreparation&) = delete;
+    ImagePreparation& operator=(const ImagePreparation&) = delete;
+    ~ImagePreparation() { Release(); }
+
     // Whether the work keeps the whole picture (to turn it later) or only
-    // the frame, into which the rows are then fitted as they are decoded.
-    // Applies from the next Start.
+    // the frame. Applies from the next Start.
     void KeepPicture(bool keep) { keepWanted_ = keep; }
     // Whether pictures are shown as their EXIF orientation says. Applies
     // from the next Start.
@@ -31,36 +30,54 @@ public:
     // Whether formats beyond JPEG and BMP are read, from the next Start.
     void OtherFormats(bool on) { otherFormats_ = on; }
     // Aims at `path` for a width x height frame, forgetting earlier work.
-    // Nothing is read before the first step.
-    void Start(const std::string& path, int width, int height, size_t pieceBytes = kPreparePieceBytes);
+    void Start(const std::string& path, int width, int height);
     // True when aimed at this image and frame size, keeping and orienting
-    // the picture as now wanted, and the file has not changed since it was read (a file
-    // rewritten meanwhile is read again).
+    // the picture as now wanted, and the file has not changed since it was
+    // opened (a file rewritten meanwhile is read again).
     bool Holds(const std::string& path, int width, int height) const;
     bool Aimed() const { return aimed_; }
     const std::string& Path() const { return path_; }
-    // Works until the deadline (at least one piece); true once the frame
-    // is ready.
-    bool Step(StepDeadline deadline);
-    // The rest of the work at once.
-    void Finish() { Step(kNoDeadline); }
-    bool Ready() const { return aimed_ && fitted_; }
+    // Takes in the decoder's answer, waiting at most `wait` for it; true
+    // once the frame is ready.
+    bool Step(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
+    // Waits for the frame.
+    void Finish();
+    bool Ready() const { return aimed_ && ready_; }
     // Whether the file loaded; a failed one leaves a black frame, as the show has it.
-    bool Loaded() const { return load_.Current() == ImageLoad::State::Loaded; }
+    bool Loaded() const { return loaded_; }
     // How the kept picture is to be turned for display (the frame shows it
     // turned already); meaningful once Ready, until TakeInto.
-    Orientation PictureOrientation() const { return Sink().PictureOrientation(); }
+    Orientation PictureOrientation() const { return orientation_; }
     // Takes the finished work: the decoded image (empty unless kept) and
-    // the composed frame change places with `source` and `frame`, whose
-    // storage the next preparation reuses. Aims at nothing afterwards.
+    // the frame, which shows the shared memory it was made in until the
+    // next frame is taken. Aims at nothing afterwards.
     void TakeInto(Bitmap& source, Bitmap& frame);
-    // Aims at nothing; the storage is kept (Release gives it back).
+    // Aims at nothing.
     void Cancel();
+    // Aims at nothing and gives the frames' memory back; a frame taken
+    // before must not be shown any more.
     void Release();
+    // The socket the decoder answers on, -1 when no decoder runs.
+    int Socket() const { return link_.Socket(); }
+    // Whether a decoder process has been asked and has not answered yet.
+    bool Waiting() const { return link_.Waiting(); }
+    // A new show: a decoder that kept dying may be started again.
+    void NewShow() { link_.NewShow(); }
+    // Why pictures cannot be decoded, empty while they can.
+    const std::string& Problem() const { return problem_; }
+    const DecoderLink& Link() const { return link_; }
 
 private:
-    bool FrameMapped(StepDeadline deadline);
-    const RowSink& Sink() const { return keep_ ? static_cast<const RowSink&>(keepSink_) : fitSink_; }
+    // Shared memory for one frame, mapped here and in the decoder process.
+    struct SharedFrame {
+        UniqueFd fd;
+        uint8_t* data = nullptr;
+        size_t bytes = 0;
+        bool Ensure(size_t size);
+        void Release();
+    };
+    void Answered(DecoderLink::Answer& answer);
+    void Black();
 
     bool keepWanted_ = true;
     bool otherFormats_ = false;
@@ -68,16 +85,18 @@ private:
     bool exifWanted_ = true;
     bool exif_ = true;
     bool aimed_ = false;
-    bool fitted_ = false;
+    bool ready_ = false;
+    bool loaded_ = false;
     std::string path_;
     int width_ = 0, height_ = 0;
-    bool frameSized_ = false;
-    size_t touched_ = 0;  // how much of a fresh frame has been mapped
-    ImageLoad load_;
-    FileBytes fileBytes_;
+    FileStamp stamp_;
+    Orientation orientation_ = Orientation::Normal;
+    DecoderLink link_;
+    // Two frames: the one taken last (shown) and the one being made.
+    SharedFrame frames_[2];
+    int target_ = 0;
     Bitmap source_, frame_;
-    PictureSink keepSink_{source_};
-    FittedSink fitSink_;
+    std::string problem_;
 };
 
 }  // namespace pelumir

@@ -14,7 +14,6 @@
 #include "platform/ScreenSaver.h"
 #include "viewer/BitmapUtils.h"
 #include "viewer/InfoOverlay.h"
-#include "image/ImageFile.h"
 #include "viewer/StretchDraw.h"
 
 namespace pelumir {
@@ -62,9 +61,9 @@ TfrmGrpView::TfrmGrpView(QWidget* parent)
     setCursor(Qt::ArrowCursor);
     tmrAutoSlide_.OnTimer = [this] { Guarded([this] { tmrAutoSlideTimer(); }); };
     tmrImgInfo_.OnTimer = [this] { Guarded([this] { tmrImgInfoTimer(); }); };
-    // A zero interval runs once the window system's queued events are
-    // handled: input and paints always come first.
-    prepareTimer_.setInterval(0);
+    // While the decoder works: its answers come through the socket; this
+    // looks at the clock, for a decode that has taken too long.
+    prepareTimer_.setInterval(50);
     connect(&prepareTimer_, &QTimer::timeout, this, [this] { Guarded([this] { PrepareNextStep(); }); });
     repeatTimer_.setInterval(0);
     repeatTimer_.setSingleShot(true);
@@ -120,6 +119,7 @@ int TfrmGrpView::ViewHeight() const { return ViewSize().height(); }
 void TfrmGrpView::FormShow() {
     InfoVisible_ = false;
     DropPreparation();
+    next_.NewShow();
     sequence_.Start();
     ShowCurrentImage();
 }
@@ -136,12 +136,27 @@ void TfrmGrpView::ShowCurrentImage() {
     const std::string& path = sequence_.Current();
     ++decodeCount_;
     // The image made ready ahead is taken when it is this one, at this size,
-    // from an unchanged file; anything else is made now, the same way.
+    // from an unchanged file; anything else is asked for now, the same way.
     if (!next_.Holds(path, w, h)) next_.Start(path, w, h);
+    next_.Step();
+    changePending_ = true;
+    if (waitForEachImage_ || next_.Ready()) FinishChange();
+    else WatchDecoder();
+}
+
+void TfrmGrpView::FinishChange() {
+    if (!changePending_) return;
     next_.Finish();
+    CompleteChange();
+}
+
+void TfrmGrpView::CompleteChange() {
+    changePending_ = false;
+    if (pendingRepeat_ != 0) repeatTimer_.start();
     SourceOrientation_ = next_.PictureOrientation();
     next_.TakeInto(SourceBitmap_, BackBuffer_);
-    AimPreparation(w, h);
+    const QSize view = ViewSize();
+    AimPreparation(view.width(), view.height());
     RefreshView();
 }
 
@@ -153,13 +168,27 @@ void TfrmGrpView::AimPreparation(int w, int h) {
         next_.Start(sequence_.NextImage(), w, h);
         break;
     case PlaySequence::Ahead::NextPass:
+        // Drawn when the events waiting now are handled, not at the click.
         nextOrderWanted_ = true;
-        break;
+        QTimer::singleShot(0, this, [this] { Guarded([this] { PrepareNextStep(); }); });
+        return;
     case PlaySequence::Ahead::Nothing:
         next_.Cancel();
         return;
     }
-    prepareTimer_.start();
+    WatchDecoder();
+}
+
+void TfrmGrpView::WatchDecoder() {
+    const int fd = next_.Socket();
+    if (fd < 0) decoderNotifier_.reset();
+    else if (decoderNotifier_ == nullptr || decoderNotifier_->socket() != fd) {
+        decoderNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        connect(decoderNotifier_.get(), &QSocketNotifier::activated, this,
+                [this] { Guarded([this] { PrepareNextStep(); }); });
+    }
+    if (next_.Waiting()) prepareTimer_.start();
+    else prepareTimer_.stop();
 }
 
 void TfrmGrpView::PrepareNextStep() {
@@ -173,14 +202,16 @@ void TfrmGrpView::PrepareNextStep() {
             const QSize view = ViewSize();
             next_.Start(*first, view.width(), view.height());
         }
-        return;
     }
-    if (next_.Step(std::chrono::steady_clock::now() + kPrepareStepBudget) || !next_.Aimed()) prepareTimer_.stop();
+    next_.Step();
+    if (changePending_ && next_.Ready()) CompleteChange();
+    else WatchDecoder();
 }
 
 void TfrmGrpView::DropPreparation() {
     prepareTimer_.stop();
     nextOrderWanted_ = false;
+    changePending_ = false;
     sequence_.DropNextPass();
     next_.Cancel();
 }
@@ -298,9 +329,11 @@ void TfrmGrpView::done(int result) {
     pendingRepeat_ = 0;
     repeatTimer_.stop();
     DropPreparation();
-    next_.Release();
-    SourceBitmap_.Release();
+    decoderNotifier_.reset();
+    // The frame on screen lives in the preparation's memory: let go of it first.
     BackBuffer_.Release();
+    SourceBitmap_.Release();
+    next_.Release();
     InfoBitmap_ = QImage();
     InfoVisible_ = false;
     QDialog::done(result);
@@ -353,7 +386,8 @@ void TfrmGrpView::keyPressEvent(QKeyEvent* event) {
     // Presses of their own, like clicks, each count.
     if (event->isAutoRepeat()) {
         pendingRepeat_ = event->key();
-        repeatTimer_.start();
+        // Not before the picture asked for last is on screen.
+        if (!changePending_) repeatTimer_.start();
         return;
     }
     Guarded([&] {

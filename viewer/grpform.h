@@ -3,7 +3,9 @@
 // black, moved through by clicks, Escape and the automatic advance.
 #include <QDialog>
 #include <QImage>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,10 +44,21 @@ public:
     void ShowInfoOverlay(const std::string& text);
     void HideInfoOverlay();
     void RotateCurrentImage();
-    // One piece of the work on the image that plays next, as the idle
-    // timer runs it between events; NextImageReady once it is done.
+    // Takes in what the decoder process has sent about the image that plays
+    // next (or the one asked for at a change); NextImageReady once it is there.
     void PrepareNextStep();
     bool NextImageReady() const { return next_.Ready(); }
+    // Whether a change waits for its picture: the one before stays on
+    // screen, and input is answered meanwhile.
+    bool ChangePending() const { return changePending_; }
+    // Waits for the picture of a pending change and shows it.
+    void FinishChange();
+    // Makes every change wait for its picture before it returns, as tests
+    // that look at each frame want.
+    void WaitForEachImage(bool wait) { waitForEachImage_ = wait; }
+    // Why pictures cannot be decoded, empty while they can.
+    const std::string& DecoderProblem() const { return next_.Problem(); }
+    const ImagePreparation& Preparation() const { return next_; }
     // One image back; from the first to the last.
     void ShowPreviousImage();
 
@@ -82,6 +95,11 @@ private:
     // Starts making the next image ready for a view of w x h device pixels.
     void AimPreparation(int w, int h);
     void DropPreparation();
+    // The picture of the change has come: it is shown.
+    void CompleteChange();
+    // Watches the decoder's socket for answers, and the clock for one that
+    // takes too long.
+    void WatchDecoder();
 
     Timer tmrImgInfo_;
     Timer tmrAutoSlide_;
@@ -95,6 +113,9 @@ private:
     // The image that plays next, made ready while this one is looked at.
     ImagePreparation next_;
     QTimer prepareTimer_;
+    std::unique_ptr<QSocketNotifier> decoderNotifier_;
+    bool changePending_ = false;
+    bool waitForEachImage_ = false;
     // A held key's repeats that came in while a picture was being made,
     // merged into one press run when the queue is empty.
     int pendingRepeat_ = 0;

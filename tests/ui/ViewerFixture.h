@@ -54,6 +54,8 @@ protected:
     void SetUp() override {
         pelumir::SetErrorDisplayHook([this](const std::string& m) { errors.push_back(m); });
         view.resize(1024, 768);
+        // Each change is looked at as soon as it is asked for.
+        view.WaitForEachImage(true);
     }
     void TearDown() override {
         view.hide();

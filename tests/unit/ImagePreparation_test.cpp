@@ -1,5 +1,7 @@
 #include "viewer/ImagePreparation.h"
 
+#include "decoder/DecodeJob.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,14 +48,57 @@ std::string Tagged(const std::string& jpeg, uint32_t orientation) {
 using testutil::ColdChange;
 using testutil::ExpectSameBitmap;
 
-// Prepares in the smallest steps there are: a deadline already passed
-// lets each step do exactly one piece of work.
-int PrepareInPieces(ImagePreparation& prep, const std::string& path, int w, int h, size_t pieceBytes, bool keep = true) {
-    prep.KeepPicture(keep);
-    prep.Start(path, w, h, pieceBytes);
-    int steps = 1;
-    while (!prep.Step(StepDeadline{})) ++steps;
-    return steps;
+// What a preparation gives.
+struct Taken {
+    bool loaded = false;
+    Orientation orientation = Orientation::Normal;
+    Bitmap source, frame;
+    int pieces = 0;  // how many pieces the work came in, when counted
+};
+
+struct Wanted {
+    bool keep = true;
+    bool follow = true;
+    bool other = false;
+};
+
+// Through the decoder process, as the viewer prepares a picture.
+Taken Prepare(ImagePreparation& prep, const std::string& path, int w, int h, Wanted wanted) {
+    prep.KeepPicture(wanted.keep);
+    prep.FollowExif(wanted.follow);
+    prep.OtherFormats(wanted.other);
+    prep.Start(path, w, h);
+    prep.Finish();
+    Taken t;
+    t.loaded = prep.Loaded();
+    t.orientation = prep.PictureOrientation();
+    prep.TakeInto(t.source, t.frame);
+    return t;
+}
+
+// The decoder process's work done here, in pieces of `pieceBytes`: each
+// gives the picture the whole file gives.
+Taken PrepareInPieces(const std::string& path, int w, int h, size_t pieceBytes, Wanted wanted) {
+    decoding::Request request;
+    request.frameWidth = w;
+    request.frameHeight = h;
+    request.keepWhole = wanted.keep;
+    request.followExif = wanted.follow;
+    request.otherFormats = wanted.other;
+    decoding::ExtensionField(path, request.extension);
+    Taken t;
+    t.frame.Allocate(w, h, kFrameBits);
+    FileStamp stamp;
+    ReadResult result;
+    const int fd = OpenRegularFile(path, kMaxBitmapBytes, stamp, result);
+    if (fd < 0) return t;
+    decoding::DecodeJob job;
+    decoding::JobResult r = job.Run(request, fd, t.frame.Bits(), t.frame.ByteSize(), [&] { return ++t.pieces, false; },
+                                    pieceBytes);
+    t.loaded = r.reply.kind == decoding::Reply::Kind::Done;
+    t.orientation = Orientation(r.reply.orientation);
+    if (r.whole.ok()) EXPECT_TRUE(decoding::MapPicture(r.reply, r.whole.get(), t.source));
+    return t;
 }
 
 // The 200 x 150 frame a picture is fitted into, turned as said.
@@ -64,14 +109,11 @@ Bitmap Fitted(const Bitmap& picture, Orientation orientation) {
     return frame;
 }
 
-// Takes the prepared work: the picture kept whole (none when not kept) and
-// the frame are the ones wanted.
-void ExpectTaken(ImagePreparation& prep, bool keep, const Bitmap& picture, const Bitmap& frame) {
-    Bitmap source, taken;
-    prep.TakeInto(source, taken);
-    if (keep) ExpectSameBitmap(source, picture);
-    else EXPECT_TRUE(source.Empty());  // no full-size picture was made
-    ExpectSameBitmap(taken, frame);
+// The picture kept whole (none when not kept) and the frame are the ones wanted.
+void ExpectTaken(const Taken& t, bool keep, const Bitmap& picture, const Bitmap& frame) {
+    if (keep) ExpectSameBitmap(t.source, picture);
+    else EXPECT_TRUE(t.source.Empty());  // no full-size picture was made
+    ExpectSameBitmap(t.frame, frame);
 }
 
 // ---- tests ----
@@ -131,24 +173,25 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
         Bitmap coldSource, coldFrame;
         ColdChange(path, 200, 150, coldSource, coldFrame);
         for (bool keep : {true, false}) {
-            for (size_t piece : {size_t(1), size_t(700), kPreparePieceBytes}) {
-                SCOPED_TRACE((keep ? "kept, pieces of " : "streamed, pieces of ") + std::to_string(piece));
-                const int steps = PrepareInPieces(prep, path, 200, 150, piece, keep);
+            SCOPED_TRACE(keep ? "kept" : "streamed");
+            ExpectTaken(Prepare(prep, path, 200, 150, {.keep = keep}), keep, coldSource, coldFrame);
+            for (size_t piece : {size_t(1), size_t(700)}) {
+                SCOPED_TRACE("pieces of " + std::to_string(piece));
+                const Taken t = PrepareInPieces(path, 200, 150, piece, {.keep = keep});
                 if (piece == 700 && bytes.size() > 20000) {
-                    EXPECT_GT(steps, 20);  // the work really came in pieces
+                    EXPECT_GT(t.pieces, 10);  // the work really came in pieces
                 }
-                ExpectTaken(prep, keep, coldSource, coldFrame);
+                ExpectTaken(t, keep, coldSource, coldFrame);
             }
         }
     }
     // The failures are failures, not pictures.
-    Bitmap source, frame;
     for (const char* name : {"broken.jpg", "broken.bmp", "empty.jpg", "missing.jpg"}) {
-        PrepareInPieces(prep, dir / name, 200, 150, 700);
-        EXPECT_FALSE(prep.Loaded()) << name;
-        prep.TakeInto(source, frame);
-        EXPECT_TRUE(source.Empty()) << name;
-        EXPECT_EQ(frame.Width(), 200);
+        const Taken t = Prepare(prep, dir / name, 200, 150, {});
+        EXPECT_FALSE(t.loaded) << name;
+        EXPECT_TRUE(t.source.Empty()) << name;
+        EXPECT_EQ(t.frame.Width(), 200);
+        EXPECT_FALSE(PrepareInPieces(dir / name, 200, 150, 700, {}).loaded) << name;
     }
 }
 
@@ -162,8 +205,7 @@ TEST(ImagePreparation, FinishingMidwayGivesTheSameImageAndHoldsOnlyThatFileAtTha
     ColdChange(path, 160, 120, coldSource, coldFrame);
 
     ImagePreparation prep;
-    prep.Start(path, 160, 120, 500);
-    for (int i = 0; i < 15; ++i) EXPECT_FALSE(prep.Step(StepDeadline{}));
+    prep.Start(path, 160, 120);
     EXPECT_TRUE(prep.Holds(path, 160, 120));
     EXPECT_FALSE(prep.Holds(path, 161, 120));
     EXPECT_FALSE(prep.Holds(dir / "other.jpg", 160, 120));
@@ -192,13 +234,14 @@ TEST(ImagePreparation, ATaggedPhotoIsPreparedTurnedUnlessSwitchedOff) {
         for (bool keep : {true, false}) {
             SCOPED_TRACE(std::string(follow ? "following EXIF, " : "as stored, ") + (keep ? "kept" : "streamed"));
             prep.FollowExif(follow);
-            PrepareInPieces(prep, path, 200, 150, 700, keep);
-            EXPECT_EQ(prep.PictureOrientation(), follow ? Orientation::Rotate90 : Orientation::Normal);
+            prep.KeepPicture(keep);
+            prep.Start(path, 200, 150);
             EXPECT_TRUE(prep.Holds(path, 200, 150));
             prep.FollowExif(!follow);
             EXPECT_FALSE(prep.Holds(path, 200, 150));
-            prep.FollowExif(follow);
-            ExpectTaken(prep, keep, stored, want);
+            const Taken t = Prepare(prep, path, 200, 150, {.keep = keep, .follow = follow});
+            EXPECT_EQ(t.orientation, follow ? Orientation::Rotate90 : Orientation::Normal);
+            ExpectTaken(t, keep, stored, want);
         }
     }
 }
@@ -215,15 +258,15 @@ TEST(ImagePreparation, AJpegXlIsTurnedByItsOwnOrientationOnly) {
     ASSERT_TRUE(DecodeWith<JpegXlDecoder>(file.data(), file.size(), stored));
     const Bitmap want = Fitted(stored, Orientation::Rotate90);
     ImagePreparation prep;
-    prep.OtherFormats(true);
     for (bool follow : {true, false})
         for (bool keep : {true, false}) {
             SCOPED_TRACE(std::string(follow ? "following EXIF, " : "EXIF off, ") + (keep ? "kept" : "streamed"));
-            prep.FollowExif(follow);
-            PrepareInPieces(prep, path, 200, 150, 7, keep);
-            ASSERT_TRUE(prep.Loaded());
-            EXPECT_EQ(prep.PictureOrientation(), Orientation::Rotate90);
-            ExpectTaken(prep, keep, stored, want);
+            const Wanted wanted{.keep = keep, .follow = follow, .other = true};
+            for (const Taken& t : {Prepare(prep, path, 200, 150, wanted), PrepareInPieces(path, 200, 150, 7, wanted)}) {
+                ASSERT_TRUE(t.loaded);
+                EXPECT_EQ(t.orientation, Orientation::Rotate90);
+                ExpectTaken(t, keep, stored, want);
+            }
         }
 }
 
@@ -257,7 +300,6 @@ TEST(ImagePreparation, OtherFormatsLetGoOfTheRowsTheFrameNeverShows) {
         {"palette.tif", testutil::BuildTiff({.width = w, .height = h, .palette = true, .rowsPerStrip = 64}), DecodeWith<TiffDecoder>},
     };
     ImagePreparation prep;
-    prep.OtherFormats(true);
     for (const File& file : files) {
         SCOPED_TRACE(file.name);
         const std::string path = dir / file.name;
@@ -265,10 +307,10 @@ TEST(ImagePreparation, OtherFormatsLetGoOfTheRowsTheFrameNeverShows) {
         Bitmap whole;
         ASSERT_TRUE(file.decode(file.bytes.data(), file.bytes.size(), whole));
         const Bitmap want = Fitted(whole, Orientation::Normal);
-        for (size_t piece : {size_t(7), kPreparePieceBytes}) {
-            PrepareInPieces(prep, path, 200, 150, piece, false);
-            ASSERT_TRUE(prep.Loaded());
-            ExpectTaken(prep, false, whole, want);
+        const Wanted streamed{.keep = false, .other = true};
+        for (const Taken& t : {Prepare(prep, path, 200, 150, streamed), PrepareInPieces(path, 200, 150, 7, streamed)}) {
+            ASSERT_TRUE(t.loaded);
+            ExpectTaken(t, false, whole, want);
         }
     }
 }

@@ -3,8 +3,12 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "viewer/DecoderLink.h"
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // The decoder process as built, not one beside the test program.
+    pelumir::DecoderLink::SetExecutable(PELUMIR_DECODER_PATH);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

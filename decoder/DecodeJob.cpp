@@ -1,0 +1,155 @@
+#include "decoder/DecodeJob.h"
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "image/Decoder.h"
+#include "platform/Exception.h"
+
+namespace pelumir::decoding {
+
+namespace {
+
+// Keeps the whole picture in shared memory of its own, sized once its
+// header is read, so it reaches the program without a copy.
+class SharedPictureSink final : public RowSink {
+public:
+    explicit SharedPictureSink(Bitmap& out) : out_(out) {}
+    void Begin(int width, int height, int bitsPerPixel) override {
+        Bitmap::CheckSize(width, height, bitsPerPixel);
+        const size_t bytes = Bitmap::StrideFor(width, bitsPerPixel) * size_t(height);
+        UniqueFd fd(memfd_create("pelumir-picture", MFD_CLOEXEC));
+        if (!fd.ok() || ftruncate(fd.get(), off_t(bytes)) != 0) throw EOutOfResources();
+        void* p = bytes == 0 ? nullptr : mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
+        if (p == MAP_FAILED) throw EOutOfResources();
+        out_.Release();
+        if (p != nullptr) out_.AdoptMapping(static_cast<uint8_t*>(p), bytes);
+        mapped_ = static_cast<uint8_t*>(p);
+        fd_ = std::move(fd);
+        PictureSink(out_).Begin(width, height, bitsPerPixel);
+    }
+    std::vector<uint32_t>& Palette() override { return out_.Palette(); }
+    uint8_t* Row(int y) override { return out_.Row(y); }
+    void RowsDone(int, int) override {}
+    Bitmap& Whole() override { return out_; }
+    void WholeDone() override {}
+    void Abandon() override { out_.Release(); }
+
+    // The picture's memory, copied there first when a decoder made the
+    // picture in a bitmap of its own.
+    UniqueFd Take() {
+        if (out_.Bits() != mapped_ || !fd_.ok()) {
+            Bitmap copy = std::move(out_);
+            Begin(copy.Width(), copy.Height(), copy.BitsPerPixel());
+            if (copy.ByteSize() != 0) std::memcpy(out_.Bits(), copy.Bits(), copy.ByteSize());
+            out_.Palette() = copy.Palette();
+            out_.SetMasks(copy.Masks());
+        }
+        return std::move(fd_);
+    }
+
+private:
+    Bitmap& out_;
+    uint8_t* mapped_ = nullptr;
+    UniqueFd fd_;
+};
+
+void Describe(const Bitmap& picture, Reply& reply) {
+    reply.width = picture.Width();
+    reply.height = picture.Height();
+    reply.bitsPerPixel = uint16_t(picture.BitsPerPixel());
+    reply.masks[0] = picture.Masks().red;
+    reply.masks[1] = picture.Masks().green;
+    reply.masks[2] = picture.Masks().blue;
+    const auto& palette = picture.Palette();
+    reply.paletteSize = uint32_t(std::min<size_t>(palette.size(), std::size(reply.palette)));
+    std::copy_n(palette.begin(), reply.paletteSize, reply.palette);
+}
+
+}  // namespace
+
+uint8_t* FrameMapping::Map(int fd, size_t bytes) {
+    UniqueFd owned(fd);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || uint64_t(st.st_size) < bytes) return nullptr;
+    if (data_ != nullptr && uint64_t(st.st_dev) == device_ && uint64_t(st.st_ino) == inode_ && size_ == size_t(st.st_size))
+        return data_;
+    Unmap();
+    if (st.st_size == 0) return nullptr;
+    void* p = mmap(nullptr, size_t(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (p == MAP_FAILED) return nullptr;
+    data_ = static_cast<uint8_t*>(p);
+    size_ = size_t(st.st_size);
+    device_ = uint64_t(st.st_dev);
+    inode_ = uint64_t(st.st_ino);
+    return data_;
+}
+
+void FrameMapping::Unmap() {
+    if (data_ != nullptr) munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+JobResult DecodeJob::Run(const Request& request, int fd, uint8_t* frame, size_t frameBytes,
+                         const std::function<bool()>& dropped, size_t pieceBytes) {
+    JobResult result;
+    Reply& reply = result.reply;
+    reply.id = request.id;
+    reply.kind = Reply::Kind::Failed;
+    const int W = request.frameWidth, H = request.frameHeight;
+    if (frame == nullptr || W < 0 || H < 0 || FrameBytes(W, H) > frameBytes) {
+        if (fd >= 0) close(fd);
+        return result;
+    }
+    frame_.Borrow(frame, frameBytes);
+    frame_.Allocate(W, H, kFrameBits, Bitmap::Init::Uninitialised);
+    const std::string name(request.extension, strnlen(request.extension, sizeof request.extension));
+    const ChainOptions options{.otherFormats = request.otherFormats != 0, .exifOrientation = request.followExif != 0};
+    Bitmap whole;
+    SharedPictureSink keepSink(whole);
+    RowSink& sink = request.keepWhole != 0 ? static_cast<RowSink&>(keepSink) : fitSink_;
+    fitSink_.Aim(frame_, W, H);
+    load_.StartOn(fd, name, bytes_, sink, pieceBytes, options);
+    try {
+        // One piece at a time (a deadline already passed), the program's
+        // word looked for between them.
+        while (load_.Step(StepDeadline{}) == ImageLoad::State::Working) {
+            if (dropped()) {
+                load_.Cancel();
+                reply.kind = Reply::Kind::Dropped;
+                return result;
+            }
+        }
+    } catch (const std::exception&) {
+        load_.Cancel();  // a size no bitmap may have, or memory ran out
+    }
+    const bool loaded = load_.Current() == ImageLoad::State::Loaded;
+    const Orientation orientation = sink.PictureOrientation();
+    reply.orientation = uint8_t(loaded ? orientation : Orientation::Normal);
+    bool shown = false;
+    if (loaded && request.keepWhole != 0) {
+        try {
+            shown = DrawFitted(whole, frame_, W, H, orientation);
+            Describe(whole, reply);
+            result.whole = keepSink.Take();
+            reply.wholeSent = result.whole.ok();
+        } catch (const std::exception&) {
+            shown = false;
+        }
+    } else if (loaded) {
+        shown = true;
+    }
+    if (!shown && frame_.ByteSize() != 0) std::memset(frame_.Bits(), 0, frame_.ByteSize());
+    if (shown) reply.kind = Reply::Kind::Done;
+    // The whole picture is the program's now: nothing of it stays mapped here.
+    whole.Release();
+    return result;
+}
+
+}  // namespace pelumir::decoding

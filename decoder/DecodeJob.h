@@ -1,0 +1,64 @@
+#pragma once
+// One picture, as the program asks for it: the file decoded into the shared
+// frame, fitted and turned, and the whole picture too when asked.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "decoder/Protocol.h"
+#include "image/ImageFile.h"
+#include "platform/Bitmap.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileSystem.h"
+#include "viewer/StretchDraw.h"
+
+namespace pelumir::decoding {
+
+// How much input one piece of decoding takes: the JPEG read on holds no
+// more of its file than this at a time, and between pieces the program's
+// next message is looked for.
+inline constexpr size_t kPieceBytes = 64 * 1024;
+
+// The frame memory handed over with a request, mapped once and kept while
+// the same memory comes again.
+class FrameMapping {
+public:
+    FrameMapping() = default;
+    FrameMapping(const FrameMapping&) = delete;
+    FrameMapping& operator=(const FrameMapping&) = delete;
+    ~FrameMapping() { Unmap(); }
+    // Maps the memory behind `fd` (closed here); null when it cannot be,
+    // or is smaller than `bytes`.
+    uint8_t* Map(int fd, size_t bytes);
+
+private:
+    void Unmap();
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    uint64_t device_ = 0, inode_ = 0;
+};
+
+// What a decode hands back: the reply, and the whole picture's memory when kept.
+struct JobResult {
+    Reply reply;
+    UniqueFd whole;
+};
+
+// The work of one Decode, with what it keeps from one picture to the next.
+class DecodeJob {
+public:
+    // Decodes the file `fd` (owned from here) as `request` says into `frame`,
+    // a 24-bit frameWidth x frameHeight bitmap over the shared memory.
+    // `dropped` is asked between pieces; when it says so the work stops
+    // and the reply is Dropped. A picture that fails leaves the frame black.
+    JobResult Run(const Request& request, int fd, uint8_t* frame, size_t frameBytes,
+                  const std::function<bool()>& dropped, size_t pieceBytes = kPieceBytes);
+
+private:
+    ImageLoad load_;
+    FileBytes bytes_;
+    Bitmap frame_;
+    FittedSink fitSink_;
+};
+
+}  // namespace pelumir::decoding

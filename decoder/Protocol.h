@@ -1,0 +1,76 @@
+#pragma once
+// What the program and its decoder process say to each other over their
+// socket (SOCK_SEQPACKET: one message a packet, kept whole). Only small
+// messages cross it; pixels go through shared memory.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "image/Orientation.h"
+#include "platform/Bitmap.h"
+
+namespace pelumir::decoding {
+
+// The program's side of the socket in the decoder process.
+inline constexpr int kSocketFd = 3;
+
+// The program asks. With a Decode come two descriptors: the file, opened
+// by the program, and the frame's shared memory, stride x frameHeight bytes
+// of 24-bit rows. A Decode drops any decode still running before it.
+struct Request {
+    enum class Kind : uint32_t { Decode = 1, Cancel = 2 };
+    Kind kind = Kind::Decode;
+    uint32_t id = 0;
+    int32_t frameWidth = 0, frameHeight = 0;
+    uint8_t keepWhole = 0;     // also hand back the whole picture (for turning it)
+    uint8_t followExif = 0;    // turn the frame as the picture's orientation says
+    uint8_t otherFormats = 0;  // formats beyond JPEG and BMP
+    uint8_t pad = 0;
+    // The file name's extension, lower case, with its dot: it picks the
+    // decoders a file is offered to. Empty when longer than this.
+    char extension[24] = {};
+};
+
+// The decoder answers each Decode once, in order. With a whole picture
+// comes its shared memory (stride x height bytes, palette in the message).
+struct Reply {
+    // Ready is the first message of a process: whether its sandbox holds,
+    // and when not, why, in `note`.
+    enum class Kind : uint32_t { Done = 1, Failed = 2, Dropped = 3, Ready = 4 };
+    Kind kind = Kind::Failed;
+    uint32_t id = 0;
+    int32_t width = 0, height = 0;  // the picture as stored
+    uint8_t orientation = uint8_t(Orientation::Normal);
+    uint8_t wholeSent = 0;
+    uint8_t sandboxed = 0;
+    uint16_t bitsPerPixel = 0;
+    uint32_t masks[3] = {};
+    uint32_t paletteSize = 0;
+    uint32_t palette[256] = {};
+    char note[160] = {};
+};
+
+// The bytes of a frame's shared memory: rows of 24 bits, as the program
+// shows them.
+inline size_t FrameBytes(int width, int height) { return Bitmap::StrideFor(width, 24) * size_t(height); }
+
+// The extension field for a file name; empty when too long to be any format's.
+void ExtensionField(std::string_view name, char (&field)[24]);
+
+// The whole picture a Done reply sent in the shared memory `fd`, mapped
+// into `out` (which unmaps it when let go); false, `out` empty, when the
+// reply and the memory do not make a picture.
+bool MapPicture(const Reply& reply, int fd, Bitmap& out);
+
+// One message and up to two descriptors; false when the peer is gone.
+bool SendMessage(int socket, const void* data, size_t size, std::span<const int> fds = {});
+// One message into `data` (at most `size` bytes), descriptors into `fds`
+// (those not received are -1). The size read; 0 when the peer is gone, -1
+// on an error or a message that is not `size` bytes long. Blocks unless
+// `wait` is false (then -2 when nothing is waiting).
+ptrdiff_t ReceiveMessage(int socket, void* data, size_t size, int (&fds)[2], bool wait);
+
+}  // namespace pelumir::decoding

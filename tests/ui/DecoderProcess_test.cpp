@@ -1,0 +1,104 @@
+// Pictures are decoded in a process of their own: whatever it does, the
+// viewer answers at once, and a process that hangs or dies costs only its
+// picture.
+#include <QKeyEvent>
+#include <QTest>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "ViewerFixture.h"
+#include "viewer/DecoderLink.h"
+
+using namespace pelumir;
+using testutil::Click;
+using testutil::FramePixel;
+using testutil::Near;
+
+namespace {
+
+// Stands in for the decoder process: one that never answers, or one that dies at once.
+class DecoderProcess : public testutil::ViewerTest {
+protected:
+    void SetUp() override {
+        ViewerTest::SetUp();
+        view.WaitForEachImage(false);
+        red = testutil::WriteImage(dir, "red.jpg", 800, 600, 0xFF0000);
+        green = testutil::WriteImage(dir, "green.jpg", 640, 480, 0x00FF00);
+    }
+    void TearDown() override {
+        ViewerTest::TearDown();
+        DecoderLink::SetExecutable(PELUMIR_DECODER_PATH);
+    }
+    void UseDecoder(const char* script) {
+        const std::string path = dir.filePath("decoder.sh").toStdString();
+        std::ofstream(path) << "#!/bin/sh\n" << script << "\n";
+        chmod(path.c_str(), 0755);
+        DecoderLink::SetExecutable(path);
+    }
+    bool Settled() { return QTest::qWaitFor([&] { return !view.ChangePending(); }, 10000); }
+    uint32_t Centre() const { return FramePixel(view.BackBuffer(), 512, 384); }
+    std::string red, green;
+};
+
+}  // namespace
+
+TEST_F(DecoderProcess, TheRealOneShowsEachPictureAndTheNextIsReadyAhead) {
+    Show({red, green}, {});
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(Near(Centre(), 0xFF0000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.NextImageReady(); }, 10000));
+    Click(&view, Qt::LeftButton);
+    EXPECT_FALSE(view.ChangePending());  // made ahead: shown at the click
+    EXPECT_TRUE(Near(Centre(), 0x00FF00));
+}
+
+TEST_F(DecoderProcess, InputIsAnsweredWhileADecoderHangs) {
+    UseDecoder("exec sleep 600");
+    TViewerConfig config;
+    config.AutoSlideEnabled = true;
+    config.AutoSlideTime = 600;
+    Show({red, green}, config);
+    EXPECT_TRUE(view.ChangePending());
+    const pid_t hung = view.Preparation().Link().Process();
+    EXPECT_NE(hung, 0);
+    // Clicks move on and the middle button pauses, though no picture came.
+    Click(&view, Qt::LeftButton);
+    EXPECT_EQ(view.CurrentIndex(), 1);
+    Click(&view, Qt::MiddleButton);
+    EXPECT_FALSE(view.tmrAutoSlide().Enabled());
+    // The first picture's process held up the second past its grace: a new one has it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.Preparation().Link().Process() != hung; }, 5000));
+    EXPECT_EQ(kill(hung, 0), -1);  // ended and reaped
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&view, &esc);
+    EXPECT_FALSE(view.isVisible());
+    EXPECT_EQ(view.Preparation().Link().Process(), 0);
+}
+
+TEST_F(DecoderProcess, ADecoderThatDiesGivesBlackFramesAndTheShowGoesOn) {
+    UseDecoder("exit 3");
+    Show({red, green}, {});
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(Centre(), 0u);
+    EXPECT_TRUE(view.isVisible());
+    for (int i = 0; i < 6; ++i) {
+        Click(&view, Qt::RightButton);
+        ASSERT_TRUE(Settled());
+        EXPECT_EQ(Centre(), 0u);
+    }
+    // After deaths in a row no process is started until the next show, and the user is told why.
+    EXPECT_FALSE(view.DecoderProblem().empty());
+    EXPECT_EQ(view.Preparation().Link().Process(), 0);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(DecoderProcess, NoDecoderAtAllShowsBlackAndSaysWhy) {
+    DecoderLink::SetExecutable(dir.filePath("missing-decoder").toStdString());
+    Show({red}, {});
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(Centre(), 0u);
+    EXPECT_NE(view.DecoderProblem().find("missing-decoder"), std::string::npos);
+}
