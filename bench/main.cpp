@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <cstring>
 
+#include "viewer/DecoderLink.h"
 #include "bench/Bench.h"
 
 namespace {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // Widgets need the full application object; it is a QGuiApplication too.
     QApplication app(argc, argv);
+    pelumir::DecoderLink::SetExecutable(PELUMIR_DECODER_PATH);
     QTemporaryDir dir;
     g_dir = &dir;
     const char* filter = argc > 1 ? argv[1] : "";

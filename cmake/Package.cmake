@@ -3,7 +3,8 @@
 # the icon at every size we draw and the AppStream metainfo. Built by scripts/package.sh.
 include(GNUInstallDirs)
 
-install(TARGETS pelumir RUNTIME DESTINATION lib/pelumir)
+# The decoder process beside the program, where the program looks for it.
+install(TARGETS pelumir pelumir-decoder RUNTIME DESTINATION lib/pelumir)
 install(FILES resources/pelumir.hlp DESTINATION lib/pelumir)
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/deb-files)
 file(CREATE_LINK ../lib/pelumir/pelumir ${CMAKE_CURRENT_BINARY_DIR}/deb-files/pelumir SYMBOLIC)
@@ -48,7 +49,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Pelumir developers <pelumir@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The linked libraries (Qt, libjpeg-turbo, libpng, libwebp, giflib, libtiff, libexif, ICU, X11) come from dpkg-shlibdeps;
+# The linked libraries (Qt, ICU, X11 for the program; libjpeg-turbo, libpng, libwebp, giflib, libtiff, libexif,
+# libseccomp for its decoder) come from dpkg-shlibdeps;
 # Qt's X11 platform plugin ships in libqt6gui6, which the program links. What
 # is only loaded at run time is named here: libheif and libjxl, opened when
 # the first such file shows (at the versions the functions we call need;

@@ -24,6 +24,7 @@
 #include <sys/wait.h>
 
 #ifdef PELUMIR_PROBE_BARE_DECODES
+#include "viewer/DecoderLink.h"
 #include "bench/probe/BareDecode.h"
 #endif
 #include "tests/unit/PeakMemory.h"
@@ -68,6 +69,7 @@ void LeftClick(QWidget* w) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    pelumir::DecoderLink::SetExecutable(PELUMIR_DECODER_PATH);
     pelumir::TfrmGrpView view;
     pelumir::TViewerConfig config;
     config.ImageSortType = 0;

@@ -66,6 +66,8 @@ copy_program() {
   APPDIR=${APPDIR:-$E2E_TMP/app}
   mkdir -p "$APPDIR"
   cp "$1" "$APPDIR/pelumir"
+  # Pictures are decoded by the process that lives beside the program.
+  cp "$(dirname "$1")/pelumir-decoder" "$APPDIR/pelumir-decoder"
 }
 
 # start_copy <program> [args...]: starts a private copy of the program and

@@ -24,7 +24,7 @@ case "${deb##*/}" in pelumir_*_"$(dpkg --print-architecture)".deb) ;; *) fail "p
 
 # --- the files
 dpkg-deb -x "$deb" "$tmp/root"
-expected=(usr/lib/pelumir/pelumir usr/lib/pelumir/pelumir.hlp usr/share/applications/pelumir.desktop
+expected=(usr/lib/pelumir/pelumir usr/lib/pelumir/pelumir-decoder usr/lib/pelumir/pelumir.hlp usr/share/applications/pelumir.desktop
           usr/share/metainfo/org.example.pelumir.metainfo.xml
           usr/share/doc/pelumir/copyright usr/share/doc/pelumir/changelog.gz usr/share/man/man1/pelumir.1.gz)
 for icon in "$src"/resources/pelumir-*.png; do
@@ -46,12 +46,17 @@ extra=$(cd "$tmp/root" && find . ! -type d | sed 's|^\./||' | sort | grep -vxF -
 
 # --- what it declares it needs
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libexif12' 'libjxl0\.7 \(>= 0\.7' 'libheif1 \(>= 1\.13' \
+for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libexif12' 'libseccomp2' 'libjxl0\.7 \(>= 0\.7' 'libheif1 \(>= 1\.13' \
             'libicu[0-9]+' 'fonts-ipafont-gothic'; do
   grep -Eq "(^|[ ,|])$need( |,|$|\.)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
-# libheif and libjxl are opened on first use: a start of the program must not load them.
-! readelf -d "$tmp/root/usr/lib/pelumir/pelumir" | grep -qE 'NEEDED.*\[lib(heif|jxl)\.' || fail "the program links libheif or libjxl"
+# Every picture byte is read by the decoder process: the program links no
+# image library, the decoder no Qt; libheif and libjxl are opened, not linked.
+! readelf -d "$tmp/root/usr/lib/pelumir/pelumir" | grep -qE 'NEEDED.*\[lib(jpeg|png|webp|gif|tiff|exif|heif|jxl)' \
+  || fail "the program links an image library"
+! readelf -d "$tmp/root/usr/lib/pelumir/pelumir-decoder" | grep -qE 'NEEDED.*\[lib(Qt|heif|jxl)' \
+  || fail "the decoder links Qt, libheif or libjxl"
+readelf -d "$tmp/root/usr/lib/pelumir/pelumir-decoder" | grep -qE 'NEEDED.*\[libseccomp' || fail "the decoder has no sandbox"
 recommends=$(dpkg-deb -f "$deb" Recommends)
 grep -Eq "(^|[ ,|])fonts-noto-color-emoji( |,|$)" <<<"$recommends" || fail "Recommends lacks the emoji font: $recommends"
 
