@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-noto-cjk fonts-noto-color-emoji fonts-urw-base35
   xvfb xauth xdotool imagemagick openbox x11-utils libx11-dev xclip
   libxss-dev libxext-dev dbus-daemon
+  libseccomp-dev
   desktop-file-utils appstream
   dpkg-dev lintian
 )
