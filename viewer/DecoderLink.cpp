@@ -154,7 +154,7 @@ std::optional<DecoderLink::Answer> DecoderLink::Failed() {
     return answer;
 }
 
-void DecoderLink::Read(std::optional<Answer>& answer, bool) {
+void DecoderLink::Read(std::optional<Answer>& answer) {
     while (socket_.ok()) {
         Reply reply;
         int fds[2];
@@ -201,7 +201,7 @@ std::optional<DecoderLink::Answer> DecoderLink::Poll(std::chrono::milliseconds w
             }
         }
         std::optional<Answer> answer;
-        Read(answer, false);
+        Read(answer);
         if (answer) return answer;
         if (!wanted_) return std::nullopt;
         if (!wanted_->onProcess) continue;

@@ -48,6 +48,8 @@ public:
     // Nothing is wanted any more.
     void Cancel();
     bool Waiting() const { return wanted_.has_value(); }
+    // Whether the process is still at work on something asked before.
+    bool Busy() const { return !unanswered_.empty(); }
     // The wanted decode's answer once it has come, waiting at most `wait`
     // for it. A process that died or hung gives a Failed answer.
     std::optional<Answer> Poll(std::chrono::milliseconds wait);
@@ -75,7 +77,8 @@ private:
     // new one unless it was the one running, which then fails.
     void Died(bool wantedWasRunning);
     std::optional<Answer> Failed();
-    void Read(std::optional<Answer>& answer, bool wait);
+    // Takes every message waiting; the wanted decode's answer into `answer`.
+    void Read(std::optional<Answer>& answer);
 
     UniqueFd socket_;
     pid_t pid_ = 0;

@@ -145,7 +145,9 @@ void ImagePreparation::Release() {
     source_.Release();
     frame_ = Bitmap();
     for (SharedFrame& f : frames_) f.Release();
-    link_.Stop();
+    // An idle decoder stays for the next show (starting one costs tens of
+    // milliseconds); one still at work on a picture nobody wants is ended.
+    if (link_.Busy()) link_.Stop();
 }
 
 }  // namespace pelumir

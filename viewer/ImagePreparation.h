@@ -55,7 +55,7 @@ public:
     // Aims at nothing.
     void Cancel();
     // Aims at nothing and gives the frames' memory back; a frame taken
-    // before must not be shown any more.
+    // before must not be shown any more. The decoder process stays unless busy.
     void Release();
     // The socket the decoder answers on, -1 when no decoder runs.
     int Socket() const { return link_.Socket(); }

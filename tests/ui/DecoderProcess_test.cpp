@@ -53,6 +53,14 @@ TEST_F(DecoderProcess, TheRealOneShowsEachPictureAndTheNextIsReadyAhead) {
     Click(&view, Qt::LeftButton);
     EXPECT_FALSE(view.ChangePending());  // made ahead: shown at the click
     EXPECT_TRUE(Near(Centre(), 0x00FF00));
+    // An idle decoder stays for the next show.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.Preparation().Link().Busy(); }, 10000));
+    const pid_t decoder = view.Preparation().Link().Process();
+    view.hide();
+    Show({green}, {});
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(Near(Centre(), 0x00FF00));
+    EXPECT_EQ(view.Preparation().Link().Process(), decoder);
 }
 
 TEST_F(DecoderProcess, InputIsAnsweredWhileADecoderHangs) {
