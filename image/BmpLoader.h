@@ -1,7 +1,8 @@
 #pragma once
-// Windows bitmap files through Qt's BMP reader, converted into our Bitmap;
-// the rarer kinds Qt refuses (2-bit, unusual bit fields, OS/2 2.x and 52- or
-// 56-byte headers, palettes shorter or longer than declared) by our own loop.
+// Windows bitmap files into our Bitmap, with no toolkit: the classic kinds
+// pixel for pixel as Qt's BMP reader shows them, the rarer kinds other image
+// libraries show (2-bit, unusual bit fields, OS/2 2.x and 52- or 56-byte
+// headers, palettes shorter or longer than declared) by a lenient loop.
 #include <cstddef>
 #include <cstdint>
 

@@ -155,6 +155,38 @@ TEST(BmpLoaderKinds, WhatStillCannotBeReadFails) {
     }
 }
 
+TEST(BmpLoaderKinds, FaultyDataNeverShowsWhatTheMemoryHeld) {
+    // 4 x 2 run-length images; the indexes run top row first.
+    const auto rle = [](uint32_t compression, std::vector<uint8_t> data) {
+        return testutil::BuildBmpRows({4, 2, compression == 1 ? 8 : 4, 40, compression, {}, kColour4}, {std::move(data)});
+    };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes, indexes;
+    } cases[] = {
+        {"an 8-bit run cut off before its colour paints nothing", rle(1, {4, 2, 0, 0, 3}), {0, 0, 0, 0, 2, 2, 2, 2}},
+        {"a 4-bit literal cut off repeats its last byte", rle(2, {0, 3, 0x12}), {0, 0, 0, 0, 1, 2, 1, 0}},
+        {"a run past a row goes on into the row below, never past the bottom row", rle(1, {0, 0, 7, 3, 9, 1}),
+         {3, 3, 3, 3, 3, 3, 3, 1}},
+    };
+    Bitmap out;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(DecodeBmp(c.bytes.data(), c.bytes.size(), out));
+        for (size_t i = 0; i < c.indexes.size(); ++i) EXPECT_EQ(out.Row(int(i / 4))[i % 4], c.indexes[i]) << i;
+    }
+    // Bit fields after a 64-byte header push the rows on, here past the end.
+    auto os2 = BuildBmp({2, 2, 16, 64, 3, {0x7C00, 0x03E0, 0x001F}}, {1, 2, 3, 4});
+    os2.resize(os2.size() + 4);
+    EXPECT_FALSE(DecodeBmp(os2.data(), os2.size(), out));
+    EXPECT_TRUE(out.Empty());
+    // An alpha mask changes nothing: the reserved byte is 0xFF as in every 32-bit image.
+    const auto v5 = BuildBmp({2, 1, 32, 124, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}}, {0x80123456, 0x00ABCDEF});
+    ASSERT_TRUE(DecodeBmp(v5.data(), v5.size(), out));
+    const std::vector<uint8_t> bgrx = {0x56, 0x34, 0x12, 0xFF, 0xEF, 0xCD, 0xAB, 0xFF};
+    EXPECT_EQ(std::vector<uint8_t>(out.Row(0), out.Row(0) + 8), bgrx);
+}
+
 TEST(BmpLoaderKinds, TheNewKindsTurnAndFitLikeAnyOther) {
     const std::vector<std::vector<uint8_t>> files = {
         BuildBmp({3, 2, 2, 40, 0, {}, kColour4}, {0, 1, 2, 3, 2, 1}),
