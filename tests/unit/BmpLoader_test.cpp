@@ -103,7 +103,7 @@ TEST(BmpLoader, EveryDepthMapsToItsLayout) {
         EXPECT_EQ(out.Format(), c.format);
         ExpectTheSixColours(out);
     }
-    // 1 bit stays 1 bit; the palette comes white first, which Qt reorders.
+    // 1 bit stays 1 bit; the palette comes white first, and is reordered lighter colour first.
     Bitmap out;
     ASSERT_TRUE(Decode(BuildBmpRows({10, 2, 1, 40, 0, {}, {0xFFFFFF, 0}}, {{0x55, 0x40, 0, 0}, {0xAA, 0x80, 0, 0}}), out));
     EXPECT_EQ(out.Format(), PixelFormat::Bit1);

@@ -102,7 +102,7 @@ Kind BmpKind(const std::string& name, const testutil::BmpSpec& spec) {
     return {name, std::move(bytes), Bmp, size};
 }
 
-// Run-length rows go to Qt's reader once their first byte is there.
+// Run-length rows are read once their first byte is there.
 Kind RleKind(const std::string& name, const testutil::BmpSpec& spec, std::vector<uint8_t> runs) {
     std::vector<uint8_t> bytes = testutil::BuildBmpRows(spec, {std::move(runs)});
     const size_t pixelStart = Le32(bytes, 10);
