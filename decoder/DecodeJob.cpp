@@ -76,24 +76,25 @@ void Describe(const Bitmap& picture, Reply& reply) {
 uint8_t* FrameMapping::Map(int fd, size_t bytes) {
     UniqueFd owned(fd);
     struct stat st {};
-    if (fstat(fd, &st) != 0 || uint64_t(st.st_size) < bytes) return nullptr;
-    if (data_ != nullptr && uint64_t(st.st_dev) == device_ && uint64_t(st.st_ino) == inode_ && size_ == size_t(st.st_size))
-        return data_;
-    Unmap();
-    if (st.st_size == 0) return nullptr;
+    if (fstat(fd, &st) != 0 || uint64_t(st.st_size) < bytes || st.st_size == 0) return nullptr;
+    for (Entry& e : entries_)
+        if (e.data != nullptr && e.device == uint64_t(st.st_dev) && e.inode == uint64_t(st.st_ino) &&
+            e.size == size_t(st.st_size)) {
+            e.used = ++clock_;
+            return e.data;
+        }
+    // The program alternates between two frames: the one used longer ago goes.
+    Entry& e = entries_[0].used <= entries_[1].used ? entries_[0] : entries_[1];
+    e.Unmap();
     void* p = mmap(nullptr, size_t(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (p == MAP_FAILED) return nullptr;
-    data_ = static_cast<uint8_t*>(p);
-    size_ = size_t(st.st_size);
-    device_ = uint64_t(st.st_dev);
-    inode_ = uint64_t(st.st_ino);
-    return data_;
+    e = {static_cast<uint8_t*>(p), size_t(st.st_size), uint64_t(st.st_dev), uint64_t(st.st_ino), ++clock_};
+    return e.data;
 }
 
-void FrameMapping::Unmap() {
-    if (data_ != nullptr) munmap(data_, size_);
-    data_ = nullptr;
-    size_ = 0;
+void FrameMapping::Entry::Unmap() {
+    if (data != nullptr) munmap(data, size);
+    data = nullptr;
 }
 
 JobResult DecodeJob::Run(const Request& request, int fd, uint8_t* frame, size_t frameBytes,
@@ -103,7 +104,7 @@ JobResult DecodeJob::Run(const Request& request, int fd, uint8_t* frame, size_t 
     reply.id = request.id;
     reply.kind = Reply::Kind::Failed;
     const int W = request.frameWidth, H = request.frameHeight;
-    if (frame == nullptr || W < 0 || H < 0 || FrameBytes(W, H) > frameBytes) {
+    if (fd < 0 || frame == nullptr || W < 0 || H < 0 || FrameBytes(W, H) > frameBytes) {
         if (fd >= 0) close(fd);
         return result;
     }

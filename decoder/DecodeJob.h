@@ -20,22 +20,28 @@ namespace pelumir::decoding {
 inline constexpr size_t kPieceBytes = 64 * 1024;
 
 // The frame memory handed over with a request, mapped once and kept while
-// the same memory comes again.
+// the same memory comes again: the program's two frames, in turn.
 class FrameMapping {
 public:
     FrameMapping() = default;
     FrameMapping(const FrameMapping&) = delete;
     FrameMapping& operator=(const FrameMapping&) = delete;
-    ~FrameMapping() { Unmap(); }
+    ~FrameMapping() {
+        for (Entry& e : entries_) e.Unmap();
+    }
     // Maps the memory behind `fd` (closed here); null when it cannot be,
     // or is smaller than `bytes`.
     uint8_t* Map(int fd, size_t bytes);
 
 private:
-    void Unmap();
-    uint8_t* data_ = nullptr;
-    size_t size_ = 0;
-    uint64_t device_ = 0, inode_ = 0;
+    struct Entry {
+        uint8_t* data = nullptr;
+        size_t size = 0;
+        uint64_t device = 0, inode = 0, used = 0;
+        void Unmap();
+    };
+    Entry entries_[2];
+    uint64_t clock_ = 0;
 };
 
 // What a decode hands back: the reply, and the whole picture's memory when kept.

@@ -82,8 +82,9 @@ int main() {
             if (poll(&p, 1, 0) <= 0) return false;
             Message later;
             const ptrdiff_t n = ReceiveMessage(sock, &later.request, sizeof later.request, later.fds, false);
-            if (n == 0 || (p.revents & (POLLHUP | POLLERR)) != 0) _exit(0);
-            if (n > 0) next = later;
+            if (n == 0 || (n < 0 && (p.revents & (POLLHUP | POLLERR)) != 0)) _exit(0);  // the program has gone
+            if (n < 0) return false;  // nothing, or nothing of ours
+            next = later;
             return true;
         };
         JobResult result = job.Run(m.request, std::exchange(m.fds[0], -1), memory, bytes, dropped);

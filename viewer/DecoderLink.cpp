@@ -83,6 +83,7 @@ bool DecoderLink::Start() {
     }
     pid_ = pid;
     socket_ = std::move(mine);
+    problem_.clear();
     unanswered_.clear();
     return true;
 }

@@ -57,6 +57,7 @@ public:
     int Socket() const { return socket_.get(); }
     // A new show: processes may be started again after deaths in a row.
     void NewShow() { deaths_ = 0; }
+    // Why no process could be started last time one was needed; empty once one runs.
     const std::string& Problem() const { return problem_; }
     // Ends the process.
     void Stop();

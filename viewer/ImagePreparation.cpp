@@ -72,12 +72,7 @@ void ImagePreparation::Start(const std::string& path, int width, int height) {
     request.followExif = exif_;
     request.otherFormats = otherFormats_;
     decoding::ExtensionField(path, request.extension);
-    if (!link_.Decode(request, std::move(file), target.fd.get())) {
-        problem_ = link_.Problem();
-        Black();
-        return;
-    }
-    problem_.clear();
+    if (!link_.Decode(request, std::move(file), target.fd.get())) Black();
 }
 
 void ImagePreparation::Black() {

@@ -64,7 +64,7 @@ public:
     // A new show: a decoder that kept dying may be started again.
     void NewShow() { link_.NewShow(); }
     // Why pictures cannot be decoded, empty while they can.
-    const std::string& Problem() const { return problem_; }
+    const std::string& Problem() const { return link_.Problem(); }
     const DecoderLink& Link() const { return link_; }
 
 private:
@@ -96,7 +96,6 @@ private:
     SharedFrame frames_[2];
     int target_ = 0;
     Bitmap source_, frame_;
-    std::string problem_;
 };
 
 }  // namespace pelumir
