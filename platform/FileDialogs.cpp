@@ -2,6 +2,9 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace pelumir {
 
@@ -28,9 +31,32 @@ void SetFilters(QFileDialog& dialog, const QStringList& filters) {
     for (int i = 0; i < combo->count() && i < filters.size(); ++i) combo->setItemText(i, filters[i]);
 }
 
+// Qt's dialog keeps its history in ~/.config/QtProject.conf, outside the
+// program's own folder, and offers no switch for it: while one is open,
+// that file is one in a folder of its own that goes with the dialog.
+class DialogStateAside {
+public:
+    DialogStateAside() {
+        if (dir_.isValid()) SetUserPath(dir_.path());
+    }
+    ~DialogStateAside() {
+        if (dir_.isValid()) SetUserPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    }
+    DialogStateAside(const DialogStateAside&) = delete;
+    DialogStateAside& operator=(const DialogStateAside&) = delete;
+
+private:
+    static void SetUserPath(const QString& path) {
+        for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, path);
+    }
+    QTemporaryDir dir_;
+};
+
 }  // namespace
 
 QStringList ChooseFiles(QWidget* parent, const FileDialogSetup& setup) {
+    const DialogStateAside aside;  // made before the dialog, gone after it
     QFileDialog dialog(parent);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     switch (setup.kind) {
@@ -53,6 +79,7 @@ QStringList ChooseFiles(QWidget* parent, const FileDialogSetup& setup) {
 }
 
 QString ChooseFolder(QWidget* parent, const QString& title) {
+    const DialogStateAside aside;
     QFileDialog dialog(parent, title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);

@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QDragEnterEvent>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -309,6 +311,10 @@ TEST_F(MainFormList, ClearingAListOfEmptyLinesAsksAndThenFocusesTheList) {
 // ---- The choosers ----
 
 TEST_F(MainFormList, FileChooserListsEveryFileAndAppendsEveryChosenOne) {
+    // The dialogs leave Qt's own settings file as it was.
+    QFile qtSettings(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/QtProject.conf");
+    const QByteArray before = qtSettings.open(QIODevice::ReadOnly) ? qtSettings.readAll() : QByteArray();
+    qtSettings.close();
     Touch("a.jpg");
     Touch("README");
     Touch("b.txt");
@@ -334,6 +340,7 @@ TEST_F(MainFormList, FileChooserListsEveryFileAndAppendsEveryChosenOne) {
     w.SelectFile();
     EXPECT_EQ(w.memSrcFList()->LineCount(), 3);
     EXPECT_EQ(w.focusWidget(), w.btnOpenView());
+    EXPECT_EQ(qtSettings.open(QIODevice::ReadOnly) ? qtSettings.readAll() : QByteArray(), before);
 }
 
 TEST_F(MainFormList, FolderChooserAppendsTheFolderWithOneFinalSeparator) {
