@@ -129,34 +129,42 @@ TEST(FileReplace, InPlaceFallbackFindsAFullDiskBeforeTouchingTheOldText) {
 
 // A save reports success only once the new text and its name are on the
 // disk: the temporary file is synced before the rename, the folder after it.
+// A file with a second name is rewritten in place and synced there.
 TEST(FileReplace, SuccessMeansTheTextAndTheRenameReachedTheDisk) {
     using syncspy::Call;
     using syncspy::Fail;
+    const std::string temp = ".plm.ini.tmp" + std::to_string(::getpid()) + "-0";
     const struct {
         Fail fail;
+        bool linked;
         ReplaceResult result;
         std::string text;
         size_t calls;
-    } cases[] = {{Fail::Nothing, ReplaceResult::Ok, "new", 2},
-                 {Fail::File, ReplaceResult::WriteFailed, "old", 1},
-                 {Fail::Folder, ReplaceResult::WriteFailed, "new", 2}};
+    } cases[] = {{Fail::Nothing, false, ReplaceResult::Ok, "new", 2},
+                 {Fail::File, false, ReplaceResult::WriteFailed, "old", 1},
+                 {Fail::Folder, false, ReplaceResult::WriteFailed, "new", 2},
+                 {Fail::Nothing, true, ReplaceResult::Ok, "new", 1},
+                 {Fail::File, true, ReplaceResult::WriteFailed, "new", 1}};
     for (const auto& c : cases) {
         Dir d;
         const std::string path = d.Path("plm.ini");
         Spit(path, "old");
+        if (c.linked) ASSERT_EQ(::link(path.c_str(), d.Path("other").c_str()), 0);
         const std::string folder = std::filesystem::canonical(d.dir.path().toStdString());
-        const std::vector<Call> expected = {{".plm.ini.tmp" + std::to_string(::getpid()) + "-0", false, "old"},
-                                            {folder, true, "new"}};
+        const std::vector<Call> expected = c.linked ? std::vector<Call>{{"plm.ini", false, "new"}}
+                                                    : std::vector<Call>{{temp, false, "old"}, {folder, true, "new"}};
         syncspy::Spy spy{path, c.fail, {}};
         syncspy::g_spy = &spy;
         const ReplaceResult result = ReplaceFileContents(path, "new");
         syncspy::g_spy = nullptr;
         const int fail = int(c.fail);
-        EXPECT_EQ(result, c.result) << fail;
+        EXPECT_EQ(result, c.result) << fail << c.linked;
         EXPECT_EQ(Slurp(path), c.text) << fail;
         std::vector<std::string> names = ListDirectory(d.dir.path().toStdString());
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{".", "..", "plm.ini"})) << fail;
+        std::vector<std::string> want{".", "..", "plm.ini"};
+        if (c.linked) want.insert(want.begin() + 2, "other");
+        EXPECT_EQ(names, want) << fail;
         EXPECT_EQ(spy.calls, std::vector<Call>(expected.begin(), expected.begin() + long(c.calls))) << fail;
     }
 }
