@@ -59,5 +59,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # colour emoji font file names fall back to.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libheif1 (>= 1.13.0), libjxl0.7 (>= 0.7.0), fonts-ipafont-gothic | fonts-noto-cjk")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-urw-base35, fonts-noto-color-emoji")
+# libc-l10n: the system's reasons quoted in error boxes, in the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, libc-l10n, fonts-urw-base35, fonts-noto-color-emoji")
 include(CPack)

@@ -4,9 +4,11 @@
 # unpacked program started from a folder it may not write: its settings and
 # list must land under the user's HOME. A writable copy of the same folder
 # keeps them beside the program instead.
-#   package_test.sh <source tree>
+# The per-user install of a build folder holds the same program.
+#   package_test.sh <source tree> <build folder>
 set -euo pipefail
 src=$(cd "$1" && pwd)
+bin=$(cd "$2" && pwd)
 tmp=$(mktemp -d)
 pids=()
 cleanup() {
@@ -58,9 +60,21 @@ done
   || fail "the decoder links Qt, libheif or libjxl"
 readelf -d "$tmp/root/usr/lib/pelumir/pelumir-decoder" | grep -qE 'NEEDED.*\[libseccomp' || fail "the decoder has no sandbox"
 recommends=$(dpkg-deb -f "$deb" Recommends)
-grep -Eq "(^|[ ,|])fonts-noto-color-emoji( |,|$)" <<<"$recommends" || fail "Recommends lacks the emoji font: $recommends"
+for want in fonts-noto-color-emoji libc-l10n; do
+  grep -Eq "(^|[ ,|])$want( |,|$)" <<<"$recommends" || fail "Recommends lacks $want: $recommends"
+done
 
 lintian --fail-on error "$deb" || fail "lintian reports errors"
+
+# --- installed for one user, as README says
+cmake --install "$bin" --prefix "$tmp/user" >/dev/null
+for f in pelumir pelumir-decoder pelumir.hlp pelumir.desktop org.example.pelumir.metainfo.xml; do
+  [ -f "$tmp/user/$f" ] || fail "the per-user install lacks $f"
+done
+appstreamcli validate --no-net "$tmp/user/org.example.pelumir.metainfo.xml" >/dev/null \
+  || fail "appstreamcli rejects the per-user metainfo"
+grep -q 'cp ~/.local/opt/pelumir/org.example.pelumir.metainfo.xml ~/.local/share/metainfo/' "$src/README.md" \
+  || fail "README does not say where the metainfo goes"
 
 # --- started from a read-only folder, as a plain user
 chmod 755 "$tmp"
