@@ -102,7 +102,6 @@ struct ImageChange {
     explicit ImageChange(bool keep = false) : keepPicture(keep) {}
     bool keepPicture;
     pelumir::FileBytes fileBytes;
-    pelumir::ImageLoad load;
     pelumir::FittedSink fitted;
     bool operator()(const std::string& path, Bitmap& source, Bitmap& backBuffer) {
         if (keepPicture) {
@@ -111,8 +110,7 @@ struct ImageChange {
             return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH, orientation);
         }
         fitted.Aim(backBuffer, kScreenW, kScreenH);
-        load.Start(path, fileBytes, fitted, 0);
-        if (load.Step(pelumir::kNoDeadline) != pelumir::ImageLoad::State::Loaded) std::abort();
+        if (pelumir::LoadImage(path, fileBytes, fitted).state != pelumir::LoadResult::State::Loaded) std::abort();
         return true;
     }
 };

@@ -20,7 +20,7 @@ namespace {
 class SharedPictureSink final : public RowSink {
 public:
     explicit SharedPictureSink(Bitmap& out) : out_(out) {}
-    void Begin(int width, int height, int bitsPerPixel) override {
+    void Begin(int width, int height, int bitsPerPixel, Orientation orientation) override {
         Bitmap::CheckSize(width, height, bitsPerPixel);
         const size_t bytes = Bitmap::StrideFor(width, bitsPerPixel) * size_t(height);
         UniqueFd fd(memfd_create("pelumir-picture", MFD_CLOEXEC));
@@ -31,13 +31,13 @@ public:
         if (p != nullptr) out_.AdoptMapping(static_cast<uint8_t*>(p), bytes);
         mapped_ = static_cast<uint8_t*>(p);
         fd_ = std::move(fd);
-        PictureSink(out_).Begin(width, height, bitsPerPixel);
+        PictureSink(out_).Begin(width, height, bitsPerPixel, orientation);
     }
     std::vector<uint32_t>& Palette() override { return out_.Palette(); }
     uint8_t* Row(int y) override { return out_.Row(y); }
     void RowsDone(int, int) override {}
     Bitmap& Whole() override { return out_; }
-    void WholeDone() override {}
+    void WholeDone(Orientation) override {}
     void Abandon() override { out_.Release(); }
 
     // The picture's memory, copied there first when a decoder made the
@@ -45,7 +45,7 @@ public:
     UniqueFd Take() {
         if (out_.Bits() != mapped_ || !fd_.ok()) {
             Bitmap copy = std::move(out_);
-            Begin(copy.Width(), copy.Height(), copy.BitsPerPixel());
+            Begin(copy.Width(), copy.Height(), copy.BitsPerPixel(), Orientation::Normal);
             if (copy.ByteSize() != 0) std::memcpy(out_.Bits(), copy.Bits(), copy.ByteSize());
             out_.Palette() = copy.Palette();
             out_.SetMasks(copy.Masks());
@@ -98,7 +98,8 @@ void FrameMapping::Entry::Unmap() {
 }
 
 JobResult DecodeJob::Run(const Request& request, int fd, uint8_t* frame, size_t frameBytes,
-                         const std::function<bool()>& dropped, size_t pieceBytes) {
+                         const std::function<bool()>& dropped, size_t pieceBytes,
+                         std::chrono::steady_clock::duration checkEvery) {
     JobResult result;
     Reply& reply = result.reply;
     reply.id = request.id;
@@ -116,25 +117,31 @@ JobResult DecodeJob::Run(const Request& request, int fd, uint8_t* frame, size_t 
     SharedPictureSink keepSink(whole);
     RowSink& sink = request.keepWhole != 0 ? static_cast<RowSink&>(keepSink) : fitSink_;
     fitSink_.Aim(frame_, W, H);
-    load_.StartOn(fd, name, bytes_, sink, pieceBytes, options);
+    // The program's word is looked for between pieces of the file and
+    // batches of rows, though no more often than `checkEvery`.
+    auto next = std::chrono::steady_clock::now() + checkEvery;
+    sink.WatchWanted([&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < next) return true;
+        next = now + checkEvery;
+        return !dropped();
+    });
+    LoadResult loaded;
     try {
-        // One piece at a time (a deadline already passed), the program's
-        // word looked for between them.
-        while (load_.Step(StepDeadline{}) == ImageLoad::State::Working) {
-            if (dropped()) {
-                load_.Cancel();
-                reply.kind = Reply::Kind::Dropped;
-                return result;
-            }
-        }
+        loaded = LoadImage(fd, name, bytes_, sink, options, pieceBytes);
     } catch (const std::exception&) {
-        load_.Cancel();  // a size no bitmap may have, or memory ran out
+        loaded = {};  // memory ran out
     }
-    const bool loaded = load_.Current() == ImageLoad::State::Loaded;
-    const Orientation orientation = sink.PictureOrientation();
-    reply.orientation = uint8_t(loaded ? orientation : Orientation::Normal);
+    sink.WatchWanted(nullptr);
+    if (loaded.state == LoadResult::State::Dropped) {
+        reply.kind = Reply::Kind::Dropped;
+        return result;
+    }
+    const Orientation orientation = loaded.orientation;
+    reply.orientation = uint8_t(orientation);
+    const bool isLoaded = loaded.state == LoadResult::State::Loaded;
     bool shown = false;
-    if (loaded && request.keepWhole != 0) {
+    if (isLoaded && request.keepWhole != 0) {
         try {
             shown = DrawFitted(whole, frame_, W, H, orientation);
             Describe(whole, reply);
@@ -143,7 +150,7 @@ JobResult DecodeJob::Run(const Request& request, int fd, uint8_t* frame, size_t 
         } catch (const std::exception&) {
             shown = false;
         }
-    } else if (loaded) {
+    } else if (isLoaded) {
         shown = true;
     }
     if (!shown && frame_.ByteSize() != 0) std::memset(frame_.Bits(), 0, frame_.ByteSize());

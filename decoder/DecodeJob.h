@@ -1,6 +1,7 @@
 #pragma once
 // One picture, as the program asks for it: the file decoded into the shared
 // frame, fitted and turned, and the whole picture too when asked.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -15,9 +16,12 @@
 namespace pelumir::decoding {
 
 // How much input one piece of decoding takes: the JPEG read on holds no
-// more of its file than this at a time, and between pieces the program's
-// next message is looked for.
+// more of its file than this at a time.
 inline constexpr size_t kPieceBytes = 64 * 1024;
+// How often at most the program's next message is looked for while a
+// picture is decoded: often enough that a dropped picture costs nothing
+// one notices, seldom enough that looking costs nothing either.
+inline constexpr std::chrono::steady_clock::duration kDropCheckEvery = std::chrono::milliseconds(2);
 
 // The frame memory handed over with a request, mapped once and kept while
 // the same memory comes again: the program's two frames, in turn.
@@ -55,13 +59,14 @@ class DecodeJob {
 public:
     // Decodes the file `fd` (owned from here) as `request` says into `frame`,
     // a 24-bit frameWidth x frameHeight bitmap over the shared memory.
-    // `dropped` is asked between pieces; when it says so the work stops
-    // and the reply is Dropped. A picture that fails leaves the frame black.
+    // `dropped` is asked between pieces, at most every `checkEvery`; when
+    // it says so the work stops and the reply is Dropped. A picture that
+    // fails leaves the frame black.
     JobResult Run(const Request& request, int fd, uint8_t* frame, size_t frameBytes,
-                  const std::function<bool()>& dropped, size_t pieceBytes = kPieceBytes);
+                  const std::function<bool()>& dropped, size_t pieceBytes = kPieceBytes,
+                  std::chrono::steady_clock::duration checkEvery = kDropCheckEvery);
 
 private:
-    ImageLoad load_;
     FileBytes bytes_;
     Bitmap frame_;
     FittedSink fitSink_;

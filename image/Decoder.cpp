@@ -1,37 +1,37 @@
 #include "image/Decoder.h"
 
+#include <exception>
+
+#include "image/ExifOrientation.h"
+#include "platform/FileSystem.h"
+
 namespace pelumir {
 
-void PictureSink::Begin(int width, int height, int bitsPerPixel) {
+void PictureSink::Begin(int width, int height, int bitsPerPixel, Orientation) {
     out_->Allocate(width, height, bitsPerPixel, Bitmap::Init::Uninitialised);
     out_->SetDevice(false);
     out_->SetMasks({});
     out_->Palette().clear();
 }
 
-void WholeDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    file_ = file;
-    out_ = &out;
-    state_ = State::Working;
+ptrdiff_t FileInput::ReadOn(uint8_t* to, size_t size) { return rest_ == nullptr ? 0 : rest_->ReadOn(to, size); }
+
+Orientation FileInput::ExifOrientation() const {
+    return followExif_ ? ReadExifOrientation(bytes_) : Orientation::Normal;
 }
 
-Decoder::State WholeDecoder::Step(StepDeadline) {
-    if (state_ != State::Working) return state_;
-    RowSink& out = *out_;
-    out_ = nullptr;
-    state_ = State::Failed;
-    if (!decode_(file_.data(), file_.size(), out.Whole())) return state_;
-    out.WholeDone();
-    state_ = State::Done;
-    return state_;
-}
-
-bool DecodeWhole(Decoder& decode, std::span<const uint8_t> file, Bitmap& out) {
+bool DecodeWhole(DecodeFn decode, std::span<const uint8_t> file, Bitmap& out, Orientation* orientation) {
     PictureSink sink(out);
-    decode.Start(file, sink, 0);
-    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
-    out.Clear();
-    return false;
+    FileInput in(file);
+    std::optional<Decoded> decoded;
+    try {
+        decoded = decode(in, sink);
+    } catch (const std::exception&) {
+        decoded.reset();  // the size was refused, or memory ran out
+    }
+    if (orientation != nullptr) *orientation = decoded ? decoded->orientation : Orientation::Normal;
+    if (!decoded) out.Clear();
+    return decoded.has_value();
 }
 
 }  // namespace pelumir

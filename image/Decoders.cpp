@@ -1,5 +1,6 @@
 #include "image/Decoders.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "image/BmpLoader.h"
@@ -15,23 +16,28 @@ namespace pelumir {
 
 namespace {
 
-template <class D>
-std::unique_ptr<Decoder> Make() {
-    return std::make_unique<D>();
+// The bitmap reader makes whole pictures in layouts of its own (1-bit,
+// palettes, masks), which the sink takes as they are.
+std::optional<Decoded> DecodeBmpFile(FileInput& in, RowSink& out) {
+    Bitmap& picture = out.Whole();
+    if (!DecodeBmp(in.Bytes().data(), in.Bytes().size(), picture)) return std::nullopt;
+    const Decoded decoded{picture.Width(), picture.Height(), Orientation::Normal};
+    out.WholeDone(decoded.orientation);
+    return decoded;
 }
-std::unique_ptr<Decoder> MakeBmp() { return std::make_unique<WholeDecoder>(DecodeBmp); }
 
-// In the order of the format table.
-using MakeFn = std::unique_ptr<Decoder> (*)();
-constexpr MakeFn kMakers[] = {Make<JpegDecoder>, MakeBmp,           Make<PngDecoder>,    Make<WebpDecoder>,
-                              Make<GifDecoder>,  Make<TiffDecoder>, Make<JpegXlDecoder>, Make<HeifDecoder>};
+constexpr FormatDecoder kDecoders[] = {
+    {"JPEG", DecodeJpeg, true},  {"BMP", DecodeBmpFile, false}, {"PNG", DecodePng, false},
+    {"WebP", DecodeWebp, false}, {"GIF", DecodeGif, false},     {"TIFF", DecodeTiff, false},
+    {"JPEG XL", DecodeJxl, false}, {"HEIF", DecodeHeif, false},
+};
 
 }  // namespace
 
-std::unique_ptr<Decoder> MakeDecoder(const Format& format) {
-    const size_t index = size_t(&format - Formats().data());
-    if (Formats().size() != std::size(kMakers) || index >= std::size(kMakers)) return nullptr;
-    return kMakers[index]();
+const FormatDecoder* DecoderFor(const Format& format) {
+    const auto found = std::find_if(std::begin(kDecoders), std::end(kDecoders),
+                                    [&](const FormatDecoder& d) { return d.name == format.name; });
+    return found == std::end(kDecoders) ? nullptr : found;
 }
 
 }  // namespace pelumir

@@ -3,7 +3,6 @@
 #include <gif_lib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -11,12 +10,13 @@
 
 namespace pelumir {
 
+namespace {
+
 struct GifContext {
     std::span<const uint8_t> file;
     size_t read = 0;
     RowSink* out = nullptr;
     GifFileType* gif = nullptr;
-    bool begun = false;
     int width = 0, height = 0;              // the canvas
     int left = 0, top = 0, fw = 0, fh = 0;  // the first picture on it
     bool interlaced = false;
@@ -27,12 +27,13 @@ struct GifContext {
     int decoded = 0;  // picture rows read from the file
     int handed = 0;   // canvas rows given to the sink
 
+    GifContext() = default;
+    GifContext(const GifContext&) = delete;
+    GifContext& operator=(const GifContext&) = delete;
     ~GifContext() {
         if (gif != nullptr) DGifCloseFile(gif, nullptr);
     }
 };
-
-namespace {
 
 using Ctx = GifContext;
 
@@ -93,77 +94,57 @@ void PutRow(Ctx& c, int y, const uint8_t* indices) {
     c.out->RowsDone(y, 1);
 }
 
-// Hands on canvas rows up to `limit`, those the sink wants, until the
-// deadline; true once all are. The picture's rows come from `picture` (row
-// r at r * fw), or none for the rows outside it.
-bool HandOn(Ctx& c, int limit, const uint8_t* picture, bool whole, StepDeadline deadline = kNoDeadline) {
-    while (c.handed < limit) {
-        const int y = c.handed++;
+// Hands on canvas rows up to `limit`, those the sink wants; false when
+// the picture is no longer wanted. The picture's rows come from `picture`
+// (row r at r * fw), or none for the rows outside it.
+bool HandOn(Ctx& c, int limit, const uint8_t* picture, bool whole) {
+    for (; c.handed < limit; ++c.handed) {
+        const int y = c.handed;
+        if ((y & 15) == 0 && !c.out->Wanted()) return false;
         const int r = y - c.top;
         const bool inside = r >= 0 && r < c.fh;
         if (c.out->NextRowWanted(y) == y)
             PutRow(c, y, !inside ? nullptr : whole ? picture + size_t(r) * size_t(c.fw) : picture);
-        if ((y & 15) == 15 && Passed(deadline)) break;
     }
-    return c.handed == limit;
+    return true;
+}
+
+// The picture's line `n` in the order they are stored: an interlaced
+// picture's lines come in four passes.
+size_t StoredLine(const Ctx& c, int n) {
+    if (!c.interlaced) return 0;
+    static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+    int pass = 0;
+    for (; pass < 4; ++pass) {
+        const int rows = (c.fh - kStart[pass] + kStep[pass] - 1) / kStep[pass];
+        if (n < rows) break;
+        n -= rows;
+    }
+    return size_t(kStart[pass] + n * kStep[pass]) * size_t(c.fw);
 }
 
 }  // namespace
 
-GifDecoder::GifDecoder() = default;
-GifDecoder::~GifDecoder() = default;
-
-void GifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    NewContext(file, out);
-}
-
-Decoder::State GifDecoder::Step(StepDeadline deadline) {
-    if (state_ != State::Working) return state_;
-    GifContext& c = *ctx_;
-    bool ok = true;
-    try {
-        if (!c.begun) {
-            c.begun = true;
-            int error = 0;
-            c.gif = DGifOpen(&c, ReadBytes, &error);
-            ok = c.gif != nullptr && ReadToPicture(c);
-            if (ok) {
-                // Before any pixel: the sink refuses a canvas too large.
-                if (c.interlaced) Bitmap::CheckSize(c.fw, c.fh, 8);
-                c.out->Begin(c.width, c.height, 24);
-                c.indices.reset(new uint8_t[size_t(c.fw) * size_t(c.interlaced ? c.fh : 1)]);
-                if (Passed(deadline)) return state_;
-            }
-        }
-        while (ok && c.decoded < c.fh) {
-            // An interlaced picture's lines come in four passes: DGifGetLine
-            // is asked for them in the order they are stored.
-            uint8_t* line = c.indices.get();
-            if (c.interlaced) {
-                static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
-                int n = c.decoded, pass = 0;
-                for (; pass < 4; ++pass) {
-                    const int rows = (c.fh - kStart[pass] + kStep[pass] - 1) / kStep[pass];
-                    if (n < rows) break;
-                    n -= rows;
-                }
-                line += size_t(kStart[pass] + n * kStep[pass]) * size_t(c.fw);
-            } else {
-                HandOn(c, c.top, nullptr, false);
-            }
-            if (DGifGetLine(c.gif, line, c.fw) == GIF_ERROR) {
-                ok = false;
-                break;
-            }
-            ++c.decoded;
-            if (!c.interlaced) HandOn(c, c.top + c.decoded, line, false);
-            if ((c.decoded & 15) == 0 && Passed(deadline)) return state_;
-        }
-        if (ok && !HandOn(c, c.height, c.indices.get(), c.interlaced, deadline)) return state_;
-    } catch (const std::exception&) {
-        ok = false;  // too large, or memory ran out
+std::optional<Decoded> DecodeGif(FileInput& in, RowSink& out) {
+    GifContext c;
+    c.file = in.Bytes();
+    c.out = &out;
+    int error = 0;
+    c.gif = DGifOpen(&c, ReadBytes, &error);
+    if (c.gif == nullptr || !ReadToPicture(c)) return std::nullopt;
+    // Before any pixel: the sink refuses a canvas too large.
+    if (c.interlaced) Bitmap::CheckSize(c.fw, c.fh, 8);
+    out.Begin(c.width, c.height, 24, Orientation::Normal);
+    c.indices.reset(new uint8_t[size_t(c.fw) * size_t(c.interlaced ? c.fh : 1)]);
+    for (; c.decoded < c.fh; ++c.decoded) {
+        uint8_t* line = c.indices.get() + StoredLine(c, c.decoded);
+        if (!c.interlaced && !HandOn(c, c.top, nullptr, false)) return std::nullopt;
+        if (c.interlaced && (c.decoded & 15) == 0 && !out.Wanted()) return std::nullopt;
+        if (DGifGetLine(c.gif, line, c.fw) == GIF_ERROR) return std::nullopt;
+        if (!c.interlaced && !HandOn(c, c.top + c.decoded + 1, line, false)) return std::nullopt;
     }
-    return Finish(ok);
+    if (!HandOn(c, c.height, c.indices.get(), c.interlaced)) return std::nullopt;
+    return Decoded{c.width, c.height, Orientation::Normal};
 }
 
 }  // namespace pelumir

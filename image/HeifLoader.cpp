@@ -3,7 +3,6 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <exception>
 
@@ -69,6 +68,8 @@ const HeifApi* Heif() {
 
 void OpenHeifLibrary() { Heif(); }
 
+namespace {
+
 struct HeifContext {
     const HeifApi* h = nullptr;  // set while anything of the library is held
     std::span<const uint8_t> file;
@@ -131,7 +132,7 @@ struct HeifContext {
             int64_t(stride) < int64_t(width) * (alpha ? 4 : 3))
             return false;
         premultiplied = alpha && h->heif_image_is_premultiplied_alpha(image) != 0;
-        out->Begin(width, height, 24);
+        out->Begin(width, height, 24, Orientation::Normal);
         return true;
     }
 
@@ -155,30 +156,18 @@ struct HeifContext {
     }
 };
 
-HeifDecoder::HeifDecoder() = default;
-HeifDecoder::~HeifDecoder() = default;
+}  // namespace
 
-void HeifDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    NewContext(file, out);
-}
-
-Decoder::State HeifDecoder::Step(StepDeadline deadline) {
-    if (state_ != State::Working) return state_;
-    HeifContext& c = *ctx_;
-    bool ok = true;
-    try {
-        if (c.image == nullptr) {
-            ok = c.Decode();
-            if (ok && Passed(deadline)) return state_;
-        }
-        while (ok && c.handed < c.height) {
-            c.HandOn(std::min(RowSink::kMaxBatch, c.height - c.handed));
-            if (c.handed < c.height && Passed(deadline)) return state_;
-        }
-    } catch (const std::exception&) {
-        ok = false;  // too large, or memory ran out
+std::optional<Decoded> DecodeHeif(FileInput& in, RowSink& out) {
+    HeifContext c;
+    c.file = in.Bytes();
+    c.out = &out;
+    if (!c.Decode()) return std::nullopt;
+    while (c.handed < c.height) {
+        if (!out.Wanted()) return std::nullopt;
+        c.HandOn(std::min(RowSink::kMaxBatch, c.height - c.handed));
     }
-    return Finish(ok);
+    return Decoded{c.width, c.height, Orientation::Normal};
 }
 
 }  // namespace pelumir

@@ -17,38 +17,26 @@ namespace pelumir {
 
 namespace {
 
-enum class Phase { Header, Start, Rows, Finish, Done };
-
-}  // namespace
-
-// Everything the decoder touches lives here, on the heap between steps, so
+// Everything the decoder touches lives here, in its caller's frame, so
 // that a longjmp out of libjpeg never skips a C++ destructor.
-struct JpegDecoder::Context {
+struct Context {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr errors;
     jpeg_progress_mgr progress;
     jpeg_source_mgr source;
     std::jmp_buf jump;
-    const uint8_t* data;
-    size_t size;
-    size_t fed;         // how much of the input the library may see so far
-    size_t pieceBytes;  // 0: all of it from the start
-    bool suspends;      // whether the library stops for more input (else it waits for it)
-    FileReader* rest;   // the file after `data`, read on as needed; null: all in memory
+    FileInput* in;
+    uint8_t* window;  // holds the piece of the file being read on
+    size_t windowBytes;
     bool restEnded;
-    std::vector<uint8_t>* window;  // holds the piece of `rest` being used
     RowSink* out;
+    Orientation orientation;
     size_t stride;  // of the rows the sink gives
-    Phase phase;
     JSAMPARRAY cmykRow;
 };
 
-namespace {
-
-using DecodeContext = JpegDecoder::Context;
-
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-    auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
+    auto* ctx = static_cast<Context*>(cinfo->client_data);
     std::longjmp(ctx->jump, 1);
 }
 
@@ -62,14 +50,17 @@ void IgnoreOutput(j_common_ptr) {}
 // dozen or two scans; more than this is taken as a broken file.
 constexpr int kMaxScans = 500;
 
+// Also where a progressive file's scans, gathered before any row, can be
+// dropped when the picture is no longer wanted.
 void LimitScans(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOTIMPL);
+    if (!static_cast<Context*>(cinfo->client_data)->out->Wanted()) ERREXIT(cinfo, JERR_NOTIMPL);
 }
 
 // Zeroes the bytes that pad a row to 32 bits, so copies of the bitmap are
 // reproducible byte for byte.
-void ClearRowPadding(const DecodeContext* ctx, uint8_t* row, size_t used) {
+void ClearRowPadding(const Context* ctx, uint8_t* row, size_t used) {
     if (used < ctx->stride) std::memset(row + used, 0, ctx->stride - used);
 }
 
@@ -111,115 +102,56 @@ void CmykRowToBgr(const JSAMPLE* cmyk, uint8_t* bgr, JDIMENSION width, bool inve
     }
 }
 
-// The library is shown the input a piece at a time while it parses, so its
-// work can stop at any piece's end (it suspends and resumes where it was):
-// first the bytes in memory, then, for a file read on as it is decoded,
-// the file's next pieces. Once it makes rows it cannot suspend, and waits
-// for the next piece instead. Past the last byte it behaves as libjpeg's
-// memory source does: a warning and an inserted end-of-image marker, so a
-// truncated file decodes to full size as it always has.
+// The bytes in memory come first, then, for a file read on as it is
+// decoded, the file's next pieces, each once the library has used every
+// byte before it. Past the last byte it behaves as libjpeg's memory source
+// does: a warning and an inserted end-of-image marker, so a truncated file
+// decodes to full size.
 void InitSource(j_decompress_ptr) {}
 void TermSource(j_decompress_ptr) {}
 
 const JOCTET kFakeEoi[2] = {0xFF, JPEG_EOI};
 
-bool InData(const DecodeContext* ctx, const JOCTET* p) { return p >= ctx->data && p <= ctx->data + ctx->size; }
-
-bool MoreToShow(const DecodeContext* ctx) { return ctx->fed < ctx->size || (ctx->rest != nullptr && !ctx->restEnded); }
-
-// Shows the library more input: the next piece of the bytes in memory (all
-// of them with `all`), then the file's next piece. After a suspension the
-// library goes on from the bytes it has not used yet, which come first;
-// when it asks for more while it works, it has used every byte (and the
-// source's position may be stale: it keeps its own while decoding).
-// False when there is no more.
-bool ShowMore(DecodeContext* ctx, bool all, bool afterSuspension) {
-    jpeg_source_mgr* src = ctx->cinfo.src;
-    if (ctx->fed < ctx->size) {
-        ctx->fed = all ? ctx->size : std::min(ctx->size, ctx->fed + ctx->pieceBytes);
-        if (InData(ctx, src->next_input_byte))
-            src->bytes_in_buffer = size_t(ctx->data + ctx->fed - src->next_input_byte);
-        return true;
-    }
-    if (ctx->rest == nullptr || ctx->restEnded) return false;
-    std::vector<uint8_t>& window = *ctx->window;
-    const size_t keep = afterSuspension ? src->bytes_in_buffer : 0;
-    const bool inWindow = !window.empty() && src->next_input_byte >= window.data() &&
-                          src->next_input_byte <= window.data() + window.size();
-    const size_t from = inWindow ? size_t(src->next_input_byte - window.data()) : 0;
-    if (!inWindow && keep != 0) {
-        // The last of the bytes in memory go first.
-        window.resize(keep + ctx->pieceBytes);
-        std::memcpy(window.data(), src->next_input_byte, keep);
-    } else {
-        window.resize(std::max(window.size(), keep + ctx->pieceBytes));
-        std::memmove(window.data(), window.data() + from, keep);
-    }
-    const ptrdiff_t got = ctx->rest->ReadOn(window.data() + keep, ctx->pieceBytes);
-    if (got < 0) ERREXIT(&ctx->cinfo, JERR_FILE_READ);
-    src->next_input_byte = window.data();
-    src->bytes_in_buffer = keep + size_t(got);
-    ctx->restEnded = got == 0;
-    return got != 0;
-}
-
-void ShowMoreOrEnd(j_decompress_ptr cinfo) {
-    if (ShowMore(static_cast<DecodeContext*>(cinfo->client_data), true, false)) return;
-    WARNMS(cinfo, JWRN_JPEG_EOF);
-    cinfo->src->next_input_byte = kFakeEoi;
-    cinfo->src->bytes_in_buffer = 2;
-}
-
 boolean FillInput(j_decompress_ptr cinfo) {
-    auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
-    if (ctx->suspends && MoreToShow(ctx)) return FALSE;  // until Feed shows the next piece
-    ShowMoreOrEnd(cinfo);
+    auto* ctx = static_cast<Context*>(cinfo->client_data);
+    jpeg_source_mgr* src = cinfo->src;
+    if (!ctx->restEnded) {
+        const ptrdiff_t got = ctx->in->ReadOn(ctx->window, ctx->windowBytes);
+        if (got < 0) ERREXIT(cinfo, JERR_FILE_READ);
+        if (got > 0) {
+            src->next_input_byte = ctx->window;
+            src->bytes_in_buffer = size_t(got);
+            return TRUE;
+        }
+        ctx->restEnded = true;
+    }
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->next_input_byte = kFakeEoi;
+    src->bytes_in_buffer = 2;
     return TRUE;
 }
 
 void SkipInput(j_decompress_ptr cinfo, long count) {
-    auto* ctx = static_cast<DecodeContext*>(cinfo->client_data);
     jpeg_source_mgr* src = cinfo->src;
     if (count <= 0) return;
     size_t n = size_t(count);
-    // Skipped bytes in memory are passed over at once, shown yet or not.
-    if (InData(ctx, src->next_input_byte)) {
-        const size_t left = size_t(ctx->data + ctx->size - src->next_input_byte);
-        const size_t step = std::min(n, left);
-        src->next_input_byte += step;
-        n -= step;
-        ctx->fed = std::max(ctx->fed, size_t(src->next_input_byte - ctx->data));
-        src->bytes_in_buffer = size_t(ctx->data + ctx->fed - src->next_input_byte);
-        if (n == 0) return;
-        ctx->fed = ctx->size;
-        src->bytes_in_buffer = 0;
-    }
     while (n > src->bytes_in_buffer) {
         n -= src->bytes_in_buffer;
         src->bytes_in_buffer = 0;
-        ShowMoreOrEnd(cinfo);
+        FillInput(cinfo);
     }
     src->next_input_byte += n;
     src->bytes_in_buffer -= n;
 }
 
-// Shows the library the next piece of input after it suspended.
-void Feed(DecodeContext* ctx) {
-    // Everything seen and still no progress: a broken stream.
-    if (!MoreToShow(ctx)) ERREXIT(&ctx->cinfo, JERR_INPUT_EMPTY);
-    ShowMore(ctx, !ctx->suspends, true);
-}
-
-void InstallSource(DecodeContext* ctx) {
+void InstallSource(Context* ctx) {
     ctx->source.init_source = InitSource;
     ctx->source.fill_input_buffer = FillInput;
     ctx->source.skip_input_data = SkipInput;
     ctx->source.resync_to_restart = jpeg_resync_to_restart;
     ctx->source.term_source = TermSource;
-    ctx->suspends = ctx->pieceBytes != 0;
-    ctx->fed = ctx->pieceBytes == 0 ? ctx->size : std::min(ctx->size, ctx->pieceBytes);
-    ctx->source.next_input_byte = ctx->data;
-    ctx->source.bytes_in_buffer = ctx->fed;
+    ctx->source.next_input_byte = ctx->in->Bytes().data();
+    ctx->source.bytes_in_buffer = ctx->in->Bytes().size();
     ctx->cinfo.src = &ctx->source;
 }
 
@@ -230,7 +162,7 @@ void InstallSource(DecodeContext* ctx) {
 // after colour quantizing, whose dithering carries on from row to row.
 // The last row is always made, so the end of the file is read as in a
 // full decode and a file fails or not as it always has.
-int NextBatch(DecodeContext* ctx, int& count) {
+int NextBatch(Context* ctx, int& count) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     RowSink& out = *ctx->out;
     const int height = int(cinfo.output_height);
@@ -260,7 +192,7 @@ int NextBatch(DecodeContext* ctx, int& count) {
 }
 
 // One batch of CMYK rows, converted as they come.
-bool ReadCmykRows(DecodeContext* ctx) {
+bool ReadCmykRows(Context* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     RowSink& out = *ctx->out;
     const bool inverted = cinfo.saw_Adobe_marker;
@@ -278,7 +210,7 @@ bool ReadCmykRows(DecodeContext* ctx) {
 }
 
 // One batch of greyscale or colour rows, straight into the bitmap's rows.
-bool ReadDirectRows(DecodeContext* ctx) {
+bool ReadDirectRows(Context* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     RowSink& out = *ctx->out;
     const size_t rowBytes = size_t(cinfo.output_width) * size_t(cinfo.output_components);
@@ -301,24 +233,18 @@ void CopyColormap(jpeg_decompress_struct& cinfo, RowSink& out) {
     }
 }
 
-void AfterHeader(DecodeContext* ctx) {
+void AfterHeader(Context* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
-    // The arithmetic decoder cannot suspend mid-scan (it fails instead):
-    // such rare files see all their input at once.
-    if (cinfo.arith_code && ctx->suspends) {
-        ctx->suspends = false;
-        ShowMore(ctx, true, true);
-    }
     ChooseOutput(cinfo);
     jpeg_calc_output_dimensions(&cinfo);
     // Size the bitmap before libjpeg allocates anything large, so an absurd
     // header fails here.
     const int bitsPerPixel = cinfo.quantize_colors ? 8 : 24;
-    ctx->out->Begin(int(cinfo.output_width), int(cinfo.output_height), bitsPerPixel);
+    ctx->out->Begin(int(cinfo.output_width), int(cinfo.output_height), bitsPerPixel, ctx->orientation);
     ctx->stride = Bitmap::StrideFor(int(cinfo.output_width), bitsPerPixel);
 }
 
-void AfterStart(DecodeContext* ctx) {
+void AfterStart(Context* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
     if (cinfo.out_color_space == JCS_CMYK)
         ctx->cmykRow = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
@@ -327,123 +253,65 @@ void AfterStart(DecodeContext* ctx) {
         CopyColormap(cinfo, *ctx->out);
 }
 
-// One piece of work; false when the library suspended for more input.
-bool Advance(DecodeContext* ctx) {
+// The whole decode, under the setjmp of RunGuarded; its locals are all
+// trivially destructible. The sink may throw a C++ exception, which leaves
+// through RunGuarded as usual (it is never raised inside libjpeg). False
+// when the picture is no longer wanted.
+bool Work(Context* ctx) {
     jpeg_decompress_struct& cinfo = ctx->cinfo;
-    switch (ctx->phase) {
-    case Phase::Header:
-        if (jpeg_read_header(&cinfo, TRUE) == JPEG_SUSPENDED) return false;
-        AfterHeader(ctx);
-        ctx->phase = Phase::Start;
-        return true;
-    case Phase::Start:
-        // A progressive file's scans are all gathered here.
-        if (!jpeg_start_decompress(&cinfo)) return false;
-        AfterStart(ctx);
-        ctx->phase = Phase::Rows;
-        // From here the library never suspends: passing over rows cannot
-        // stop for more, it would go on with the input missing.
-        ctx->suspends = false;
-        if (ctx->fed < ctx->size) ShowMore(ctx, true, true);
-        return true;
-    case Phase::Rows:
-        if (cinfo.output_scanline >= cinfo.output_height) {
-            ctx->phase = Phase::Finish;
-            return true;
-        }
-        return cinfo.out_color_space == JCS_CMYK ? ReadCmykRows(ctx) : ReadDirectRows(ctx);
-    case Phase::Finish:
-        if (!jpeg_finish_decompress(&cinfo)) return false;
-        ctx->phase = Phase::Done;
-        return true;
-    case Phase::Done:
-        return true;
+    jpeg_create_decompress(&cinfo);
+    cinfo.progress = &ctx->progress;  // creating the decoder cleared it
+    // Whole-image buffers of progressive files beyond this fail instead of
+    // exhausting memory; they come from the same budget as the bitmap.
+    cinfo.mem->max_memory_to_use = long(kMaxBitmapBytes);
+    InstallSource(ctx);
+    jpeg_read_header(&cinfo, TRUE);
+    AfterHeader(ctx);
+    // A progressive file's scans are all gathered here.
+    jpeg_start_decompress(&cinfo);
+    AfterStart(ctx);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        if (!ctx->out->Wanted()) return false;
+        const bool made = cinfo.out_color_space == JCS_CMYK ? ReadCmykRows(ctx) : ReadDirectRows(ctx);
+        if (!made) ERREXIT(&cinfo, JERR_INPUT_EMPTY);
     }
+    jpeg_finish_decompress(&cinfo);
     return true;
-}
-
-// Runs under the setjmp of RunGuarded; its locals are all trivially
-// destructible. The sink may throw a C++ exception, which leaves
-// through RunGuarded as usual (it is never raised inside libjpeg).
-void Work(DecodeContext* ctx, StepDeadline deadline) {
-    do {
-        if (!Advance(ctx)) Feed(ctx);
-    } while (ctx->phase != Phase::Done && (deadline == kNoDeadline || std::chrono::steady_clock::now() < deadline));
 }
 
 // The one function with a setjmp. It holds nothing that needs destroying.
-bool RunGuarded(DecodeContext* ctx, StepDeadline deadline) {
+bool RunGuarded(Context* ctx) {
     if (setjmp(ctx->jump) != 0) return false;
-    Work(ctx, deadline);
-    return true;
+    return Work(ctx);
 }
+
+// Destroys the library's state on every way out, a thrown exception included.
+struct Destroy {
+    jpeg_decompress_struct* cinfo;
+    ~Destroy() { jpeg_destroy_decompress(cinfo); }
+};
 
 }  // namespace
 
-JpegDecoder::JpegDecoder() = default;
-JpegDecoder::~JpegDecoder() { Cancel(); }
-
-void JpegDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    Begin(file, nullptr, out, pieceBytes);
-}
-
-void JpegDecoder::StartReadingOn(std::span<const uint8_t> head, FileReader& rest, RowSink& out, size_t pieceBytes) {
-    Begin(head, &rest, out, pieceBytes);
-}
-
-void JpegDecoder::Begin(std::span<const uint8_t> file, FileReader* rest, RowSink& out, size_t pieceBytes) {
-    Cancel();
-    if (ctx_ == nullptr) ctx_ = std::make_unique<Context>();
-    Context& ctx = *ctx_;
-    ctx = Context{};
-    ctx.data = file.data();
-    ctx.size = file.size();
-    ctx.pieceBytes = pieceBytes;
-    ctx.rest = pieceBytes != 0 ? rest : nullptr;
-    ctx.window = &window_;
+std::optional<Decoded> DecodeJpeg(FileInput& in, RowSink& out) {
+    if (in.Bytes().empty()) return std::nullopt;
+    std::vector<uint8_t> window(in.ReadsOn() ? std::max<size_t>(in.PieceBytes(), 1) : 0);
+    Context ctx{};
+    ctx.in = &in;
+    ctx.window = window.data();
+    ctx.windowBytes = window.size();
+    ctx.restEnded = !in.ReadsOn();
     ctx.out = &out;
-    ctx.phase = Phase::Header;
+    ctx.orientation = in.ExifOrientation();
     ctx.cinfo.err = jpeg_std_error(&ctx.errors);
     ctx.errors.error_exit = ErrorExit;
     ctx.errors.emit_message = IgnoreMessage;
     ctx.errors.output_message = IgnoreOutput;
     ctx.progress.progress_monitor = LimitScans;
     ctx.cinfo.client_data = &ctx;
-    if (ctx.data == nullptr || ctx.size == 0) {
-        state_ = State::Failed;
-        return;
-    }
-    jpeg_create_decompress(&ctx.cinfo);
-    ctx.cinfo.progress = &ctx.progress;  // creating the decoder cleared it
-    // Whole-image buffers of progressive files beyond this fail instead of
-    // exhausting memory; they come from the same budget as the bitmap.
-    ctx.cinfo.mem->max_memory_to_use = long(kMaxBitmapBytes);
-    InstallSource(&ctx);
-    state_ = State::Working;
-}
-
-Decoder::State JpegDecoder::Step(StepDeadline deadline) {
-    if (state_ != State::Working) return state_;
-    bool ok = false;
-    try {
-        ok = RunGuarded(ctx_.get(), deadline);
-    } catch (const std::exception&) {
-        ok = false;  // the sink refused the size, or memory ran out
-    }
-    if (ok && ctx_->phase != Phase::Done) return state_;
-    Cancel();
-    state_ = ok ? State::Done : State::Failed;
-    return state_;
-}
-
-void JpegDecoder::Cancel() {
-    if (state_ == State::Working) jpeg_destroy_decompress(&ctx_->cinfo);
-    state_ = State::Failed;
-}
-
-bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap& out) {
-    JpegDecoder decode;
-    return DecodeWhole(decode, {data, size}, out);
+    const Destroy destroy{&ctx.cinfo};  // a no-op on a decoder never created
+    if (!RunGuarded(&ctx)) return std::nullopt;
+    return Decoded{int(ctx.cinfo.output_width), int(ctx.cinfo.output_height), ctx.orientation};
 }
 
 }  // namespace pelumir

@@ -3,7 +3,6 @@
 #include <jxl/decode.h>
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <cstring>
 #include <exception>
@@ -74,13 +73,15 @@ private:
 
 void OpenJxlLibrary() { Jxl(); }
 
+namespace {
+
 struct JpegXlContext {
     std::span<const uint8_t> file;
     size_t fed = 0;       // how much of the file the library has been given
     size_t consumed = 0;  // how much of that it is done with
     size_t piece = 0;
     RowSink* out = nullptr;
-    Orientation before = Orientation::Normal;  // the sink's, given back on failure
+    Orientation orientation = Orientation::Normal;
     DecoderHandle dec;  // calls go through it: c.dec->JxlDecoderXxx(c.dec.get(), ...)
     int width = 0, height = 0;
     bool alpha = false, premultiplied = false;
@@ -95,8 +96,6 @@ struct JpegXlContext {
     int handed = 0;  // rows given to the sink
     std::vector<uint8_t> bgra;  // one piece of a row before it is composed
 };
-
-namespace {
 
 using Ctx = JpegXlContext;
 
@@ -197,9 +196,9 @@ bool Begin(Ctx& c) {
     c.alpha = info.alpha_bits != 0;
     c.premultiplied = c.alpha && info.alpha_premultiplied;
     // The rows stay as stored; the sink turns them where it samples them.
-    c.out->SetOrientation(OrientationFromExif(info.orientation));
+    c.orientation = OrientationFromExif(info.orientation);
     try {
-        c.out->Begin(c.width, c.height, 24);
+        c.out->Begin(c.width, c.height, 24, c.orientation);
         c.slotCount = std::min(c.height, kFirstSlots);
         c.slots.resize(size_t(c.slotCount) * Stride(c));
         c.filled.assign(size_t(c.slotCount), 0);
@@ -233,50 +232,36 @@ bool Output(Ctx& c) {
 
 }  // namespace
 
-JpegXlDecoder::JpegXlDecoder() = default;
-JpegXlDecoder::~JpegXlDecoder() = default;
-
-void JpegXlDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    JpegXlContext& c = NewContext(file, out);
-    c.before = out.PictureOrientation();
-    c.piece = pieceBytes == 0 ? file.size() : std::min(pieceBytes, kMaxFeed);
+std::optional<Decoded> DecodeJxl(FileInput& in, RowSink& out) {
+    JpegXlContext c;
+    c.file = in.Bytes();
+    c.out = &out;
+    c.piece = in.PieceBytes() == 0 ? c.file.size() : std::min(in.PieceBytes(), kMaxFeed);
     // The first frame is all that shows: an animation stops after it.
     const int events = JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE;
     if (!c.dec.Make() || c.dec->JxlDecoderSubscribeEvents(c.dec.get(), events) != JXL_DEC_SUCCESS ||
-        c.dec->JxlDecoderSetKeepOrientation(c.dec.get(), JXL_TRUE) != JXL_DEC_SUCCESS) {
-        Cancel();
-        return;
-    }
+        c.dec->JxlDecoderSetKeepOrientation(c.dec.get(), JXL_TRUE) != JXL_DEC_SUCCESS)
+        return std::nullopt;
     Feed(c);
-}
-
-Decoder::State JpegXlDecoder::Step(StepDeadline deadline) {
-    if (state_ != State::Working) return state_;
-    JpegXlContext& c = *ctx_;
-    bool ok = false;
     for (;;) {
         const JxlDecoderStatus status = c.dec->JxlDecoderProcessInput(c.dec.get());
-        if (c.broken) break;
+        if (c.broken) return std::nullopt;
         if (status == JXL_DEC_NEED_MORE_INPUT) {
             // All the file given and more wanted: it was cut short.
-            if (c.fed == c.file.size()) break;
+            if (c.fed == c.file.size() || !out.Wanted()) return std::nullopt;
             Feed(c);
         } else if (status == JXL_DEC_BASIC_INFO) {
-            if (!Begin(c)) break;
+            if (!Begin(c)) return std::nullopt;
         } else if (status == JXL_DEC_COLOR_ENCODING) {
             PreferSrgb(c);
         } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
-            if (!Output(c)) break;
-        } else if (status == JXL_DEC_FULL_IMAGE) {
-            ok = c.handed == c.height;
-            break;
+            if (!Output(c)) return std::nullopt;
+        } else if (status == JXL_DEC_FULL_IMAGE && c.handed == c.height) {
+            return Decoded{c.width, c.height, c.orientation};
         } else {
-            break;  // an error, or the end without a picture
+            return std::nullopt;  // an error, or the end without a picture
         }
-        if (Passed(deadline)) return state_;
     }
-    if (!ok) c.out->SetOrientation(c.before);
-    return Finish(ok);
 }
 
 }  // namespace pelumir

@@ -3,7 +3,6 @@
 #include <png.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csetjmp>
 #include <cstring>
 #include <exception>
@@ -14,15 +13,15 @@
 
 namespace pelumir {
 
-// Everything the reader touches lives here, on the heap between steps, so a
+namespace {
+
+// Everything the reader touches lives here, in the decoder's frame, so a
 // longjmp out of libpng never skips a C++ destructor.
 struct PngContext {
     png_structp png = nullptr;
     png_infop info = nullptr;
-    std::span<const uint8_t> file;
-    size_t fed = 0;    // how much of the file libpng has been given
-    size_t piece = 0;  // input per call; 0 gives it all at once
     RowSink* out = nullptr;
+    Orientation orientation = Orientation::Normal;
     int width = 0, height = 0;
     int channels = 4;  // B, G, R and A when anything may be see-through; else B, G, R
     bool interlaced = false;
@@ -31,7 +30,6 @@ struct PngContext {
     // does not want), and handed on once complete.
     std::unique_ptr<uint8_t[]> whole;
     std::vector<int> slot;
-    int nextOut = 0;  // the next gathered row to hand on
     bool ended = false;   // the end of the file's image data was read
     bool refused = false; // the sink refused the size, or memory ran out
 
@@ -40,8 +38,6 @@ struct PngContext {
     PngContext& operator=(const PngContext&) = delete;
     ~PngContext() { png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr); }
 };
-
-namespace {
 
 using Ctx = PngContext;
 
@@ -94,7 +90,7 @@ void OnInfo(png_structp png, png_infop info) {
     try {
         // Before any pixel is made: a picture too large fails here.
         if (c.interlaced) Bitmap::CheckSize(c.width, c.height, 32);
-        c.out->Begin(c.width, c.height, 24);
+        c.out->Begin(c.width, c.height, 24, c.orientation);
         if (c.interlaced) Gather(c);
     } catch (const std::exception&) {
         c.refused = true;
@@ -138,43 +134,33 @@ bool Open(Ctx* c) {
     return true;
 }
 
-// Hands gathered rows on until the deadline; true once all are.
-bool HandOn(Ctx& c, StepDeadline deadline) {
-    while (c.nextOut < c.height) {
-        if (c.slot[size_t(c.nextOut)] >= 0) Put(c, Gathered(c, c.nextOut), c.nextOut);
-        if ((++c.nextOut & 15) == 0 && Passed(deadline)) break;
+// Hands the gathered rows on; false when no longer wanted.
+bool HandOn(Ctx& c) {
+    for (int y = 0; y < c.height; ++y) {
+        if ((y & 15) == 0 && !c.out->Wanted()) return false;
+        if (c.slot[size_t(y)] >= 0) Put(c, Gathered(c, y), y);
     }
-    return c.nextOut == c.height;
+    return true;
 }
 
 }  // namespace
 
-PngDecoder::PngDecoder() = default;
-PngDecoder::~PngDecoder() = default;
-
-void PngDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    PngContext& c = NewContext(file, out);
-    c.piece = pieceBytes == 0 ? file.size() : std::min(pieceBytes, kMaxFeed);
+std::optional<Decoded> DecodePng(FileInput& in, RowSink& out) {
+    const std::span<const uint8_t> file = in.Bytes();
+    PngContext c;
+    c.out = &out;
+    c.orientation = in.ExifOrientation();
+    const size_t piece = in.PieceBytes() == 0 ? file.size() : std::min(in.PieceBytes(), kMaxFeed);
     c.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, Ignore);
     if (c.png != nullptr) c.info = png_create_info_struct(c.png);
-    if (c.info == nullptr || !Open(&c)) Cancel();
-}
-
-Decoder::State PngDecoder::Step(StepDeadline deadline) {
-    if (state_ != State::Working) return state_;
-    PngContext& c = *ctx_;
-    bool ok = true;
-    while (!c.ended) {
+    if (c.info == nullptr || !Open(&c)) return std::nullopt;
+    for (size_t fed = 0; !c.ended; fed += std::min(piece, file.size() - fed)) {
         // All the file given and no end seen: it was cut short.
-        if (c.fed == c.file.size()) ok = false;
-        if (!ok) break;
-        const size_t n = std::min(c.piece, c.file.size() - c.fed);
-        ok = Feed(&c, c.file.data() + c.fed, n);
-        c.fed += n;
-        if (ok && !c.ended && Passed(deadline)) return state_;
+        if (fed == file.size() || !out.Wanted()) return std::nullopt;
+        if (!Feed(&c, file.data() + fed, std::min(piece, file.size() - fed))) return std::nullopt;
     }
-    if (ok && c.interlaced && !HandOn(c, deadline)) return state_;
-    return Finish(ok);
+    if (c.interlaced && !HandOn(c)) return std::nullopt;
+    return Decoded{c.width, c.height, c.orientation};
 }
 
 }  // namespace pelumir

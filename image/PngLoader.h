@@ -1,13 +1,7 @@
 #pragma once
 // PNG decoding through libpng's progressive reader: the only unit that
 // includes png.h.
-#include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <span>
-
 #include "image/Decoder.h"
-#include "platform/Bitmap.h"
 
 namespace pelumir {
 
@@ -16,15 +10,6 @@ namespace pelumir {
 // pixels composed onto black. An animated file shows its default picture,
 // the one every reader without animation shows. Gamma and colour profiles
 // are ignored. Any error, a truncated file included, fails the decode.
-struct PngContext;
-
-class PngDecoder final : public ContextDecoder<PngContext> {
-public:
-    PngDecoder();
-    ~PngDecoder() override;
-
-    void Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) override;
-    State Step(StepDeadline deadline) override;
-};
+std::optional<Decoded> DecodePng(FileInput& in, RowSink& out);
 
 }  // namespace pelumir

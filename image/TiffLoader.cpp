@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <chrono>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -13,6 +12,8 @@
 
 namespace pelumir {
 
+namespace {
+
 struct TiffContext {
     std::span<const uint8_t> file;
     uint64_t at = 0;
@@ -20,7 +21,6 @@ struct TiffContext {
     TIFF* tiff = nullptr;
     TIFFRGBAImage image{};
     bool imageBegun = false;
-    bool begun = false;
     int width = 0, height = 0;
     int band = 0;  // rows per piece: a strip, or a row of tiles
     bool greyAlpha = false;  // libtiff leaves these not premultiplied
@@ -39,13 +39,14 @@ struct TiffContext {
     std::vector<uint16_t> wide;   // a row of 16-bit samples as read
     int handed = 0;
 
+    TiffContext() = default;
+    TiffContext(const TiffContext&) = delete;
+    TiffContext& operator=(const TiffContext&) = delete;
     ~TiffContext() {
         if (imageBegun) TIFFRGBAImageEnd(&image);
         if (tiff != nullptr) TIFFClose(tiff);
     }
 };
-
-namespace {
 
 using Ctx = TiffContext;
 
@@ -180,15 +181,15 @@ void PutRow(Ctx& c, int y) {
     c.out->RowsDone(y, 1);
 }
 
-// Reads rows until the deadline; false for a damaged file.
-bool ReadRows(Ctx& c, StepDeadline deadline) {
-    while (c.handed < c.height) {
-        const int y = c.handed++;
-        // Every row is decoded, in order; only the rows shown are turned into ours.
+// Reads every row, in order; only the rows shown are turned into ours.
+// False for a damaged file or a picture no longer wanted.
+bool ReadRows(Ctx& c) {
+    for (; c.handed < c.height; ++c.handed) {
+        const int y = c.handed;
+        if ((y & 15) == 0 && !c.out->Wanted()) return false;
         void* to = c.sixteen ? static_cast<void*>(c.wide.data()) : c.line.data();
         if (TIFFReadScanline(c.tiff, to, uint32_t(y), 0) != 1) return false;
         if (c.out->NextRowWanted(y) == y) PutRow(c, y);
-        if ((y & 7) == 7 && Passed(deadline)) break;
     }
     return true;
 }
@@ -210,56 +211,38 @@ void HandOn(Ctx& c, int rows) {
     }
 }
 
-}  // namespace
-
-TiffDecoder::TiffDecoder() = default;
-TiffDecoder::~TiffDecoder() = default;
-
-void TiffDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t) {
-    NewContext(file, out);
+// A strip or a row of tiles at a time, through libtiff's RGBA reader.
+bool ReadBands(Ctx& c) {
+    c.raster.resize(size_t(c.width) * size_t(c.band));
+    while (c.handed < c.height) {
+        if (!c.out->Wanted()) return false;
+        const int rows = std::min(c.band, c.height - c.handed);
+        c.image.row_offset = c.handed;
+        c.image.col_offset = 0;
+        if (!TIFFRGBAImageGet(&c.image, c.raster.data(), uint32_t(c.width), uint32_t(rows))) return false;
+        HandOn(c, rows);
+    }
+    return true;
 }
 
-Decoder::State TiffDecoder::Step(StepDeadline deadline) {
-    if (state_ != State::Working) return state_;
-    TiffContext& c = *ctx_;
-    bool ok = true;
-    try {
-        if (!c.begun) {
-            c.begun = true;
-            ok = Open(c);
-            if (ok) {
-                // libtiff's RGBA picture is 4 bytes a pixel: refused before
-                // any of it is asked for.
-                Bitmap::CheckSize(c.width, c.height, 32);
-                c.out->Begin(c.width, c.height, 24);
-                if (c.byRow) {
-                    c.line.resize(size_t(c.width) * size_t(c.samples));
-                    if (c.sixteen) c.wide.resize(c.line.size());
-                } else {
-                    c.raster.resize(size_t(c.width) * size_t(c.band));
-                }
-                if (Passed(deadline)) return state_;
-            }
-        }
-        if (ok && c.byRow) {
-            ok = ReadRows(c, deadline);
-            if (ok && c.handed < c.height) return state_;
-        }
-        while (ok && c.handed < c.height) {
-            const int rows = std::min(c.band, c.height - c.handed);
-            c.image.row_offset = c.handed;
-            c.image.col_offset = 0;
-            if (!TIFFRGBAImageGet(&c.image, c.raster.data(), uint32_t(c.width), uint32_t(rows))) {
-                ok = false;
-                break;
-            }
-            HandOn(c, rows);
-            if (Passed(deadline)) return state_;
-        }
-    } catch (const std::exception&) {
-        ok = false;  // too large, or memory ran out
+}  // namespace
+
+std::optional<Decoded> DecodeTiff(FileInput& in, RowSink& out) {
+    TiffContext c;
+    c.file = in.Bytes();
+    c.out = &out;
+    if (!Open(c)) return std::nullopt;
+    // libtiff's RGBA picture is 4 bytes a pixel: refused before any of it
+    // is asked for.
+    Bitmap::CheckSize(c.width, c.height, 32);
+    const Orientation orientation = in.ExifOrientation();
+    out.Begin(c.width, c.height, 24, orientation);
+    if (c.byRow) {
+        c.line.resize(size_t(c.width) * size_t(c.samples));
+        if (c.sixteen) c.wide.resize(c.line.size());
     }
-    return Finish(ok);
+    if (!(c.byRow ? ReadRows(c) : ReadBands(c))) return std::nullopt;
+    return Decoded{c.width, c.height, orientation};
 }
 
 }  // namespace pelumir

@@ -4,7 +4,6 @@
 #include <webp/demux.h>
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
 #include <memory>
 
@@ -12,36 +11,39 @@
 
 namespace pelumir {
 
+namespace {
+
 struct WebpContext {
     std::span<const uint8_t> file;
-    size_t fed = 0;
-    size_t piece = 0;
     RowSink* out = nullptr;
     int width = 0, height = 0;
-    bool begun = false;
     bool animated = false;
     std::unique_ptr<uint8_t[]> bgra;  // the picture as the library makes it, every byte written
     WebPIDecoder* idec = nullptr;
     int handed = 0;  // rows given to the sink
 
+    WebpContext() = default;
+    WebpContext(const WebpContext&) = delete;
+    WebpContext& operator=(const WebpContext&) = delete;
     ~WebpContext() {
         if (idec != nullptr) WebPIDelete(idec);
     }
 };
 
-namespace {
-
 using Ctx = WebpContext;
 
 constexpr size_t kHeaderBytes = 256;
 
-// Hands on the rows the library has finished, `last` of them in all.
-void HandOn(Ctx& c, const uint8_t* bgra, int stride, int last) {
+// Hands on the rows the library has finished, `last` of them in all; false
+// when the picture is no longer wanted.
+bool HandOn(Ctx& c, const uint8_t* bgra, int stride, int last) {
     for (; c.handed < last; ++c.handed) {
+        if ((c.handed & 15) == 0 && !c.out->Wanted()) return false;
         if (c.out->NextRowWanted(c.handed) != c.handed) continue;
         ComposeOnBlack(bgra + size_t(c.handed) * size_t(stride), c.out->Row(c.handed), c.width);
         c.out->RowsDone(c.handed, 1);
     }
+    return true;
 }
 
 // The first frame of an animation over the whole canvas, at once.
@@ -56,16 +58,16 @@ bool FirstFrame(Ctx& c) {
     uint8_t* canvas = nullptr;
     int timestamp = 0;
     WebPAnimInfo info;
-    const bool ok = WebPAnimDecoderGetInfo(anim, &info) && int(info.canvas_width) == c.width &&
-                    int(info.canvas_height) == c.height && WebPAnimDecoderGetNext(anim, &canvas, &timestamp);
-    if (ok) HandOn(c, canvas, c.width * 4, c.height);
+    bool ok = WebPAnimDecoderGetInfo(anim, &info) && int(info.canvas_width) == c.width &&
+              int(info.canvas_height) == c.height && WebPAnimDecoderGetNext(anim, &canvas, &timestamp);
+    if (ok) ok = HandOn(c, canvas, c.width * 4, c.height);
     WebPAnimDecoderDelete(anim);
     return ok;
 }
 
 // Reads the size and kind from the header; false for a file that is no
 // WebP. The sink refuses a picture too large before anything is made.
-bool Begin(Ctx& c) {
+bool Begin(Ctx& c, Orientation orientation) {
     WebPBitstreamFeatures features;
     if (WebPGetFeatures(c.file.data(), c.file.size(), &features) != VP8_STATUS_OK) return false;
     c.width = features.width;
@@ -73,7 +75,7 @@ bool Begin(Ctx& c) {
     c.animated = features.has_animation != 0;
     // The decode is made whole in B, G, R, A before its rows are handed on.
     Bitmap::CheckSize(c.width, c.height, 32);
-    c.out->Begin(c.width, c.height, 24);
+    c.out->Begin(c.width, c.height, 24, orientation);
     if (c.animated) return true;
     const size_t stride = size_t(c.width) * 4, size = stride * size_t(c.height);
     c.bgra.reset(new uint8_t[size]);
@@ -81,55 +83,35 @@ bool Begin(Ctx& c) {
     return c.idec != nullptr;
 }
 
-}  // namespace
-
-WebpDecoder::WebpDecoder() = default;
-WebpDecoder::~WebpDecoder() = default;
-
-void WebpDecoder::Start(std::span<const uint8_t> file, RowSink& out, size_t pieceBytes) {
-    NewContext(file, out).piece = pieceBytes == 0 ? file.size() : pieceBytes;
+// A still picture, its bytes given a piece at a time.
+bool Still(Ctx& c, size_t piece) {
+    for (size_t fed = 0;;) {
+        // The headers go in one piece: libwebp may read a damaged file
+        // cut inside them otherwise than the same file given whole.
+        fed += std::min(fed == 0 ? std::max(piece, kHeaderBytes) : piece, c.file.size() - fed);
+        // The library keeps its own view of the bytes given so far.
+        const VP8StatusCode status = WebPIUpdate(c.idec, c.file.data(), fed);
+        int last = 0, w = 0, h = 0, stride = 0;
+        const uint8_t* rows = WebPIDecGetRGB(c.idec, &last, &w, &h, &stride);
+        if (rows != nullptr && w == c.width && h == c.height && !HandOn(c, rows, stride, std::min(last, c.height)))
+            return false;
+        if (status == VP8_STATUS_OK) return c.handed == c.height;
+        // Suspended is waiting for more; with the whole file given it was cut short.
+        if (status != VP8_STATUS_SUSPENDED || fed == c.file.size() || !c.out->Wanted()) return false;
+    }
 }
 
-Decoder::State WebpDecoder::Step(StepDeadline deadline) {
-    if (state_ != State::Working) return state_;
-    WebpContext& c = *ctx_;
-    bool ok = false, done = false;
-    if (!c.begun) {
-        c.begun = true;
-        try {
-            ok = Begin(c);
-        } catch (const std::exception&) {
-            ok = false;  // too large, or memory ran out
-        }
-        if (!ok) {
-            Cancel();
-            return state_;
-        }
-        if (Passed(deadline)) return state_;
-    }
-    if (c.animated) {
-        ok = done = FirstFrame(c);
-    } else {
-        for (;;) {
-            // The headers go in one piece: libwebp may read a damaged file
-            // cut inside them otherwise than the same file given whole.
-            const size_t n = std::min(c.fed == 0 ? std::max(c.piece, kHeaderBytes) : c.piece, c.file.size() - c.fed);
-            c.fed += n;
-            // The library keeps its own view of the bytes given so far.
-            const VP8StatusCode status = WebPIUpdate(c.idec, c.file.data(), c.fed);
-            int last = 0, w = 0, h = 0, stride = 0;
-            const uint8_t* rows = WebPIDecGetRGB(c.idec, &last, &w, &h, &stride);
-            if (rows != nullptr && w == c.width && h == c.height) HandOn(c, rows, stride, std::min(last, c.height));
-            if (status == VP8_STATUS_OK) {
-                ok = done = c.handed == c.height;
-                break;
-            }
-            // Suspended is waiting for more; with the whole file given it was cut short.
-            if (status != VP8_STATUS_SUSPENDED || c.fed == c.file.size()) break;
-            if (Passed(deadline)) return state_;
-        }
-    }
-    return Finish(ok && done);
+}  // namespace
+
+std::optional<Decoded> DecodeWebp(FileInput& in, RowSink& out) {
+    WebpContext c;
+    c.file = in.Bytes();
+    c.out = &out;
+    const Orientation orientation = in.ExifOrientation();
+    if (!Begin(c, orientation)) return std::nullopt;
+    const bool ok = c.animated ? FirstFrame(c) : Still(c, in.PieceBytes() == 0 ? c.file.size() : in.PieceBytes());
+    if (!ok) return std::nullopt;
+    return Decoded{c.width, c.height, orientation};
 }
 
 }  // namespace pelumir

@@ -303,7 +303,7 @@ void FittedSink::Aim(Bitmap& frame, int W, int H) {
     fit_.reset();
 }
 
-void FittedSink::Begin(int width, int height, int bitsPerPixel) {
+void FittedSink::Begin(int width, int height, int bitsPerPixel, Orientation orientation) {
     // The bitmap the picture would need is never made, but a picture too
     // large for one fails here all the same.
     Bitmap::CheckSize(width, height, bitsPerPixel);
@@ -315,7 +315,7 @@ void FittedSink::Begin(int width, int height, int bitsPerPixel) {
     rows_.Palette().clear();
     picture_ = {width, height};
     FillBlack(*frame_, W_, H_);
-    fit_ = std::make_unique<Fit>(LinePlan(width, height, PictureOrientation(), W_, H_), *frame_);
+    fit_ = std::make_unique<Fit>(LinePlan(width, height, orientation, W_, H_), *frame_);
 }
 
 int FittedSink::NextRowWanted(int y) {
@@ -341,8 +341,8 @@ void FittedSink::RowsDone(int first, int count) {
     }
 }
 
-void FittedSink::WholeDone() {
-    DrawFitted(whole_, *frame_, W_, H_, PictureOrientation());
+void FittedSink::WholeDone(Orientation orientation) {
+    DrawFitted(whole_, *frame_, W_, H_, orientation);
     whole_.Clear();
 }
 

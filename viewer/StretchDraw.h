@@ -44,14 +44,14 @@ public:
     // by the first row the frame must be at least that large. It is filled
     // black once the picture's size is known.
     void Aim(Bitmap& frame, int W, int H);
-    void Begin(int width, int height, int bitsPerPixel) override;
+    void Begin(int width, int height, int bitsPerPixel, Orientation orientation) override;
     std::vector<uint32_t>& Palette() override { return rows_.Palette(); }
     uint8_t* Row(int y) override;
     void RowsDone(int first, int count) override;
     // Only the rows the frame shows are wanted.
     int NextRowWanted(int y) override;
     Bitmap& Whole() override { return whole_; }
-    void WholeDone() override;
+    void WholeDone(Orientation orientation) override;
     void Abandon() override {}
     // Gives back the storage of the rows in flight.
     void Release();

@@ -14,8 +14,8 @@ namespace {
 // The rows handed over in batches of up to `batch`, as a decoder hands
 // them; passing over the rows the sink does not want when `skip`. Returns
 // how many rows were handed over.
-int Stream(const Bitmap& picture, FittedSink& sink, int batch, bool skip) {
-    sink.Begin(picture.Width(), picture.Height(), picture.BitsPerPixel());
+int Stream(const Bitmap& picture, FittedSink& sink, int batch, bool skip, Orientation orientation) {
+    sink.Begin(picture.Width(), picture.Height(), picture.BitsPerPixel(), orientation);
     sink.Palette() = picture.Palette();
     int handed = 0;
     for (int first = 0; first < picture.Height();) {
@@ -59,8 +59,7 @@ TEST(FittedSink, RowsFittedAsTheyComeGiveTheFrameOfTheWholePicture) {
                         frame.Allocate(frameW, H, frameBits);
                         std::memset(frame.Bits(), 0xCD, frame.ByteSize());  // what the frame held before
                         sink.Aim(frame, frameW, H);
-                        sink.SetOrientation(orientation);
-                        const int handed = Stream(picture, sink, batch, skip);
+                        const int handed = Stream(picture, sink, batch, skip, orientation);
                         testutil::ExpectSameBitmap(frame, whole);
                         // One row at most for each frame line.
                         if (skip) {
@@ -75,7 +74,7 @@ TEST(FittedSink, RowsFittedAsTheyComeGiveTheFrameOfTheWholePicture) {
     Bitmap frame;
     frame.Allocate(W, H, 32);
     sink.Aim(frame, W, H);
-    EXPECT_ANY_THROW(sink.Begin(65500, 65500, 24));
+    EXPECT_ANY_THROW(sink.Begin(65500, 65500, 24, Orientation::Normal));
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,7 +13,6 @@
 #include <vector>
 
 #include "image/BmpLoader.h"
-#include "image/ExifOrientation.h"
 #include "image/JpegLoader.h"
 #include "image/JxlLoader.h"
 #include "image/GifLoader.h"
@@ -36,43 +34,25 @@ namespace {
 using Decode = std::function<bool(std::span<const uint8_t>, Bitmap&)>;
 
 bool Bmp(std::span<const uint8_t> b, Bitmap& out) { return DecodeBmp(b.data(), b.size(), out); }
-bool Jpeg(std::span<const uint8_t> b, Bitmap& out) { return DecodeJpeg(b.data(), b.size(), out); }
-// The library sees the bytes a few at a time, as the show's preparation feeds it.
-bool JpegInPieces(std::span<const uint8_t> b, Bitmap& out) {
+
+// A decoder given the whole file at once, the orientation read from the
+// same bytes before the pixels.
+template <DecodeFn decode>
+bool Whole(std::span<const uint8_t> b, Bitmap& out) {
+    return DecodeWhole(decode, b, out);
+}
+
+// A decoder giving its library the bytes a few at a time.
+template <DecodeFn decode>
+bool InPieces(std::span<const uint8_t> b, Bitmap& out) {
     PictureSink sink(out);
-    JpegDecoder decode;
-    decode.Start(b, sink, 7);
-    if (decode.Step(kNoDeadline) == Decoder::State::Done) return true;
+    FileInput in(b, true, 7);
+    if (decode(in, sink)) return true;
     sink.Abandon();  // as the load does: a failure leaves no picture
     return false;
 }
 
-bool Png(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<PngDecoder>(b.data(), b.size(), out); }
-bool Gif(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<GifDecoder>(b.data(), b.size(), out); }
-bool Tiff(std::span<const uint8_t> b, Bitmap& out) {
-    (void)ReadExifOrientation(b);
-    return DecodeWith<TiffDecoder>(b.data(), b.size(), out);
-}
-bool Heif(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<HeifDecoder>(b.data(), b.size(), out); }
-bool Webp(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<WebpDecoder>(b.data(), b.size(), out); }
-bool Jxl(std::span<const uint8_t> b, Bitmap& out) { return DecodeWith<JpegXlDecoder>(b.data(), b.size(), out); }
-// Any decoder given the bytes a few at a time, a piece per step.
-template <class D>
-bool InPieces(std::span<const uint8_t> b, Bitmap& out) {
-    PictureSink sink(out);
-    D decode;
-    decode.Start(b, sink, 7);
-    Decoder::State state;
-    while ((state = decode.Step(std::chrono::steady_clock::now())) == Decoder::State::Working) {}
-    if (state != Decoder::State::Done) out.Clear();
-    return state == Decoder::State::Done;
-}
-
-// The orientation is read from the same bytes before the pixels.
-bool JpegWithExif(std::span<const uint8_t> b, Bitmap& out) {
-    (void)ReadExifOrientation(b);
-    return Jpeg(b, out);
-}
+constexpr auto Jpeg = Whole<DecodeJpeg>;
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
@@ -188,41 +168,38 @@ std::vector<Kind> Kinds() {
         JpegKind("Adobe CMYK JPEG", NoisyJpeg(cmyk)),
         JpegKind("Adobe YCCK JPEG", NoisyJpeg(ycck)),
         JpegKind("CMYK JPEG without the Adobe marker", NoisyJpeg(bareCmyk)),
-        JpegKind("baseline JPEG read in pieces", NoisyJpeg(baseline), JpegInPieces),
-        JpegKind("progressive JPEG read in pieces", NoisyJpeg(progressive), JpegInPieces),
-        JpegKind("JPEG with big-endian EXIF", OrientedJpeg(NoisyJpeg(baseline), 6), JpegWithExif),
-        JpegKind("JPEG with little-endian EXIF", OrientedJpeg(NoisyJpeg(baseline), 8, false),
-                 JpegWithExif),
-        WholeOrNothing("PNG", testutil::BuildPng(png), Png),
-        WholeOrNothing("PNG, palette and tRNS", testutil::BuildPng(palette), Png),
-        WholeOrNothing("PNG, 16-bit RGBA", testutil::BuildPng(rgba16), Png),
-        WholeOrNothing("PNG, interlaced, in pieces", testutil::BuildPng(interlaced), InPieces<PngDecoder>),
-        WebpKind("WebP, lossless", testutil::BuildWebp({.alpha = true}), Webp),
-        WebpKind("WebP, lossy, in pieces", testutil::BuildWebp({.lossless = false}), InPieces<WebpDecoder>),
-        WebpKind("WebP, lossy with alpha", testutil::BuildWebp({.lossless = false, .alpha = true}), Webp),
-        WebpKind("WebP, animated", testutil::BuildWebp({.animated = true}), Webp),
+        JpegKind("JPEG with big-endian EXIF", OrientedJpeg(NoisyJpeg(baseline), 6)),
+        JpegKind("JPEG with little-endian EXIF", OrientedJpeg(NoisyJpeg(baseline), 8, false)),
+        WholeOrNothing("PNG", testutil::BuildPng(png), Whole<DecodePng>),
+        WholeOrNothing("PNG, palette and tRNS", testutil::BuildPng(palette), Whole<DecodePng>),
+        WholeOrNothing("PNG, 16-bit RGBA", testutil::BuildPng(rgba16), Whole<DecodePng>),
+        WholeOrNothing("PNG, interlaced, in pieces", testutil::BuildPng(interlaced), InPieces<DecodePng>),
+        WebpKind("WebP, lossless", testutil::BuildWebp({.alpha = true}), Whole<DecodeWebp>),
+        WebpKind("WebP, lossy, in pieces", testutil::BuildWebp({.lossless = false}), InPieces<DecodeWebp>),
+        WebpKind("WebP, lossy with alpha", testutil::BuildWebp({.lossless = false, .alpha = true}), Whole<DecodeWebp>),
+        WebpKind("WebP, animated", testutil::BuildWebp({.animated = true}), Whole<DecodeWebp>),
         // The trailer after the picture is never read.
-        {"GIF", testutil::BuildGif({}), Gif, testutil::BuildGif({}).size() - 1},
+        {"GIF", testutil::BuildGif({}), Whole<DecodeGif>, testutil::BuildGif({}).size() - 1},
         {"GIF, interlaced, in pieces", testutil::BuildGif({.height = 19, .frameHeight = 19, .interlaced = true}),
-         InPieces<GifDecoder>, testutil::BuildGif({.height = 19, .frameHeight = 19, .interlaced = true}).size() - 1},
+         InPieces<DecodeGif>, testutil::BuildGif({.height = 19, .frameHeight = 19, .interlaced = true}).size() - 1},
         // The directory comes after the pixels: no cut leaves it whole.
-        {"TIFF, oriented", testutil::BuildTiff({.orientation = 8}), Tiff,
+        {"TIFF, oriented", testutil::BuildTiff({.orientation = 8}), InPieces<DecodeTiff>,
          testutil::BuildTiff({.orientation = 8}).size()},
         {"TIFF, 16-bit tiles, LZW, in pieces",
          testutil::BuildTiff({.width = 20, .height = 20, .bits = 16, .tile = 16, .compression = COMPRESSION_LZW}),
-         InPieces<TiffDecoder>,
+         InPieces<DecodeTiff>,
          testutil::BuildTiff({.width = 20, .height = 20, .bits = 16, .tile = 16, .compression = COMPRESSION_LZW})
              .size()},
-        WholeOrNothing("JPEG XL, lossless with alpha", testutil::BuildJxl({.alpha = true}), Jxl),
+        WholeOrNothing("JPEG XL, lossless with alpha", testutil::BuildJxl({.alpha = true}), Whole<DecodeJxl>),
         WholeOrNothing("JPEG XL, lossy, in the box container, in pieces",
                        testutil::BuildJxl({.width = 40, .height = 30, .lossless = false, .container = true}),
-                       InPieces<JpegXlDecoder>),
+                       InPieces<DecodeJxl>),
         WholeOrNothing("JPEG XL, grey, 16 bits, turned", testutil::BuildJxl({.grey = true, .sixteen = true, .orientation = 7}),
-                       Jxl),
+                       Whole<DecodeJxl>),
         // The item locations point past any cut.
-        WholeOrNothing("HEIC", testutil::BuildHeif({}), Heif),
+        WholeOrNothing("HEIC", testutil::BuildHeif({}), Whole<DecodeHeif>),
         WholeOrNothing("AVIF with alpha, turned, in pieces",
-                       testutil::BuildHeif({.av1 = true, .alpha = true, .orientation = 6}), InPieces<HeifDecoder>),
+                       testutil::BuildHeif({.av1 = true, .alpha = true, .orientation = 6}), InPieces<DecodeHeif>),
     };
 }
 

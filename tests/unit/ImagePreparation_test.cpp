@@ -53,7 +53,7 @@ struct Taken {
     bool loaded = false;
     Orientation orientation = Orientation::Normal;
     Bitmap source, frame;
-    int pieces = 0;  // how many pieces the work came in, when counted
+    int pieces = 0;  // how often the program's word was looked for, when counted
 };
 
 struct Wanted {
@@ -76,8 +76,9 @@ Taken Prepare(ImagePreparation& prep, const std::string& path, int w, int h, Wan
     return t;
 }
 
-// The decoder process's work done here, in pieces of `pieceBytes`: each
-// gives the picture the whole file gives.
+// The decoder process's work done here, in pieces of `pieceBytes`, the
+// program's word looked for at every chance: each gives the picture the
+// whole file gives.
 Taken PrepareInPieces(const std::string& path, int w, int h, size_t pieceBytes, Wanted wanted) {
     decoding::Request request;
     request.frameWidth = w;
@@ -94,7 +95,7 @@ Taken PrepareInPieces(const std::string& path, int w, int h, size_t pieceBytes, 
     if (fd < 0) return t;
     decoding::DecodeJob job;
     decoding::JobResult r = job.Run(request, fd, t.frame.Bits(), t.frame.ByteSize(), [&] { return ++t.pieces, false; },
-                                    pieceBytes);
+                                    pieceBytes, {});
     t.loaded = r.reply.kind == decoding::Reply::Kind::Done;
     t.orientation = Orientation(r.reply.orientation);
     if (r.whole.ok()) EXPECT_TRUE(decoding::MapPicture(r.reply, r.whole.get(), t.source));
@@ -136,7 +137,7 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
     for (int bits : {1, 4, 8, 16, 24, 32}) files.emplace_back("depth" + std::to_string(bits) + ".bmp", Bmp(bits));
     const std::string baseline = files[0].second, progressive = files[1].second;
     // Cut short, a JPEG still decodes to full size; past its end the
-    // decoder sees what a memory source shows it, stepping or not.
+    // decoder sees what a memory source shows it, read on or not.
     files.emplace_back("truncated.jpg", baseline.substr(0, baseline.size() * 2 / 3));
     files.emplace_back("truncated-progressive.jpg", progressive.substr(0, progressive.size() / 2));
     files.emplace_back("broken.jpg", baseline.substr(0, 300) + std::string(5000, '\x55'));
@@ -179,7 +180,7 @@ TEST(ImagePreparation, APreparedImageIsTheColdChangeByteForByte) {
                 SCOPED_TRACE("pieces of " + std::to_string(piece));
                 const Taken t = PrepareInPieces(path, 200, 150, piece, {.keep = keep});
                 if (piece == 700 && bytes.size() > 20000) {
-                    EXPECT_GT(t.pieces, 10);  // the work really came in pieces
+                    EXPECT_GT(t.pieces, 10);  // the work could have been dropped midway
                 }
                 ExpectTaken(t, keep, coldSource, coldFrame);
             }
@@ -255,7 +256,7 @@ TEST(ImagePreparation, AJpegXlIsTurnedByItsOwnOrientationOnly) {
     const auto file = testutil::BuildJxl({.width = 32, .height = 20, .orientation = 6, .exifOrientation = 8});
     testutil::Spit(path, std::string(file.begin(), file.end()));
     Bitmap stored;
-    ASSERT_TRUE(DecodeWith<JpegXlDecoder>(file.data(), file.size(), stored));
+    ASSERT_TRUE(DecodeWhole(DecodeJxl, file, stored));
     const Bitmap want = Fitted(stored, Orientation::Rotate90);
     ImagePreparation prep;
     for (bool follow : {true, false})
@@ -278,26 +279,26 @@ TEST(ImagePreparation, OtherFormatsLetGoOfTheRowsTheFrameNeverShows) {
     struct File {
         const char* name;
         std::vector<uint8_t> bytes;
-        bool (*decode)(const uint8_t*, size_t, Bitmap&);
+        DecodeFn decode;
     };
     const File files[] = {
-        {"opaque.png", testutil::BuildPng({.width = w, .height = h}), DecodeWith<PngDecoder>},
+        {"opaque.png", testutil::BuildPng({.width = w, .height = h}), DecodePng},
         {"grey-transparent.png",
-         testutil::BuildPng({.width = w, .height = h, .colorType = PNG_COLOR_TYPE_GRAY_ALPHA}), DecodeWith<PngDecoder>},
-        {"interlaced.png", testutil::BuildPng({.width = w, .height = h, .interlaced = true}), DecodeWith<PngDecoder>},
+         testutil::BuildPng({.width = w, .height = h, .colorType = PNG_COLOR_TYPE_GRAY_ALPHA}), DecodePng},
+        {"interlaced.png", testutil::BuildPng({.width = w, .height = h, .interlaced = true}), DecodePng},
         {"interlaced-transparent.png",
          testutil::BuildPng({.width = w, .height = h, .colorType = PNG_COLOR_TYPE_RGB_ALPHA, .interlaced = true}),
-         DecodeWith<PngDecoder>},
+         DecodePng},
         {"interlaced.gif",
          testutil::BuildGif({.width = w, .height = h, .frameWidth = w, .frameHeight = h, .interlaced = true}),
-         DecodeWith<GifDecoder>},
+         DecodeGif},
         {"inset.gif", testutil::BuildGif({.width = w, .height = h, .left = 3, .top = 90, .frameWidth = 20, .frameHeight = 500}),
-         DecodeWith<GifDecoder>},
-        {"transparent.webp", testutil::BuildWebp({.width = w, .height = h, .alpha = true}), DecodeWith<WebpDecoder>},
+         DecodeGif},
+        {"transparent.webp", testutil::BuildWebp({.width = w, .height = h, .alpha = true}), DecodeWebp},
         {"one-strip.tif",
-         testutil::BuildTiff({.width = w, .height = h, .rowsPerStrip = h, .compression = COMPRESSION_LZW}), DecodeWith<TiffDecoder>},
-        {"grey-alpha.tif", testutil::BuildTiff({.width = w, .height = h, .samples = 2, .rowsPerStrip = 64}), DecodeWith<TiffDecoder>},
-        {"palette.tif", testutil::BuildTiff({.width = w, .height = h, .palette = true, .rowsPerStrip = 64}), DecodeWith<TiffDecoder>},
+         testutil::BuildTiff({.width = w, .height = h, .rowsPerStrip = h, .compression = COMPRESSION_LZW}), DecodeTiff},
+        {"grey-alpha.tif", testutil::BuildTiff({.width = w, .height = h, .samples = 2, .rowsPerStrip = 64}), DecodeTiff},
+        {"palette.tif", testutil::BuildTiff({.width = w, .height = h, .palette = true, .rowsPerStrip = 64}), DecodeTiff},
     };
     ImagePreparation prep;
     for (const File& file : files) {
@@ -305,7 +306,7 @@ TEST(ImagePreparation, OtherFormatsLetGoOfTheRowsTheFrameNeverShows) {
         const std::string path = dir / file.name;
         testutil::Spit(path, std::string(file.bytes.begin(), file.bytes.end()));
         Bitmap whole;
-        ASSERT_TRUE(file.decode(file.bytes.data(), file.bytes.size(), whole));
+        ASSERT_TRUE(DecodeWhole(file.decode, file.bytes, whole));
         const Bitmap want = Fitted(whole, Orientation::Normal);
         const Wanted streamed{.keep = false, .other = true};
         for (const Taken& t : {Prepare(prep, path, 200, 150, streamed), PrepareInPieces(path, 200, 150, 7, streamed)}) {

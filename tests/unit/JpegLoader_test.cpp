@@ -75,7 +75,7 @@ std::vector<uint8_t> WithSize(std::vector<uint8_t> jpeg, int w, int h) {
     return jpeg;
 }
 
-bool Decode(const std::vector<uint8_t>& bytes, Bitmap& out) { return DecodeJpeg(bytes.data(), bytes.size(), out); }
+bool Decode(std::span<const uint8_t> bytes, Bitmap& out) { return DecodeWhole(DecodeJpeg, bytes, out); }
 
 // ---- tests ----
 
@@ -167,11 +167,7 @@ TEST(JpegLoader, InPiecesTheFileIsReadOnNotHeldWhole) {
     for (size_t piece : {size_t(700), size_t(65536)}) {
         Bitmap picture;
         PictureSink sink(picture);
-        ImageLoad load;
-        load.Start(path, bytes, sink, piece);
-        while (load.Step(StepDeadline{}) == ImageLoad::State::Working) {
-        }
-        EXPECT_EQ(load.Current(), ImageLoad::State::Loaded);
+        EXPECT_EQ(LoadImage(path, bytes, sink, {}, piece).state, LoadResult::State::Loaded);
         EXPECT_LE(bytes.size(), 2 * piece);
         testutil::ExpectSameBitmap(picture, whole);
     }
@@ -273,7 +269,7 @@ TEST(JpegLoader, CutAnywhereInTheDataStillDecodesWhole) {
         Bitmap out;
         for (size_t cut = 0; cut < jpeg.size(); ++cut) {
             SCOPED_TRACE(cut);
-            const bool ok = DecodeJpeg(jpeg.data(), cut, out);
+            const bool ok = Decode({jpeg.data(), cut}, out);
             // A cut inside a table or a header is an error; one in the
             // entropy-coded data is a truncation, padded to the full size.
             const bool inSegment = std::any_of(segments.begin(), segments.end(),

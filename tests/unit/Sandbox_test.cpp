@@ -30,9 +30,10 @@ std::string Holds(bool ok) { return ok ? "ok" : "failed"; }
 std::string Refused(long result) { return Holds(result == -1 && errno == EPERM); }
 
 // Size and a hash of the pixels (what pads a row is left as it was found).
-std::string Digest(std::unique_ptr<Decoder> decoder, const std::string& file) {
+std::string Digest(const FormatDecoder* decoder, const std::string& file) {
     Bitmap b;
-    if (decoder == nullptr || !DecodeWhole(*decoder, {reinterpret_cast<const uint8_t*>(file.data()), file.size()}, b))
+    if (decoder == nullptr ||
+        !DecodeWhole(decoder->decode, {reinterpret_cast<const uint8_t*>(file.data()), file.size()}, b))
         return "failed";
     std::string pixels;
     for (int y = 0; y < b.Height(); ++y)
@@ -98,7 +99,7 @@ std::vector<Row> Rows(pid_t parent, int handed, int other, uint64_t cap) {
         const std::string folder = std::string(PELUMIR_RESOURCES_DIR "/../fuzz/corpus/") + folders.at(f.name);
         for (const auto& entry : std::filesystem::directory_iterator(folder))
             rows.push_back({std::string(f.name) + ": " + entry.path().filename().string(),
-                            [&f, file = testutil::Slurp(entry.path())] { return Digest(MakeDecoder(f), file); }, true});
+                            [&f, file = testutil::Slurp(entry.path())] { return Digest(DecoderFor(f), file); }, true});
     }
     return rows;
 }

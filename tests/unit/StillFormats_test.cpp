@@ -1,11 +1,10 @@
 // Every format beyond JPEG and BMP, decoded from small files made here by
 // its own library, compared pixel by pixel with what the file holds
-// composed onto black. Each is decoded at once and in tiny pieces with a
-// deadline that has always passed, which must give the same picture.
+// composed onto black. Each is decoded with its bytes given at once and
+// in tiny pieces, which must give the same picture.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -40,41 +39,42 @@ namespace {
 struct Kind {
     std::string name;
     std::vector<uint8_t> bytes;
-    std::function<std::unique_ptr<Decoder>()> make;
+    DecodeFn decode;
     int width, height;
     std::function<uint32_t(int x, int y)> shown;  // 0x00RRGGBB
     int tolerance = 0;  // per channel, for lossy files
-    Orientation orientation = Orientation::Normal;  // what the decoder gives the sink
+    Orientation orientation = Orientation::Normal;  // what the decode gives
 };
 
 Kind Png(const std::string& name, const testutil::PngSpec& spec) {
-    return {"PNG " + name, testutil::BuildPng(spec), [] { return std::make_unique<PngDecoder>(); }, spec.width,
+    return {"PNG " + name, testutil::BuildPng(spec), DecodePng, spec.width,
             spec.height, [spec](int x, int y) { return testutil::PngShown(spec, x, y); }};
 }
 
 Kind Webp(const std::string& name, const testutil::WebpSpec& spec) {
-    return {"WebP " + name,  testutil::BuildWebp(spec), [] { return std::make_unique<WebpDecoder>(); },
+    return {"WebP " + name,  testutil::BuildWebp(spec), DecodeWebp,
             spec.width,      spec.height, [spec](int x, int y) { return testutil::WebpShown(spec, x, y); },
             spec.lossless ? 0 : 16};
 }
 
 Kind Gif(const std::string& name, const testutil::GifSpec& spec) {
     // A picture reaching past the canvas widens it.
-    return {"GIF " + name, testutil::BuildGif(spec), [] { return std::make_unique<GifDecoder>(); },
+    return {"GIF " + name, testutil::BuildGif(spec), DecodeGif,
             std::max(spec.width, spec.left + spec.frameWidth), std::max(spec.height, spec.top + spec.frameHeight),
             [spec](int x, int y) { return testutil::GifShown(spec, x, y); }};
 }
 
 Kind Tiff(const std::string& name, const testutil::TiffSpec& spec, int tolerance = 0) {
-    return {"TIFF " + name, testutil::BuildTiff(spec), [] { return std::make_unique<TiffDecoder>(); }, spec.width,
-            spec.height, [spec](int x, int y) { return testutil::TiffShown(spec, x, y); }, tolerance};
+    return {"TIFF " + name, testutil::BuildTiff(spec), DecodeTiff, spec.width,
+            spec.height, [spec](int x, int y) { return testutil::TiffShown(spec, x, y); }, tolerance,
+            OrientationFromExif(uint32_t(spec.orientation))};
 }
 
 Kind Jxl(const std::string& name, const testutil::JxlSpec& spec) {
     // A turned picture keeps its rows as stored: the turn goes with it.
     return {"JPEG XL " + name,
             testutil::BuildJxl(spec),
-            [] { return std::make_unique<JpegXlDecoder>(); },
+            DecodeJxl,
             spec.width,
             spec.height,
             [spec](int x, int y) { return testutil::JxlShown(spec, x, y); },
@@ -85,7 +85,7 @@ Kind Jxl(const std::string& name, const testutil::JxlSpec& spec) {
 Kind Heif(const std::string& name, const testutil::HeifSpec& spec) {
     // Lossy coders, and the reduction of 10 bits to 8, move a value a little.
     return {(spec.av1 ? "AVIF " : "HEIC ") + name, testutil::BuildHeif(spec),
-            [] { return std::make_unique<HeifDecoder>(); }, testutil::HeifShownWidth(spec),
+            DecodeHeif, testutil::HeifShownWidth(spec),
             testutil::HeifShownHeight(spec), [spec](int x, int y) { return testutil::HeifShown(spec, x, y); },
             spec.lossless ? spec.bits > 8 ? 1 : 0 : spec.halfChroma ? 32 : 12};
 }
@@ -164,7 +164,7 @@ std::vector<Kind> Kinds() {
         Tiff("grey, 16 bits, Deflate", {.samples = 1, .bits = 16, .compression = COMPRESSION_ADOBE_DEFLATE}),
         Tiff("RGB, tiles", {.width = 40, .height = 37, .tile = 16}),
         Tiff("RGB, JPEG", {.width = 16, .height = 16, .rowsPerStrip = 8, .compression = COMPRESSION_JPEG}, 24),
-        Tiff("RGB, rows kept as stored whatever its Orientation", {.orientation = 6}),
+        Tiff("RGB, rows kept as stored, its Orientation going with them", {.orientation = 6}),
         Tiff("two pages, the first", {.twoPages = true}),
         Jxl("lossless", {}),
         Jxl("lossless with alpha", {.alpha = true}),
@@ -201,31 +201,28 @@ std::vector<Kind> Kinds() {
     };
 }
 
-// Runs a decode to its end: at once, or a piece per step.
-bool Decode(Decoder& decoder, const std::vector<uint8_t>& bytes, RowSink& sink, size_t piece) {
-    decoder.Start(bytes, sink, piece);
-    const StepDeadline past = std::chrono::steady_clock::now();
-    Decoder::State state;
-    int steps = 0;
-    while ((state = decoder.Step(piece == 0 ? kNoDeadline : past)) == Decoder::State::Working) ++steps;
-    EXPECT_TRUE(piece == 0 || bytes.size() < piece || steps > 0);
-    return state == Decoder::State::Done;
+// A decode with the bytes given `piece` at a time (0: at once).
+std::optional<Decoded> Decode(DecodeFn decode, const std::vector<uint8_t>& bytes, RowSink& sink, size_t piece) {
+    FileInput in(bytes, true, piece);
+    return decode(in, sink);
 }
 
-bool Decode(Decoder& decoder, const std::vector<uint8_t>& bytes, Bitmap& out, size_t piece) {
+bool Decode(DecodeFn decode, const std::vector<uint8_t>& bytes, Bitmap& out, size_t piece) {
     PictureSink sink(out);
-    return Decode(decoder, bytes, sink, piece);
+    return Decode(decode, bytes, sink, piece).has_value();
 }
 
 TEST(StillFormats, EveryKindShowsItsPixelsOnBlack) {
     for (const Kind& kind : Kinds()) {
         SCOPED_TRACE(kind.name);
-        const std::unique_ptr<Decoder> decoder = kind.make();
         for (size_t piece : {size_t(0), size_t(7)}) {
             Bitmap out;
             PictureSink sink(out);
-            ASSERT_TRUE(Decode(*decoder, kind.bytes, sink, piece)) << "piece " << piece;
-            EXPECT_EQ(sink.PictureOrientation(), kind.orientation);
+            const std::optional<Decoded> decoded = Decode(kind.decode, kind.bytes, sink, piece);
+            ASSERT_TRUE(decoded) << "piece " << piece;
+            EXPECT_EQ(decoded->orientation, kind.orientation);
+            EXPECT_EQ(decoded->width, kind.width);
+            EXPECT_EQ(decoded->height, kind.height);
             ASSERT_EQ(out.Width(), kind.width);
             ASSERT_EQ(out.Height(), kind.height);
             ASSERT_EQ(out.BitsPerPixel(), 24);
@@ -238,23 +235,32 @@ TEST(StillFormats, EveryKindShowsItsPixelsOnBlack) {
                             << "at " << x << "," << y << ", channel " << c << ", piece " << piece;
                 }
         }
+        // No longer wanted, it ends without a picture before its first
+        // rows; still wanted, it is asked about as its rows come.
+        Bitmap out;
+        PictureSink dropped(out);
+        int asked = 0;
+        dropped.WatchWanted([&] { return ++asked, false; });
+        EXPECT_FALSE(Decode(kind.decode, kind.bytes, dropped, 7));
+        EXPECT_TRUE(dropped.Dropped());
+        EXPECT_EQ(asked, 1);
     }
 }
 
 // A TIFF whose whole picture is one compressed strip, as some programs
-// save, still comes a few rows a step: libtiff reads it a row at a time.
-TEST(StillFormats, ATiffInOneStripIsReadAFewRowsAStep) {
+// save, is still read a few rows at a time: the decode can be dropped
+// between them.
+TEST(StillFormats, ATiffInOneStripIsReadAFewRowsAtATime) {
     for (const int samples : {1, 3}) {
         SCOPED_TRACE(samples);
         const auto bytes = testutil::BuildTiff(
             {.width = 20, .height = 400, .samples = samples, .rowsPerStrip = 400, .compression = COMPRESSION_LZW});
-        TiffDecoder decoder;
         Bitmap out;
         PictureSink sink(out);
-        decoder.Start(bytes, sink, 7);
-        int steps = 0;
-        while (decoder.Step(std::chrono::steady_clock::now()) == Decoder::State::Working) ++steps;
-        EXPECT_GE(steps, 400 / 16);
+        int asked = 0;
+        sink.WatchWanted([&] { return ++asked, true; });
+        ASSERT_TRUE(Decode(DecodeTiff, bytes, sink, 0));
+        EXPECT_GE(asked, 400 / 16);
     }
 }
 
@@ -265,12 +271,10 @@ TEST(StillFormats, JpegXlTurnsAsItsLibraryDoes) {
         SCOPED_TRACE(orientation);
         const auto file = testutil::BuildJxl({.width = 7, .height = 4, .orientation = orientation});
         Bitmap stored;
-        PictureSink sink(stored);
-        JpegXlDecoder decoder;
-        decoder.Start(file, sink, 0);
-        ASSERT_EQ(decoder.Step(kNoDeadline), Decoder::State::Done);
+        Orientation turn;
+        ASSERT_TRUE(DecodeWhole(DecodeJxl, file, stored, &turn));
         ConvertToBit32(stored);
-        const Bitmap shown = TurnUpright(stored, sink.PictureOrientation());
+        const Bitmap shown = TurnUpright(stored, turn);
 
         JxlDecoderPtr dec = JxlDecoderMake(nullptr);
         JxlDecoderSubscribeEvents(dec.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE);
@@ -323,9 +327,8 @@ TEST(StillFormats, APngWhoseImageDataEndsEarlyFails) {
             chunk(png, "IDAT", packed);
             chunk(png, "IEND", {});
             for (size_t piece : {size_t(0), size_t(7)}) {
-                PngDecoder decoder;
                 Bitmap out;
-                EXPECT_EQ(Decode(decoder, png, out, piece), made == full) << "piece " << piece;
+                EXPECT_EQ(Decode(DecodePng, png, out, piece), made == full) << "piece " << piece;
             }
         }
 }
@@ -346,9 +349,8 @@ TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
         put32(20, 30000);
         png[28] = interlaced ? 1 : 0;
         put32(29, uint32_t(crc32(0, png.data() + 12, 17)));
-        PngDecoder decoder;
         Bitmap out;
-        EXPECT_FALSE(Decode(decoder, png, out, 0)) << interlaced;
+        EXPECT_FALSE(DecodeWhole(DecodePng, png, out)) << interlaced;
         EXPECT_TRUE(out.Empty());
     }
     // A TIFF whose 24-bit picture would fit but whose 4-byte RGBA one would not.
@@ -373,7 +375,7 @@ TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
         Bitmap none;
         std::vector<uint32_t> palette;
         int64_t asked = 0;
-        void Begin(int w, int h, int bits) override {
+        void Begin(int w, int h, int bits, Orientation) override {
             if (!mayBegin) {
                 ADD_FAILURE() << "begun";
                 throw std::runtime_error("begun");  // no rows to write into
@@ -385,19 +387,22 @@ TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
         uint8_t* Row(int) override { return nullptr; }
         void RowsDone(int, int) override { ADD_FAILURE() << "rows"; }
         Bitmap& Whole() override { return none; }
-        void WholeDone() override {}
+        void WholeDone(Orientation) override {}
         void Abandon() override {}
     } sink(false), refusing(true);
-    TiffDecoder decoder;
-    decoder.Start(tiff, sink, 0);
-    EXPECT_EQ(decoder.Step(kNoDeadline), Decoder::State::Failed);
+    const auto fails = [](DecodeFn decode, const std::vector<uint8_t>& bytes, RowSink& sink) {
+        try {
+            return !Decode(decode, bytes, sink, 0);
+        } catch (const std::exception&) {
+            return true;  // the sink's refusal, let through
+        }
+    };
+    EXPECT_TRUE(fails(DecodeTiff, tiff, sink));
 
     // A JPEG XL codestream's header alone, naming 30000 x 30000 pixels: the
     // sink is asked first and refuses.
     const std::vector<uint8_t> jxl = {0xFF, 0x0A, 0x7E, 0xA9, 0x03, 0x00, 0xF0, 0x4B, 0x1D, 0x00, 0x10};
-    JpegXlDecoder jxlDecoder;
-    jxlDecoder.Start(jxl, refusing, 0);
-    EXPECT_EQ(jxlDecoder.Step(kNoDeadline), Decoder::State::Failed);
+    EXPECT_TRUE(fails(DecodeJxl, jxl, refusing));
     EXPECT_EQ(refusing.asked, int64_t(30000) * 30000);
     // A HEIC whose picture says it is 20000 x 20000, within libheif's own
     // limits but past ours: the coded 9 x 6 one is never handed on.
@@ -407,9 +412,7 @@ TEST(StillFormats, HugeHeadersFailBeforeAnyPixel) {
     ASSERT_NE(ispe, heic.end());
     for (ptrdiff_t at : {8, 12})  // width, height
         for (int i = 0; i < 4; ++i) ispe[at + i] = uint8_t(20000 >> (24 - 8 * i));
-    HeifDecoder heif;
-    heif.Start(heic, sink, 0);
-    EXPECT_EQ(heif.Step(kNoDeadline), Decoder::State::Failed);
+    EXPECT_TRUE(fails(DecodeHeif, heic, sink));
 }
 
 // A HEIF's turns and mirrors are part of its picture: applied by libheif
@@ -425,10 +428,9 @@ TEST(StillFormats, HeifTurnsAreAppliedOnceWhateverTheExifSetting) {
         Bitmap out;
         PictureSink sink(out);
         FileBytes bytes;
-        ImageLoad load;
-        load.Start(path, bytes, sink, 0, {.otherFormats = true, .exifOrientation = exif});
-        ASSERT_EQ(load.Step(kNoDeadline), ImageLoad::State::Loaded) << exif;
-        EXPECT_EQ(sink.PictureOrientation(), Orientation::Normal) << exif;
+        const LoadResult loaded = LoadImage(path, bytes, sink, {.otherFormats = true, .exifOrientation = exif});
+        ASSERT_EQ(loaded.state, LoadResult::State::Loaded) << exif;
+        EXPECT_EQ(loaded.orientation, Orientation::Normal) << exif;
         ASSERT_EQ(out.Width(), testutil::HeifShownWidth(spec));
         ASSERT_EQ(out.Height(), testutil::HeifShownHeight(spec));
         for (int y = 0; y < out.Height(); ++y)
