@@ -1,50 +1,55 @@
 #pragma once
-// The property every stepped decoder's fuzz target checks: decoded at once
-// and in small pieces, the bytes give the same picture or fail both ways,
-// failure leaves an empty bitmap, and the picture can be fitted, as well
-// row by row while it is decoded as afterwards.
-#include <chrono>
+// The property every decoder's fuzz target checks: its bytes given to the
+// library at once and in small pieces give the same picture or fail both
+// ways, failure leaves an empty bitmap, and the picture can be fitted, as
+// well row by row while it is decoded as afterwards. The decoder is the
+// one the format table names.
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "FuzzCheck.h"
-#include "image/Decoder.h"
+#include "image/Decoders.h"
 #include "platform/Bitmap.h"
 #include "viewer/StretchDraw.h"
 
-template <class StepDecoder>
-int CheckWholeAndStepped(const uint8_t* data, size_t size) {
+inline pelumir::DecodeFn DecoderNamed(std::string_view name) {
+    for (const pelumir::Format& format : pelumir::Formats())
+        if (format.name == name) return pelumir::DecoderFor(format)->decode;
+    std::abort();
+}
+
+inline int CheckDecoder(std::string_view format, const uint8_t* data, size_t size) {
+    const pelumir::DecodeFn decode = DecoderNamed(format);
     pelumir::Bitmap whole;
-    StepDecoder once;
-    const bool ok = pelumir::DecodeWhole(once, {data, size}, whole);
+    pelumir::Orientation orientation;
+    const bool ok = pelumir::DecodeWhole(decode, {data, size}, whole, &orientation);
     FUZZ_CHECK(ok != whole.Empty());
 
-    pelumir::Bitmap stepped;
-    pelumir::PictureSink sink(stepped);
-    StepDecoder decoder;
-    decoder.Start({data, size}, sink, 13);
-    pelumir::Decoder::State state;
-    while ((state = decoder.Step(std::chrono::steady_clock::now())) == pelumir::Decoder::State::Working) {}
-    FUZZ_CHECK((state == pelumir::Decoder::State::Done) == ok);
+    pelumir::Bitmap pieces;
+    pelumir::PictureSink sink(pieces);
+    pelumir::FileInput in({data, size}, true, 13);
+    const std::optional<pelumir::Decoded> decoded = decode(in, sink);
+    FUZZ_CHECK(decoded.has_value() == ok);
     if (!ok) return 0;
-    FUZZ_CHECK(stepped.Width() == whole.Width() && stepped.Height() == whole.Height());
+    FUZZ_CHECK(decoded->orientation == orientation);
+    FUZZ_CHECK(pieces.Width() == whole.Width() && pieces.Height() == whole.Height());
+    FUZZ_CHECK(decoded->width == whole.Width() && decoded->height == whole.Height());
     for (int y = 0; y < whole.Height(); ++y)
-        FUZZ_CHECK(std::memcmp(stepped.Row(y), whole.Row(y), size_t(whole.Width()) * 3) == 0);
+        FUZZ_CHECK(std::memcmp(pieces.Row(y), whole.Row(y), size_t(whole.Width()) * 3) == 0);
     pelumir::Bitmap canvas;
     canvas.Allocate(64, 48, 32);
-    FUZZ_CHECK(pelumir::DrawFitted(whole, canvas, 64, 48, sink.PictureOrientation()));
+    FUZZ_CHECK(pelumir::DrawFitted(whole, canvas, 64, 48, orientation));
     // Fitted as it is decoded, into a frame smaller than most pictures: the
     // rows the frame never shows are let go, and it is the whole picture's.
     pelumir::Bitmap frame;
     frame.Allocate(16, 12, 32);
     pelumir::FittedSink fitted;
     fitted.Aim(frame, 16, 12);
-    StepDecoder third;
-    third.Start({data, size}, fitted, 13);
-    while ((state = third.Step(std::chrono::steady_clock::now())) == pelumir::Decoder::State::Working) {}
-    FUZZ_CHECK(state == pelumir::Decoder::State::Done);
+    pelumir::FileInput again({data, size}, true, 13);
+    FUZZ_CHECK(decode(again, fitted).has_value());
     canvas.Allocate(16, 12, 32);
-    FUZZ_CHECK(pelumir::DrawFitted(whole, canvas, 16, 12, sink.PictureOrientation()));
+    FUZZ_CHECK(pelumir::DrawFitted(whole, canvas, 16, 12, orientation));
     FUZZ_CHECK(std::memcmp(frame.Bits(), canvas.Bits(), canvas.ByteSize()) == 0);
     return 0;
 }

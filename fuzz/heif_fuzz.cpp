@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "DecoderFuzz.h"
-#include "image/HeifLoader.h"
 
 #include <libheif/heif.h>
 
@@ -27,5 +26,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     heif_context_free(ctx);
     if (large) return -1;
-    return CheckWholeAndStepped<pelumir::HeifDecoder>(data, size);
+    return CheckDecoder("HEIF", data, size);
 }

@@ -1,13 +1,15 @@
 // The JPEG loader on arbitrary bytes: it either gives a whole image or fails
-// with an empty bitmap, and the image it gives can be drawn. Decoded in
-// small pieces, or read on from a file, the same bytes give the same result.
+// with an empty bitmap, and the image it gives can be drawn. Read on from a
+// file in small pieces, the same bytes give the same result.
 #include <cstdio>
 #include <jpeglib.h>
 
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <string>
+#include <vector>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -17,6 +19,8 @@
 #include "platform/FileSystem.h"
 #include "image/JpegLoader.h"
 #include "viewer/StretchDraw.h"
+
+using pelumir::Orientation;
 
 namespace {
 
@@ -48,6 +52,30 @@ uint64_t ClaimedPixels(const uint8_t* data, size_t size) {
     return pixels;
 }
 
+// Fits the rows into `to` turned as told, whatever the file says.
+struct Turned final : pelumir::RowSink {
+    Turned(pelumir::FittedSink& to, Orientation turn) : to(to), turn(turn) {}
+    pelumir::FittedSink& to;
+    Orientation turn;
+    void Begin(int w, int h, int bits, Orientation) override { to.Begin(w, h, bits, turn); }
+    std::vector<uint32_t>& Palette() override { return to.Palette(); }
+    uint8_t* Row(int y) override { return to.Row(y); }
+    void RowsDone(int first, int count) override { to.RowsDone(first, count); }
+    int NextRowWanted(int y) override { return to.NextRowWanted(y); }
+    pelumir::Bitmap& Whole() override { return to.Whole(); }
+    void WholeDone(Orientation) override { to.WholeDone(turn); }
+    void Abandon() override { to.Abandon(); }
+};
+
+// One decode, a refused size a failure as the load takes it.
+bool Decode(pelumir::FileInput& in, pelumir::RowSink& out) {
+    try {
+        return pelumir::DecodeJpeg(in, out).has_value();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -58,19 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     pelumir::Bitmap out;
     out.Allocate(8, 8, 24);  // a bitmap that held an image before
-    const bool ok = pelumir::DecodeJpeg(data, size, out);
-    pelumir::Bitmap stepped;
-    pelumir::PictureSink sink(stepped);
-    pelumir::JpegDecoder decode;
-    decode.Start({data, size}, sink, 1 + size % 97);
-    pelumir::Decoder::State state;
-    while ((state = decode.Step(pelumir::StepDeadline{})) == pelumir::Decoder::State::Working) {
-    }
-    FUZZ_CHECK(ok == (state == pelumir::Decoder::State::Done));
-    if (!ok) stepped.Clear();
-    FUZZ_CHECK(stepped.Width() == out.Width() && stepped.Height() == out.Height());
-    FUZZ_CHECK(stepped.Palette() == out.Palette());
-    FUZZ_CHECK(out.ByteSize() == 0 || std::memcmp(stepped.Bits(), out.Bits(), out.ByteSize()) == 0);
+    const bool ok = pelumir::DecodeWhole(pelumir::DecodeJpeg, {data, size}, out);
     // Begun on the first bytes and reading the rest of the file on, in
     // pieces of another size: the same again.
     const int fd = memfd_create("jpeg", MFD_CLOEXEC);
@@ -81,12 +97,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!reader.ReadSome(1 + size % 89)) {
         pelumir::Bitmap readOn;
         pelumir::PictureSink readOnSink(readOn);
-        decode.StartReadingOn(head, reader, readOnSink, 1 + size % 61);
-        while ((state = decode.Step(pelumir::StepDeadline{})) == pelumir::Decoder::State::Working) {
-        }
-        FUZZ_CHECK(ok == (state == pelumir::Decoder::State::Done));
+        pelumir::FileInput in(head, reader, true, 1 + size % 61);
+        FUZZ_CHECK(ok == Decode(in, readOnSink));
         if (!ok) readOn.Clear();
         FUZZ_CHECK(readOn.Width() == out.Width() && readOn.Height() == out.Height());
+        FUZZ_CHECK(readOn.Palette() == out.Palette());
         FUZZ_CHECK(out.ByteSize() == 0 || std::memcmp(readOn.Bits(), out.Bits(), out.ByteSize()) == 0);
     }
     reader.Close();
@@ -106,16 +121,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Under any orientation, the rows fitted as they come give the frame
     // of the whole picture.
-    const auto orientation = pelumir::Orientation(1 + size % 8);
+    const auto orientation = Orientation(1 + size % 8);
     pelumir::Bitmap canvas, streamed;
     canvas.Allocate(64, 48, 32);
     streamed.Allocate(64, 48, 32);
     FUZZ_CHECK(pelumir::DrawFitted(out, canvas, 64, 48, orientation));
     pelumir::FittedSink fitted;
     fitted.Aim(streamed, 64, 48);
-    fitted.SetOrientation(orientation);
-    decode.Start({data, size}, fitted, 0);
-    FUZZ_CHECK(decode.Step(pelumir::kNoDeadline) == pelumir::Decoder::State::Done);
+    Turned turned(fitted, orientation);
+    pelumir::FileInput whole({data, size});
+    FUZZ_CHECK(Decode(whole, turned));
     FUZZ_CHECK(std::memcmp(canvas.Bits(), streamed.Bits(), canvas.ByteSize()) == 0);
     return 0;
 }

@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "DecoderFuzz.h"
-#include "image/JxlLoader.h"
 
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
@@ -27,5 +26,5 @@ bool Large(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (Large(data, size)) return -1;
-    return CheckWholeAndStepped<pelumir::JpegXlDecoder>(data, size);
+    return CheckDecoder("JPEG XL", data, size);
 }

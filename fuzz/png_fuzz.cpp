@@ -3,8 +3,7 @@
 #include <cstdint>
 
 #include "DecoderFuzz.h"
-#include "image/PngLoader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return CheckWholeAndStepped<pelumir::PngDecoder>(data, size);
+    return CheckDecoder("PNG", data, size);
 }

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "DecoderFuzz.h"
-#include "image/ExifOrientation.h"
 #include "image/TiffLoader.h"
 #include "platform/Bitmap.h"
 
@@ -17,7 +16,7 @@ struct SizeOnly final : pelumir::RowSink {
     bool large = false;
     pelumir::Bitmap none;
     std::vector<uint32_t> palette;
-    void Begin(int width, int height, int) override {
+    void Begin(int width, int height, int, pelumir::Orientation) override {
         large = uint64_t(width) * uint64_t(height) > (uint64_t(1) << 22);
         throw std::length_error("only the size was wanted");
     }
@@ -25,19 +24,19 @@ struct SizeOnly final : pelumir::RowSink {
     uint8_t* Row(int) override { return nullptr; }
     void RowsDone(int, int) override {}
     pelumir::Bitmap& Whole() override { return none; }
-    void WholeDone() override {}
+    void WholeDone(pelumir::Orientation) override {}
     void Abandon() override {}
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The orientation is read from the same bytes before the pixels.
-    (void)pelumir::ReadExifOrientation({data, size});
     SizeOnly probe;
-    pelumir::TiffDecoder sizing;
-    sizing.Start({data, size}, probe, 0);
-    (void)sizing.Step(pelumir::kNoDeadline);
+    pelumir::FileInput in({data, size});
+    try {
+        (void)pelumir::DecodeTiff(in, probe);
+    } catch (const std::length_error&) {
+    }
     if (probe.large) return -1;
-    return CheckWholeAndStepped<pelumir::TiffDecoder>(data, size);
+    return CheckDecoder("TIFF", data, size);
 }

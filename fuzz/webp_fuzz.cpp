@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "DecoderFuzz.h"
-#include "image/WebpLoader.h"
 
 #include <webp/decode.h>
 
@@ -13,5 +12,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (WebPGetFeatures(data, size, &features) == VP8_STATUS_OK &&
         int64_t(features.width) * features.height > (int64_t(1) << 22))
         return -1;
-    return CheckWholeAndStepped<pelumir::WebpDecoder>(data, size);
+    return CheckDecoder("WebP", data, size);
 }
