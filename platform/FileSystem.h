@@ -80,8 +80,8 @@ using FileBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
 // when it holds more than maxBytes.
 int OpenRegularFile(const std::string& path, uint64_t maxBytes, FileStamp& stamp, ReadResult& result);
 
-// ReadWholeFile in pieces, for work done in small steps: the same rules,
-// the same results.
+// ReadWholeFile in pieces, for a reader that uses a file as it comes or
+// looks up between pieces: the same rules, the same results.
 class FileReader {
 public:
     FileReader() = default;
