@@ -26,10 +26,16 @@ std::optional<Decoded> DecodeBmpFile(FileInput& in, RowSink& out) {
     return decoded;
 }
 
+// A row per format of the format table, found by its name.
 constexpr FormatDecoder kDecoders[] = {
-    {"JPEG", DecodeJpeg, true},  {"BMP", DecodeBmpFile, false}, {"PNG", DecodePng, false},
-    {"WebP", DecodeWebp, false}, {"GIF", DecodeGif, false},     {"TIFF", DecodeTiff, false},
-    {"JPEG XL", DecodeJxl, false}, {"HEIF", DecodeHeif, false},
+    {"JPEG", DecodeJpeg, true},
+    {"BMP", DecodeBmpFile, false},
+    {"PNG", DecodePng, false},
+    {"WebP", DecodeWebp, false},
+    {"GIF", DecodeGif, false},
+    {"TIFF", DecodeTiff, false},
+    {"JPEG XL", DecodeJxl, false},
+    {"HEIF", DecodeHeif, false},
 };
 
 }  // namespace
