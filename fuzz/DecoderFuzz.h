@@ -6,6 +6,8 @@
 // one the format table names.
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <optional>
 #include <string_view>
 
 #include "FuzzCheck.h"
@@ -19,6 +21,18 @@ inline pelumir::DecodeFn DecoderNamed(std::string_view name) {
     std::abort();
 }
 
+// The bytes given in small pieces; the sink's refusal of a size, let
+// through the decoder, a failure as the load takes it.
+inline std::optional<pelumir::Decoded> InPieces(pelumir::DecodeFn decode, const uint8_t* data, size_t size,
+                                                pelumir::RowSink& out) {
+    pelumir::FileInput in({data, size}, true, 13);
+    try {
+        return decode(in, out);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 inline int CheckDecoder(std::string_view format, const uint8_t* data, size_t size) {
     const pelumir::DecodeFn decode = DecoderNamed(format);
     pelumir::Bitmap whole;
@@ -28,8 +42,7 @@ inline int CheckDecoder(std::string_view format, const uint8_t* data, size_t siz
 
     pelumir::Bitmap pieces;
     pelumir::PictureSink sink(pieces);
-    pelumir::FileInput in({data, size}, true, 13);
-    const std::optional<pelumir::Decoded> decoded = decode(in, sink);
+    const std::optional<pelumir::Decoded> decoded = InPieces(decode, data, size, sink);
     FUZZ_CHECK(decoded.has_value() == ok);
     if (!ok) return 0;
     FUZZ_CHECK(decoded->orientation == orientation);
@@ -46,8 +59,7 @@ inline int CheckDecoder(std::string_view format, const uint8_t* data, size_t siz
     frame.Allocate(16, 12, 32);
     pelumir::FittedSink fitted;
     fitted.Aim(frame, 16, 12);
-    pelumir::FileInput again({data, size}, true, 13);
-    FUZZ_CHECK(decode(again, fitted).has_value());
+    FUZZ_CHECK(InPieces(decode, data, size, fitted).has_value());
     canvas.Allocate(16, 12, 32);
     FUZZ_CHECK(pelumir::DrawFitted(whole, canvas, 16, 12, orientation));
     FUZZ_CHECK(std::memcmp(frame.Bits(), canvas.Bits(), canvas.ByteSize()) == 0);
