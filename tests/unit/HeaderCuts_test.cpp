@@ -52,8 +52,6 @@ bool InPieces(std::span<const uint8_t> b, Bitmap& out) {
     return false;
 }
 
-constexpr auto Jpeg = Whole<DecodeJpeg>;
-
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
 }
@@ -102,7 +100,7 @@ Kind WebpKind(const std::string& name, std::vector<uint8_t> bytes, Decode decode
     return {name, std::move(bytes), std::move(decode), size - 2};
 }
 
-Kind JpegKind(const std::string& name, std::vector<uint8_t> bytes, Decode decode = Jpeg) {
+Kind JpegKind(const std::string& name, std::vector<uint8_t> bytes, Decode decode = Whole<DecodeJpeg>) {
     const size_t firstScan = FirstScan(bytes);
     return {name, std::move(bytes), std::move(decode), firstScan + 1};
 }
