@@ -12,27 +12,32 @@
 #include <sys/wait.h>
 
 #include "bench/Bench.h"
-#include "viewer/grpform.h"
 
 extern char** environ;
 
 namespace bench {
 
 double Median(std::vector<double> v) {
+    v.erase(std::remove_if(v.begin(), v.end(), [](double x) { return std::isnan(x); }), v.end());
     std::sort(v.begin(), v.end());
     return v.empty() ? NAN : v[v.size() / 2];
 }
 
-double ProcessCpuMs() {
+double MedianOf(const std::vector<Timing>& runs, double Timing::*field) {
+    std::vector<double> v;
+    for (const Timing& t : runs) v.push_back(t.*field);
+    return Median(v);
+}
+
+double ClockMs(clockid_t clock) {
     timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    clock_gettime(clock, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
-double ThreadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+double ProcessCpuMs(pid_t pid) {
+    clockid_t clock;
+    return clock_getcpuclockid(pid, &clock) == 0 ? ClockMs(clock) : 0;
 }
 
 Timing TimeDjpeg(const std::string& path) {
@@ -50,12 +55,6 @@ Timing TimeDjpeg(const std::string& path) {
     return {elapsed, cpu};
 }
 
-double DjpegMedianMs(const std::string& path, int runs) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) ms.push_back(TimeDjpeg(path).wallMs);
-    return Median(ms);
-}
-
 std::vector<std::string> TwoCopies(const std::string& path) {
     std::filesystem::path copy(path);
     copy.replace_filename(copy.stem().string() + "-copy" + copy.extension().string());
@@ -63,48 +62,55 @@ std::vector<std::string> TwoCopies(const std::string& path) {
     return {path, copy.string()};
 }
 
-ProbeRun RunViewerProbe(int lookMs, int changes, const std::vector<std::string>& images, const char* mode) {
+std::string ProbePath(const std::string& name) {
+    return QCoreApplication::applicationDirPath().toStdString() + "/bench-probe/" + name;
+}
+
+ProbeRun RunViewerProbe(const std::string& options, const std::vector<std::string>& images) {
     const bool onScreen = !qEnvironmentVariableIsEmpty("DISPLAY");
     qputenv("QT_QPA_PLATFORM", onScreen ? "xcb" : "offscreen");
-    const bool otherFormats = std::strstr(mode, "--more-formats") != nullptr;
-    std::string command = "'" + QCoreApplication::applicationDirPath().toStdString() + "/bench-probe/pelumir-viewer-probe" +
-                          (otherFormats ? "-formats' " : "' ") + mode + std::to_string(lookMs) + " " +
-                          std::to_string(changes);
+    const bool otherFormats = options.find("--more-formats") != std::string::npos;
+    std::string command = "'" + ProbePath(otherFormats ? "pelumir-viewer-probe-formats" : "pelumir-viewer-probe") + "' " + options;
     for (const std::string& image : images) command += " '" + image + "'";
+    return RunProbeCommand(command);
+}
+
+ProbeRun RunProbeCommand(const std::string& command) {
     ProbeRun run;
     FILE* out = popen(command.c_str(), "r");
     if (out == nullptr) return run;
     char line[256];
     while (std::fgets(line, sizeof line, out) != nullptr) {
-        double ms = 0;
-        long kib = 0;
-        if (std::sscanf(line, "change_ms %lf", &ms) == 1) run.changeMs.push_back(ms);
-        else if (std::sscanf(line, "djpeg_ms %lf", &ms) == 1) run.djpegMs.push_back(ms);
-        else if (std::sscanf(line, "bare_ms %lf", &ms) == 1) run.bareMs.push_back(ms);
-        else if (std::sscanf(line, "peak_kib %ld", &kib) == 1) run.peakKiB = kib;
+        double ms = 0, cpu = NAN;
+        if (std::sscanf(line, "bare_ms %lf %lf", &ms, &cpu) >= 1) {
+            run.bareMs.push_back(ms);
+            run.bareCpuMs.push_back(cpu);
+        } else if (std::sscanf(line, "in_a_row_ms %lf %lf", &ms, &cpu) >= 1) {
+            run.inARowMs.push_back(ms);
+            run.inARowCpuMs.push_back(cpu);
+        } else if (std::sscanf(line, "after_look_ms %lf", &ms) == 1) {
+            run.afterLookMs.push_back(ms);
+        }
+        std::sscanf(line, "stall_ms %lf", &run.stallMs);
+        std::sscanf(line, "stall_cpu_ms %lf", &run.stallCpuMs);
+        std::sscanf(line, "program_peak_kib %ld", &run.programPeakKiB);
+        std::sscanf(line, "decoder_peak_kib %ld", &run.decoderPeakKiB);
+        std::sscanf(line, "frame %dx%d", &run.frameWidth, &run.frameHeight);
     }
-    pclose(out);
-    return run;
+    // A probe that failed gives nothing, not what it printed before.
+    return pclose(out) == 0 ? run : ProbeRun{};
 }
 
-Timing LongestStep(const std::vector<std::string>& images, const pelumir::TViewerConfig& config) {
-    pelumir::TfrmGrpView view;
-    view.SourceImages = images;
-    view.ApplySettings(config);
-    view.resize(1920, 1080);
-    view.show();
-    Timing longest{0, 0};
-    for (int change = 0; change < 4; ++change) {
-        while (!view.NextImageReady()) {
-            const double start = NowMs(), cpu = ThreadCpuMs();
-            view.PrepareNextStep();
-            longest.wallMs = std::max(longest.wallMs, NowMs() - start);
-            longest.cpuMs = std::max(longest.cpuMs, ThreadCpuMs() - cpu);
-        }
-        view.FormMouseDown(Qt::LeftButton);
+double PrintPeaks(const std::string& name, const ProbeRun& run) {
+    if (run.programPeakKiB <= 0 || run.decoderPeakKiB <= 0) {
+        std::printf("%s: the viewer probe failed\n", name.c_str());
+        return NAN;
     }
-    view.hide();
-    return longest;
+    const double total = double(run.programPeakKiB + run.decoderPeakKiB) / 1024.0;
+    Print(name + "_program_mib", double(run.programPeakKiB) / 1024.0);
+    Print(name + "_decoder_mib", double(run.decoderPeakKiB) / 1024.0);
+    Print(name + "_mib", total);
+    return total;
 }
 
 }  // namespace bench

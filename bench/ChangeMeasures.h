@@ -1,11 +1,12 @@
 #pragma once
-// Measures shared by the change figures: timings, the bare djpeg decode, the
-// viewer probe in a process of its own, and the longest preparation step.
+// Measures shared by the change figures and the viewer probe: timings, the
+// bare djpeg decode, and the probe run in a process of its own.
+#include <sys/types.h>
+
 #include <cmath>
+#include <ctime>
 #include <string>
 #include <vector>
-
-#include "settings/ViewerConfig.h"
 
 namespace bench {
 
@@ -15,35 +16,42 @@ struct Timing {
     double wallMs = NAN, cpuMs = NAN;
 };
 
+// Medians leave failed runs (NaN) out.
 double Median(std::vector<double> v);
-double ProcessCpuMs();
-double ThreadCpuMs();
-
-// The 24 MP baseline JPEG the JPEG figures are made from, written once.
-const std::string& Jpeg24mp();
+double MedianOf(const std::vector<Timing>& runs, double Timing::*field);
+// The processor time of a process, its threads' included: this one's for 0.
+double ProcessCpuMs(pid_t pid = 0);
+// A clock's time, as CLOCK_THREAD_CPUTIME_ID's.
+double ClockMs(clockid_t clock);
 
 // djpeg decoding the file to nowhere, as a process of its own.
 Timing TimeDjpeg(const std::string& path);
-double DjpegMedianMs(const std::string& path, int runs);
 
 // Two files of the same picture, so every change shows another file.
 std::vector<std::string> TwoCopies(const std::string& path);
 
+// A probe built beside this program, by name.
+std::string ProbePath(const std::string& name);
+
+// What the viewer probe printed: see probe/ViewerProbe.cpp.
 struct ProbeRun {
-    // The baseline decode of the file each click shows: djpeg for JPEG,
-    // the format's own library for the others.
-    std::vector<double> changeMs, djpegMs, bareMs;
-    long peakKiB = -1;
+    std::vector<double> bareMs, inARowMs, afterLookMs;
+    std::vector<double> bareCpuMs, inARowCpuMs;
+    double stallMs = NAN, stallCpuMs = NAN;
+    long programPeakKiB = -1, decoderPeakKiB = -1;
+    int frameWidth = 0, frameHeight = 0;
 };
 
 // The real viewer window in a process of its own, on the display when there
-// is one (as the launch figure runs it). `mode` is the probe's options,
-// each followed by a blank.
-ProbeRun RunViewerProbe(int lookMs, int changes, const std::vector<std::string>& images, const char* mode = "");
+// is one (as the launch figure runs it). `options` are the probe's, each
+// followed by a blank; with --more-formats the probe that holds the other
+// formats' bare decoders runs.
+ProbeRun RunViewerProbe(const std::string& options, const std::vector<std::string>& images);
+// The same for a command line of its own.
+ProbeRun RunProbeCommand(const std::string& command);
 
-// The longest time one piece of preparation holds the event loop, taken
-// over a few preparations in a viewer of 1920 x 1080: in wall time, and in
-// processor time, which a busy machine disturbs less.
-Timing LongestStep(const std::vector<std::string>& images, const pelumir::TViewerConfig& config = {});
+// Prints the program's and the decoder's peak memory and their sum (the
+// frames they share count in both), in MiB; returns the sum.
+double PrintPeaks(const std::string& name, const ProbeRun& run);
 
 }  // namespace bench

@@ -1,6 +1,8 @@
-// An image change as the viewer makes it (read the file, decode, fit into a
-// 1920 x 1080 back buffer) against a bare libjpeg-turbo decode of the same
-// file by djpeg, run interleaved so both see the same machine state.
+// A picture's decode as the decoder process makes it (read the file, decode,
+// fit into a 1920 x 1080 frame), here in this process, against a bare
+// libjpeg-turbo decode of the same file by djpeg, run interleaved so both see
+// the same machine state; the first picture of a show, the decoder process
+// started for it; and the peak memory of the program and its decoder in shows.
 #include <cstdio>
 #include <jpeglib.h>
 
@@ -10,29 +12,24 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <QCoreApplication>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "tests/unit/PeakMemory.h"
 #include "bench/Bench.h"
 #include "bench/ChangeMeasures.h"
 #include "bench/PhotoLikeRows.h"
+#include "bench/Pictures.h"
 #include "platform/Bitmap.h"
 #include "image/ImageFile.h"
-#include "viewer/grpform.h"
+#include "viewer/ImagePreparation.h"
 #include "viewer/StretchDraw.h"
 
 namespace {
 
 using pelumir::Bitmap;
-using bench::Median;
+using bench::MedianOf;
 using bench::PhotoLikeRows;
 using bench::ProcessCpuMs;
 using bench::TimeDjpeg;
@@ -40,7 +37,9 @@ using bench::Timing;
 
 constexpr int kScreenW = 1920, kScreenH = 1080;
 
-void WriteJpeg(const std::string& path, int w, int h, bool progressive) {
+}  // namespace
+
+void bench::WriteJpeg(const std::string& path, int w, int h, bool progressive) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) std::abort();
     jpeg_compress_struct c{};
@@ -68,7 +67,7 @@ void WriteJpeg(const std::string& path, int w, int h, bool progressive) {
     std::fclose(file);
 }
 
-void WriteBmp24(const std::string& path, int w, int h) {
+void bench::WriteBmp24(const std::string& path, int w, int h) {
     const uint32_t stride = uint32_t(w * 3 + 3) / 4 * 4;
     const uint32_t offBits = 54, fileSize = offBits + stride * uint32_t(h);
     uint8_t header[54] = {'B', 'M'};
@@ -92,10 +91,15 @@ void WriteBmp24(const std::string& path, int w, int h) {
     }
 }
 
+namespace {
+
+using bench::WriteBmp24;
+using bench::WriteJpeg;
+
 // ---- the two contenders ----
 
-// What the viewer does for one image: read the file into a buffer kept
-// between images and decode it (JPEG first, the BMP reader for ".bmp"),
+// What the decoder process does for one image: read the file into a buffer
+// kept between images and decode it (JPEG first, the BMP reader for ".bmp"),
 // each row fitted into the back buffer as it comes, unless the right click
 // turns pictures: then the whole picture is kept and fitted afterwards.
 struct ImageChange {
@@ -168,12 +172,6 @@ Bitmap NewBackBuffer() {
     return b;
 }
 
-double MedianOf(const std::vector<Timing>& runs, double Timing::*field) {
-    std::vector<double> v;
-    for (const Timing& t : runs) v.push_back(t.*field);
-    return Median(v);
-}
-
 void PrintComparison(const std::string& name, const std::vector<Timing>& ours, const std::vector<Timing>& theirs) {
     bench::Print(name + "_change_ms", MedianOf(ours, &Timing::wallMs));
     bench::Print(name + "_djpeg_ms", MedianOf(theirs, &Timing::wallMs));
@@ -199,16 +197,23 @@ void CompareWithDjpeg(const std::string& name, Change change, const std::string&
     PrintComparison(name, ours, theirs);
 }
 
-// The first image of a show, or one larger than any before: fresh pages.
-void ColdChange(const std::string& name, const std::string& path, int runs) {
+// The first picture of a show: the decoder process is started for it.
+void FirstPicture(const std::string& name, const std::string& path, int runs) {
     std::vector<Timing> ours, theirs;
     for (int i = 0; i < runs; ++i) {
-        Bitmap source, backBuffer = NewBackBuffer();
-        ImageChange change;
-        ours.push_back(TimeChange(change, path, source, backBuffer));
+        const double wall = bench::NowMs();
+        {
+            pelumir::ImagePreparation first;
+            first.KeepPicture(false);
+            first.Start(path, kScreenW, kScreenH);
+            first.Finish();
+            if (!first.Loaded()) std::abort();
+        }
+        ours.push_back({bench::NowMs() - wall, NAN});
         theirs.push_back(TimeDjpeg(path));
     }
-    PrintComparison(name + "_cold", ours, theirs);
+    bench::Print(name + "_first_picture_ms", MedianOf(ours, &Timing::wallMs));
+    bench::Print(name + "_first_picture_ratio", MedianOf(ours, &Timing::wallMs) / MedianOf(theirs, &Timing::wallMs));
 }
 
 // A photo tagged to be turned against the same file untagged, both cold,
@@ -230,50 +235,6 @@ void ColdTurnedChange(const std::string& name, bool keepPicture, const std::stri
     bench::Print(name + "_cold_vs_upright_cpu_ratio", MedianOf(tagged, &Timing::cpuMs) / MedianOf(plain, &Timing::cpuMs));
 }
 
-using testutil::StatusKiB;
-
-// Twenty 24 MP changes in a child of its own, so nothing this process has
-// touched before counts; reports the peak after the first and the last.
-void PeakMemory(const std::string& name, bool keepPicture, const std::string& path) {
-    bench::Print("memory_bench_process_rss_mib", StatusKiB("VmRSS:") / 1024.0);
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        std::ofstream("/proc/self/clear_refs") << "5";
-        long peaks[3] = {StatusKiB("VmRSS:"), 0, 0};
-        Bitmap source, backBuffer = NewBackBuffer();
-        ImageChange change{keepPicture};
-        for (int i = 1; i <= 20; ++i) {
-            change(path, source, backBuffer);
-            if (i == 1) peaks[1] = StatusKiB("VmHWM:");
-        }
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        peaks[2] = std::max(StatusKiB("VmHWM:"), long(usage.ru_maxrss));
-        if (write(fds[1], peaks, sizeof peaks) != sizeof peaks) _exit(1);
-        _exit(0);
-    }
-    close(fds[1]);
-    long peaks[3] = {};
-    const bool ok = read(fds[0], peaks, sizeof peaks) == sizeof peaks;
-    close(fds[0]);
-    waitpid(pid, nullptr, 0);
-    if (!ok) return;
-    bench::Print(name + "memory_before_first_change_mib", peaks[0] / 1024.0);
-    bench::Print(name + "memory_peak_after_20_changes_24mp_mib", peaks[2] / 1024.0);
-    bench::Print(name + "memory_growth_1st_to_20th_change_mib", (peaks[2] - peaks[1]) / 1024.0);
-}
-
-// Registered in this order: memory first, while this process is still small.
-const bench::Register kMemory("memory_24mp", [] {
-    PeakMemory("", false, MakeInputs().jpeg24);
-    PeakMemory("rotate_mode_", true, MakeInputs().jpeg24);
-    PeakMemory("orientation6_", false, MakeInputs().jpeg24Turned);
-    PeakMemory("rotate_mode_orientation6_", true, MakeInputs().jpeg24Turned);
-});
-
 const bench::Register kJpeg("jpeg_change", [] {
     const Inputs& in = MakeInputs();
     CompareWithDjpeg("jpeg_2mp_baseline", ImageChange{}, in.jpeg2, in.jpeg2, 15);
@@ -281,7 +242,7 @@ const bench::Register kJpeg("jpeg_change", [] {
     CompareWithDjpeg("jpeg_24mp_baseline", ImageChange{}, in.jpeg24, in.jpeg24, 9);
     CompareWithDjpeg("rotate_mode_jpeg_24mp_baseline", ImageChange{true}, in.jpeg24, in.jpeg24, 9);
     CompareWithDjpeg("jpeg_12mp_progressive", ImageChange{}, in.progressive12, in.progressive12, 7);
-    ColdChange("jpeg_24mp_baseline", in.jpeg24, 3);
+    FirstPicture("jpeg_24mp_baseline", in.jpeg24, 5);
 });
 
 const bench::Register kTurned("orientation_change", [] {
@@ -298,91 +259,50 @@ const bench::Register kBmp("bmp_change", [] {
 }  // namespace
 
 const std::string& bench::Jpeg24mp() { return MakeInputs().jpeg24; }
+const std::string& bench::Jpeg12mp() { return MakeInputs().jpeg12; }
 
 namespace {
 
-// ---- the image that plays next, made ready during a look at this one ----
-
-using bench::DjpegMedianMs;
-using bench::LongestStep;
-using bench::ProbeRun;
-using bench::RunViewerProbe;
-using bench::TwoCopies;
-
-void PrintClick(const std::string& name, const ProbeRun& run) {
-    const double djpegMs = Median(run.djpegMs);
-    if (run.changeMs.empty() || !(djpegMs > 0)) {
-        std::printf("%s: the viewer probe failed\n", name.c_str());
-        return;
-    }
-    bench::Print(name + "_ms", Median(run.changeMs));
-    bench::Print(name + "_djpeg_ms", djpegMs);
-    bench::Print(name + "_ratio", Median(run.changeMs) / djpegMs);
-}
-
 // A real show, as a user starts it: twenty 24 MP pictures, a second each,
-// full screen on 1024 x 768, in a process of its own, which reports its
-// peak memory at the end. (Read from outside with wait4, the peak would be
-// this process's: a child started by posix_spawn keeps the peak of the
+// full screen on 1024 x 768, in a process of its own, which reports the
+// peaks at the end. (Read from outside with wait4, the program's peak would
+// be this process's: a child started by posix_spawn keeps the peak of the
 // memory it shared with its parent before it ran the probe.)
-double ShowPeakMiB(const std::string& picture) {
+bench::ProbeRun Show(const std::string& picture) {
     const std::string screen = bench::WorkDir() + "/screen-1024x768.json";
     std::ofstream(screen) << R"({"screens":[{"name":"S0","x":0,"y":0,"width":1024,"height":768,"logicalDpi":96,"dpr":1}]})";
     std::string command = "QT_QPA_PLATFORM='offscreen:configfile=" + screen + "' '" +
-                          QCoreApplication::applicationDirPath().toStdString() +
-                          "/bench-probe/pelumir-viewer-probe' --show";
+                          bench::ProbePath("pelumir-viewer-probe") + "' --show";
     for (int i = 0; i < 20; ++i) {
         const std::string copy = bench::WorkDir() + "/show-" + std::to_string(i) + ".jpg";
         std::filesystem::copy_file(picture, copy, std::filesystem::copy_options::overwrite_existing);
         command += " '" + copy + "'";
     }
-    FILE* out = popen(command.c_str(), "r");
-    if (out == nullptr) return NAN;
-    long kib = 0;
-    char line[256];
-    while (std::fgets(line, sizeof line, out) != nullptr) std::sscanf(line, "peak_kib %ld", &kib);
-    const int status = pclose(out);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || kib <= 0) return NAN;
-    return double(kib) / 1024.0;
+    return bench::RunProbeCommand(command);
 }
 
 const bench::Register kShow("show_20_pictures", [] {
-    bench::Print("show_20_pictures_24mp_1s_1024x768_peak_mib", ShowPeakMiB(MakeInputs().jpeg24));
+    bench::PrintPeaks("show_20_pictures_24mp_1s_1024x768_peak", Show(MakeInputs().jpeg24));
 });
 
-const bench::Register kPrepared("prepared_change", [] {
+// Twenty changes, a look of a second at each, in the real viewer of 1920 x
+// 1080: the peak memory of the program and its decoder process.
+const bench::Register kLookedMemory("memory_20_looked_changes", [] {
     const Inputs& in = MakeInputs();
-    const auto jpeg24 = TwoCopies(in.jpeg24), jpeg12 = TwoCopies(in.jpeg12), progressive = TwoCopies(in.progressive12);
-    TimeDjpeg(in.jpeg24);  // warm the page cache
-    const double djpeg24 = DjpegMedianMs(in.jpeg24, 7);
-
-    const Timing step = LongestStep(jpeg24);
-    bench::Print("prepare_longest_step_24mp_baseline_ms", step.wallMs);
-    bench::Print("prepare_longest_step_24mp_baseline_ratio", step.wallMs / djpeg24);
-    bench::Print("prepare_longest_step_24mp_baseline_cpu_ms", step.cpuMs);
-    bench::Print("prepare_longest_step_24mp_baseline_cpu_ratio", step.cpuMs / djpeg24);
-
-    // Twenty changes of 24 MP with a look at each: also the memory figure.
-    const ProbeRun looked24 = RunViewerProbe(1000, 20, jpeg24);
-    PrintClick("click_after_1s_look_24mp_baseline", looked24);
-    if (looked24.peakKiB > 0) bench::Print("memory_peak_after_20_looked_changes_24mp_mib", looked24.peakKiB / 1024.0);
-    // The same with pictures of 64 x 48: what the process holds whatever the
-    // pictures' size (its libraries and the screen-sized frames).
-    const ProbeRun lookedTiny = RunViewerProbe(1000, 20, TwoCopies(in.tiny));
-    if (lookedTiny.peakKiB > 0)
-        bench::Print("memory_peak_after_20_looked_changes_64x48_mib", lookedTiny.peakKiB / 1024.0);
-    const ProbeRun rotate24 = RunViewerProbe(1000, 20, jpeg24, "--rotate ");
-    if (rotate24.peakKiB > 0)
-        bench::Print("rotate_mode_memory_peak_after_20_looked_changes_24mp_mib", rotate24.peakKiB / 1024.0);
-    // The same with photos tagged to be turned: the turn is in the sampling.
-    const ProbeRun turned24 = RunViewerProbe(1000, 20, TwoCopies(in.jpeg24Turned));
-    PrintClick("click_after_1s_look_24mp_orientation6", turned24);
-    if (turned24.peakKiB > 0)
-        bench::Print("memory_peak_after_20_looked_changes_24mp_orientation6_mib", turned24.peakKiB / 1024.0);
-    PrintClick("click_after_1s_look_12mp_baseline", RunViewerProbe(1000, 9, jpeg12));
-    PrintClick("click_after_1s_look_12mp_progressive", RunViewerProbe(1000, 9, progressive));
-    PrintClick("clicks_in_a_row_24mp_baseline", RunViewerProbe(0, 9, jpeg24));
-    PrintClick("clicks_in_a_row_12mp_progressive", RunViewerProbe(0, 7, progressive));
+    const char* kLooked = "--look 1000 --looked 20 ";
+    const bench::ProbeRun run = bench::RunViewerProbe(kLooked, bench::TwoCopies(in.jpeg24));
+    std::printf("memory_20_looked_changes_viewer_frame: %dx%d\n", run.frameWidth, run.frameHeight);
+    const double total = bench::PrintPeaks("memory_peak_after_20_looked_changes_24mp", run);
+    std::printf("| 24 MP JPEG peak memory after 20 looked-at changes, program and decoder: %.1f MiB (<= 80 MiB): %s |\n",
+                total, total <= 80 ? "met" : "MISSED");
+    // Pictures of 64 x 48: what the processes hold whatever the pictures'
+    // size (their libraries and the screen-sized frames).
+    bench::PrintPeaks("memory_peak_after_20_looked_changes_64x48", bench::RunViewerProbe(kLooked, bench::TwoCopies(in.tiny)));
+    bench::PrintPeaks("rotate_mode_memory_peak_after_20_looked_changes_24mp",
+                      bench::RunViewerProbe(std::string("--rotate ") + kLooked, bench::TwoCopies(in.jpeg24)));
+    // Photos tagged to be turned: the turn is in the sampling.
+    bench::PrintPeaks("memory_peak_after_20_looked_changes_24mp_orientation6",
+                      bench::RunViewerProbe(kLooked, bench::TwoCopies(in.jpeg24Turned)));
 });
 
 }  // namespace

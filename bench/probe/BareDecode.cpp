@@ -1,5 +1,7 @@
 #include "bench/probe/BareDecode.h"
 
+#include <QImage>
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -170,6 +172,7 @@ bool BareDecode(const std::string& path) {
         return BarePng(file.get());
     }
     file.reset();
+    if (std::memcmp(head, "BM", 2) == 0) return !QImage(QString::fromStdString(path), "BMP").isNull();
     if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0) return BareWebp(path);
     if (std::memcmp(head, "GIF8", 4) == 0) return BareGif(path);
     if (std::memcmp(head, "II*\0", 4) == 0 || std::memcmp(head, "MM\0*", 4) == 0) return BareTiff(path);

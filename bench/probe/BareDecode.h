@@ -1,7 +1,8 @@
 #pragma once
 // The baseline of the other formats' change figures: a file decoded by its
 // format's own library, called the plainest way it offers, as a program
-// that only wants the pixels would call it (djpeg's part for JPEG).
+// that only wants the pixels would call it (djpeg's part for JPEG); for
+// BMP, which has no library of its own, Qt's reader.
 #include <string>
 
 namespace bench {
