@@ -135,6 +135,9 @@ void TfrmGrpView::ShowCurrentImage() {
     const int w = view.width(), h = view.height();
     const std::string& path = sequence_.Current();
     ++decodeCount_;
+    // What plays after this is decided once it is on screen: a next pass
+    // drawn meanwhile would take the decoder from the picture waited for.
+    nextOrderWanted_ = false;
     // The image made ready ahead is taken when it is this one, at this size,
     // from an unchanged file; anything else is asked for now, the same way.
     if (!next_.Holds(path, w, h)) next_.Start(path, w, h);

@@ -7,10 +7,12 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "ViewerFixture.h"
 #include "viewer/DecoderLink.h"
+#include "viewer/PlayOrder.h"
 
 using namespace pelumir;
 using testutil::Click;
@@ -109,4 +111,33 @@ TEST_F(DecoderProcess, NoDecoderAtAllShowsBlackAndSaysWhy) {
     ASSERT_TRUE(Settled());
     EXPECT_EQ(Centre(), 0u);
     EXPECT_NE(view.DecoderProblem().find("missing-decoder"), std::string::npos);
+}
+
+// At the end of a looping pass the next pass is drawn after the change;
+// a click before that shows the picture it asked for, not the next pass's.
+TEST_F(DecoderProcess, AClickAtTheEndOfAPassShowsThePictureItAskedFor) {
+    const QRgb colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
+    std::vector<std::string> files;
+    // Large enough that the decoder answers after the events waiting now.
+    for (QRgb c : colours) files.push_back(testutil::WriteImage(dir, std::to_string(c) + ".jpg", 2400, 1800, c));
+    TViewerConfig config;
+    config.LoopMode = true;
+    config.ImageSortType = 2;
+    for (uint32_t seed : {1u, 7u, 99u, 1234u}) {
+        SCOPED_TRACE(seed);
+        RandomSeed = seed;
+        Show(files, config);
+        for (int i = 0; i < 6; ++i) {
+            ASSERT_TRUE(Settled());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return view.NextImageReady(); }, 10000));
+            Click(&view, Qt::LeftButton);  // shown at once, the next pass drawn later
+            Click(&view, Qt::LeftButton);  // before that
+            ASSERT_TRUE(Settled());
+            const size_t shown = size_t(std::find(files.begin(), files.end(), view.PlayList()[size_t(view.CurrentIndex())]) -
+                                        files.begin());
+            ASSERT_LT(shown, files.size());
+            EXPECT_TRUE(Near(Centre(), colours[shown])) << i;
+        }
+        view.hide();
+    }
 }
