@@ -91,13 +91,24 @@ bool DecoderLink::Start() {
 void DecoderLink::Stop() {
     if (pid_ != 0) {
         kill(pid_, SIGKILL);
-        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-        }
+        // A process with a large picture mapped takes milliseconds to end:
+        // reaped later, so Escape never waits for it.
+        ended_.push_back(pid_);
     }
+    ReapEnded(false);
     pid_ = 0;
     socket_ = UniqueFd();
     unanswered_.clear();
     if (wanted_) wanted_->onProcess = false;
+}
+
+void DecoderLink::ReapEnded(bool wait) {
+    std::erase_if(ended_, [wait](pid_t pid) {
+        pid_t r;
+        do r = waitpid(pid, nullptr, wait ? 0 : WNOHANG);
+        while (r < 0 && errno == EINTR);
+        return r != 0;
+    });
 }
 
 bool DecoderLink::Send(Wanted& w) {
@@ -192,6 +203,7 @@ void DecoderLink::Read(std::optional<Answer>& answer) {
 }
 
 std::optional<DecoderLink::Answer> DecoderLink::Poll(std::chrono::milliseconds wait) {
+    ReapEnded(false);
     const Clock::time_point deadline = Clock::now() + wait;
     for (;;) {
         if (wanted_ && !wanted_->onProcess) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "decoder/Protocol.h"
 #include "platform/FileDescriptor.h"
@@ -34,7 +35,10 @@ public:
     DecoderLink() = default;
     DecoderLink(const DecoderLink&) = delete;
     DecoderLink& operator=(const DecoderLink&) = delete;
-    ~DecoderLink() { Stop(); }
+    ~DecoderLink() {
+        Stop();
+        ReapEnded(true);
+    }
 
     // The executable, pelumir-decoder beside the program's own unless set.
     static void SetExecutable(std::string path);
@@ -78,11 +82,14 @@ private:
     // new one unless it was the one running, which then fails.
     void Died(bool wantedWasRunning);
     std::optional<Answer> Failed();
+    // Collects ended processes, waiting for them or only those gone already.
+    void ReapEnded(bool wait);
     // Takes every message waiting; the wanted decode's answer into `answer`.
     void Read(std::optional<Answer>& answer);
 
     UniqueFd socket_;
     pid_t pid_ = 0;
+    std::vector<pid_t> ended_;  // killed, not yet collected
     uint32_t nextId_ = 1;
     // Ids sent to the process running now and not yet answered, oldest first.
     std::vector<uint32_t> unanswered_;
