@@ -23,13 +23,12 @@ public:
     void Begin(int width, int height, int bitsPerPixel, Orientation orientation) override {
         Bitmap::CheckSize(width, height, bitsPerPixel);
         const size_t bytes = Bitmap::StrideFor(width, bitsPerPixel) * size_t(height);
-        UniqueFd fd(memfd_create("pelumir-picture", MFD_CLOEXEC));
-        if (!fd.ok() || ftruncate(fd.get(), off_t(bytes)) != 0) throw EOutOfResources();
-        void* p = bytes == 0 ? nullptr : mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
-        if (p == MAP_FAILED) throw EOutOfResources();
+        UniqueFd fd;
+        uint8_t* p = nullptr;
+        if (bytes != 0 && (p = NewSharedMemory("pelumir-picture", bytes, fd)) == nullptr) throw EOutOfResources();
         out_.Release();
-        if (p != nullptr) out_.AdoptMapping(static_cast<uint8_t*>(p), bytes);
-        mapped_ = static_cast<uint8_t*>(p);
+        if (p != nullptr) out_.AdoptMapping(p, bytes);
+        mapped_ = p;
         fd_ = std::move(fd);
         PictureSink(out_).Begin(width, height, bitsPerPixel, orientation);
     }

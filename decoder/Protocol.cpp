@@ -22,6 +22,15 @@ void ExtensionField(std::string_view name, char (&field)[24]) {
     if (ext.size() < sizeof field) std::memcpy(field, ext.data(), ext.size());
 }
 
+uint8_t* NewSharedMemory(const char* name, size_t bytes, UniqueFd& fd) {
+    UniqueFd memory(memfd_create(name, MFD_CLOEXEC));
+    if (!memory.ok() || ftruncate(memory.get(), off_t(bytes)) != 0) return nullptr;
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, memory.get(), 0);
+    if (p == MAP_FAILED) return nullptr;
+    fd = std::move(memory);
+    return static_cast<uint8_t*>(p);
+}
+
 bool MapPicture(const Reply& r, int fd, Bitmap& out) {
     out.Release();
     try {

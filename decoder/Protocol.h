@@ -11,6 +11,7 @@
 
 #include "image/Orientation.h"
 #include "platform/Bitmap.h"
+#include "platform/FileDescriptor.h"
 
 namespace pelumir::decoding {
 
@@ -59,6 +60,11 @@ inline size_t FrameBytes(int width, int height) { return Bitmap::StrideFor(width
 
 // The extension field for a file name; empty when too long to be any format's.
 void ExtensionField(std::string_view name, char (&field)[24]);
+
+// Shared memory of `bytes` (more than 0) made for a frame or a picture,
+// mapped for reading and writing; null when none can be had. Its
+// descriptor, to hand over, goes into `fd`.
+uint8_t* NewSharedMemory(const char* name, size_t bytes, UniqueFd& fd);
 
 // The whole picture a Done reply sent in the shared memory `fd`, mapped
 // into `out` (which unmaps it when let go); false, `out` empty, when the

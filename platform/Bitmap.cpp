@@ -66,21 +66,17 @@ void Bitmap::FreeStorage() {
     storage_ = Storage::Heap;
 }
 
-void Bitmap::Borrow(uint8_t* data, size_t bytes) {
+void Bitmap::UseStorage(uint8_t* data, size_t bytes, Storage storage) {
     FreeStorage();
     Clear();
     data_ = data;
     capacity_ = bytes;
-    storage_ = Storage::Borrowed;
+    storage_ = storage;
 }
 
-void Bitmap::AdoptMapping(uint8_t* data, size_t bytes) {
-    FreeStorage();
-    Clear();
-    data_ = data;
-    capacity_ = bytes;
-    storage_ = Storage::Mapped;
-}
+void Bitmap::Borrow(uint8_t* data, size_t bytes) { UseStorage(data, bytes, Storage::Borrowed); }
+
+void Bitmap::AdoptMapping(uint8_t* data, size_t bytes) { UseStorage(data, bytes, Storage::Mapped); }
 
 size_t Bitmap::StrideFor(int width, int bitsPerPixel) {
     return size_t((uint64_t(width) * uint64_t(bitsPerPixel) + 31) / 32 * 4);

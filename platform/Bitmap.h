@@ -82,6 +82,8 @@ private:
     enum class Storage : uint8_t { Heap, Borrowed, Mapped };
     void Reserve(size_t bytes, Init init);
     void FreeStorage();
+    // Rows in memory from elsewhere, the bitmap empty.
+    void UseStorage(uint8_t* data, size_t bytes, Storage storage);
 
     uint8_t* data_ = nullptr;
     Storage storage_ = Storage::Heap;

@@ -18,14 +18,9 @@ bool ImagePreparation::SharedFrame::Ensure(size_t size) {
     if (data != nullptr && bytes == size) return true;
     Release();
     if (size == 0) return true;
-    UniqueFd memory(memfd_create("pelumir-frame", MFD_CLOEXEC));
-    if (!memory.ok() || ftruncate(memory.get(), off_t(size)) != 0) return false;
-    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, memory.get(), 0);
-    if (p == MAP_FAILED) return false;
-    fd = std::move(memory);
-    data = static_cast<uint8_t*>(p);
-    bytes = size;
-    return true;
+    data = decoding::NewSharedMemory("pelumir-frame", size, fd);
+    bytes = data != nullptr ? size : 0;
+    return data != nullptr;
 }
 
 void ImagePreparation::SharedFrame::Release() {
