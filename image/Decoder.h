@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "image/ColourSource.h"
 #include "image/Orientation.h"
 #include "platform/Bitmap.h"
 
@@ -115,6 +116,8 @@ struct Decoded {
     int width = 0, height = 0;
     // How the picture is to be turned: its EXIF's, or its container's own.
     Orientation orientation = Orientation::Normal;
+    // What the rows' colours are, as the file says.
+    ColourSource colour;
 };
 
 // One format's decoder: the picture's rows into `out`, or nothing for a

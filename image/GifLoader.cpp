@@ -144,7 +144,7 @@ std::optional<Decoded> DecodeGif(FileInput& in, RowSink& out) {
         if (!c.interlaced && !HandOn(c, c.top + c.decoded + 1, line, false)) return std::nullopt;
     }
     if (!HandOn(c, c.height, c.indices.get(), c.interlaced)) return std::nullopt;
-    return Decoded{c.width, c.height, Orientation::Normal};
+    return Decoded{c.width, c.height, Orientation::Normal, {}};
 }
 
 }  // namespace pelumir

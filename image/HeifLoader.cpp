@@ -167,7 +167,7 @@ std::optional<Decoded> DecodeHeif(FileInput& in, RowSink& out) {
         if (!out.Wanted()) return std::nullopt;
         c.HandOn(std::min(RowSink::kMaxBatch, c.height - c.handed));
     }
-    return Decoded{c.width, c.height, Orientation::Normal};
+    return Decoded{c.width, c.height, Orientation::Normal, {}};
 }
 
 }  // namespace pelumir

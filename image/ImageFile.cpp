@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "image/Decoders.h"
@@ -48,8 +49,8 @@ LoadResult Decode(FileReader& reader, std::string_view name, FileBytes& bytes, R
         FileInput in = readOn ? FileInput(bytes, reader, options.exifOrientation, pieceBytes)
                               : FileInput(bytes, options.exifOrientation, pieceBytes);
         try {
-            if (const std::optional<Decoded> decoded = decoder->decode(in, out))
-                return {LoadResult::State::Loaded, decoded->orientation};
+            if (std::optional<Decoded> decoded = decoder->decode(in, out))
+                return {LoadResult::State::Loaded, decoded->orientation, std::move(decoded->colour)};
         } catch (const std::exception&) {
             // The sink refused the size, or memory ran out: the next decoder may do better.
         }

@@ -17,6 +17,8 @@ struct LoadResult {
     State state = State::Failed;
     // How the picture is to be turned for display; Normal unless loaded.
     Orientation orientation = Orientation::Normal;
+    // What the picture's colours are, as its file says; untagged unless loaded.
+    ColourSource colour;
 };
 
 // Reads a file into `fileBytes` (its storage kept for the next image) and

@@ -311,7 +311,7 @@ std::optional<Decoded> DecodeJpeg(FileInput& in, RowSink& out) {
     ctx.cinfo.client_data = &ctx;
     const Destroy destroy{&ctx.cinfo};  // a no-op on a decoder never created
     if (!RunGuarded(&ctx)) return std::nullopt;
-    return Decoded{int(ctx.cinfo.output_width), int(ctx.cinfo.output_height), ctx.orientation};
+    return Decoded{int(ctx.cinfo.output_width), int(ctx.cinfo.output_height), ctx.orientation, {}};
 }
 
 }  // namespace pelumir

@@ -257,7 +257,7 @@ std::optional<Decoded> DecodeJxl(FileInput& in, RowSink& out) {
         } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
             if (!Output(c)) return std::nullopt;
         } else if (status == JXL_DEC_FULL_IMAGE && c.handed == c.height) {
-            return Decoded{c.width, c.height, c.orientation};
+            return Decoded{c.width, c.height, c.orientation, {}};
         } else {
             return std::nullopt;  // an error, or the end without a picture
         }

@@ -160,7 +160,7 @@ std::optional<Decoded> DecodePng(FileInput& in, RowSink& out) {
         if (!Feed(&c, file.data() + fed, std::min(piece, file.size() - fed))) return std::nullopt;
     }
     if (c.interlaced && !HandOn(c)) return std::nullopt;
-    return Decoded{c.width, c.height, c.orientation};
+    return Decoded{c.width, c.height, c.orientation, {}};
 }
 
 }  // namespace pelumir

@@ -242,7 +242,7 @@ std::optional<Decoded> DecodeTiff(FileInput& in, RowSink& out) {
         if (c.sixteen) c.wide.resize(c.line.size());
     }
     if (!(c.byRow ? ReadRows(c) : ReadBands(c))) return std::nullopt;
-    return Decoded{c.width, c.height, orientation};
+    return Decoded{c.width, c.height, orientation, {}};
 }
 
 }  // namespace pelumir

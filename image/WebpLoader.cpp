@@ -111,7 +111,7 @@ std::optional<Decoded> DecodeWebp(FileInput& in, RowSink& out) {
     if (!Begin(c, orientation)) return std::nullopt;
     const bool ok = c.animated ? FirstFrame(c) : Still(c, in.PieceBytes() == 0 ? c.file.size() : in.PieceBytes());
     if (!ok) return std::nullopt;
-    return Decoded{c.width, c.height, orientation};
+    return Decoded{c.width, c.height, orientation, {}};
 }
 
 }  // namespace pelumir
