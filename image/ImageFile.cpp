@@ -54,9 +54,9 @@ LoadResult Decode(FileReader& reader, std::string_view name, FileBytes& bytes, R
         } catch (const std::exception&) {
             // The sink refused the size, or memory ran out: the next decoder may do better.
         }
-        if (out.Dropped()) return {LoadResult::State::Dropped};
+        if (out.Dropped()) return {LoadResult::State::Dropped, Orientation::Normal, {}};
     }
-    return {read == Read::Dropped ? LoadResult::State::Dropped : LoadResult::State::Failed};
+    return {read == Read::Dropped ? LoadResult::State::Dropped : LoadResult::State::Failed, Orientation::Normal, {}};
 }
 
 LoadResult Finish(LoadResult result, RowSink& out) {
