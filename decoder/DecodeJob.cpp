@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 
+#include "image/ColourTransform.h"
 #include "image/Decoder.h"
 #include "platform/Exception.h"
 
@@ -140,17 +141,28 @@ JobResult DecodeJob::Run(const Request& request, int fd, uint8_t* frame, size_t 
     reply.orientation = uint8_t(orientation);
     const bool isLoaded = loaded.state == LoadResult::State::Loaded;
     bool shown = false;
-    if (isLoaded && request.keepWhole != 0) {
-        try {
+    try {
+        // Only the pixels the frame shows are turned into the screen's colours.
+        std::shared_ptr<const ColourTable> colours;
+        if (isLoaded && request.colourManaged != 0) colours = ColourTableFor(loaded.colour, screen_);
+        FitRect area;
+        if (isLoaded && request.keepWhole != 0) {
             shown = DrawFitted(whole, frame_, W, H, orientation);
+            area = FittedArea(whole.Width(), whole.Height(), orientation, W, H);
             Describe(whole, reply);
             result.whole = keepSink.Take();
             reply.wholeSent = result.whole.ok();
-        } catch (const std::exception&) {
-            shown = false;
+            if (colours != nullptr && reply.wholeSent != 0) {
+                result.table = SharedCopy("pelumir-colours", colours->Serialise());
+                reply.tableSent = result.table.ok();
+            }
+        } else if (isLoaded) {
+            shown = true;
+            area = fitSink_.Area();
         }
-    } else if (isLoaded) {
-        shown = true;
+        if (shown && colours != nullptr) colours->Apply(frame_, int(area.left), int(area.top), int(area.right), int(area.bottom));
+    } catch (const std::exception&) {
+        shown = false;  // memory ran out
     }
     if (!shown && frame_.ByteSize() != 0) std::memset(frame_.Bits(), 0, frame_.ByteSize());
     if (shown) reply.kind = Reply::Kind::Done;

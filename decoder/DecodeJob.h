@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "decoder/Protocol.h"
 #include "image/ImageFile.h"
@@ -48,10 +49,12 @@ private:
     uint64_t clock_ = 0;
 };
 
-// What a decode hands back: the reply, and the whole picture's memory when kept.
+// What a decode hands back: the reply, and the whole picture's memory when
+// kept, with the table that turns its colours when they are to be.
 struct JobResult {
     Reply reply;
     UniqueFd whole;
+    UniqueFd table;
 };
 
 // The work of one Decode, with what it keeps from one picture to the next.
@@ -65,8 +68,11 @@ public:
     JobResult Run(const Request& request, int fd, uint8_t* frame, size_t frameBytes,
                   const std::function<bool()>& dropped, size_t pieceBytes = kPieceBytes,
                   std::chrono::steady_clock::duration checkEvery = kDropCheckEvery);
+    // The screen's colour profile for the decodes from here on; empty: sRGB.
+    void SetScreen(std::vector<uint8_t> profile) { screen_ = std::move(profile); }
 
 private:
+    std::vector<uint8_t> screen_;
     FileBytes bytes_;
     Bitmap frame_;
     FittedSink fitSink_;

@@ -31,6 +31,29 @@ uint8_t* NewSharedMemory(const char* name, size_t bytes, UniqueFd& fd) {
     return static_cast<uint8_t*>(p);
 }
 
+UniqueFd SharedCopy(const char* name, std::span<const uint8_t> bytes) {
+    UniqueFd fd;
+    uint8_t* p = bytes.empty() ? nullptr : NewSharedMemory(name, bytes.size(), fd);
+    if (p == nullptr) return UniqueFd();
+    std::memcpy(p, bytes.data(), bytes.size());
+    munmap(p, bytes.size());
+    return fd;
+}
+
+std::vector<uint8_t> ReadShared(int fd, size_t limit) {
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || st.st_size <= 0 || uint64_t(st.st_size) > limit) return {};
+    std::vector<uint8_t> bytes(size_t(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = pread(fd, bytes.data() + done, bytes.size() - done, off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return {};
+        done += size_t(n);
+    }
+    return bytes;
+}
+
 bool MapPicture(const Reply& r, int fd, Bitmap& out) {
     out.Release();
     try {

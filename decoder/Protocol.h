@@ -20,23 +20,27 @@ inline constexpr int kSocketFd = 3;
 
 // The program asks. With a Decode come two descriptors: the file, opened
 // by the program, and the frame's shared memory, stride x frameHeight bytes
-// of 24-bit rows. A Decode drops any decode still running before it.
+// of 24-bit rows. A Decode drops any decode still running before it. A
+// Screen brings the screen's colour profile (a descriptor of memory holding
+// it, none for sRGB) for the decodes after it.
 struct Request {
-    enum class Kind : uint32_t { Decode = 1, Cancel = 2 };
+    enum class Kind : uint32_t { Decode = 1, Cancel = 2, Screen = 3 };
     Kind kind = Kind::Decode;
     uint32_t id = 0;
     int32_t frameWidth = 0, frameHeight = 0;
     uint8_t keepWhole = 0;     // also hand back the whole picture (for turning it)
     uint8_t followExif = 0;    // turn the frame as the picture's orientation says
     uint8_t otherFormats = 0;  // formats beyond JPEG and BMP
-    uint8_t pad = 0;
+    uint8_t colourManaged = 0; // the picture's colours turned into the screen's
     // The file name's extension, lower case, with its dot: it picks the
     // decoders a file is offered to. Empty when longer than this.
     char extension[24] = {};
 };
 
 // The decoder answers each Decode once, in order. With a whole picture
-// comes its shared memory (stride x height bytes, palette in the message).
+// comes its shared memory (stride x height bytes, palette in the message),
+// and with it, when its colours are to be turned, the table that turns
+// them (ColourTable's bytes) in memory of its own.
 struct Reply {
     // Ready is the first message of a process: whether its sandbox holds,
     // and when not, why, in `note`.
@@ -47,6 +51,8 @@ struct Reply {
     uint8_t orientation = uint8_t(Orientation::Normal);
     uint8_t wholeSent = 0;
     uint8_t sandboxed = 0;
+    uint8_t tableSent = 0;
+    uint8_t pad = 0;
     uint16_t bitsPerPixel = 0;
     uint32_t masks[3] = {};
     uint32_t paletteSize = 0;
@@ -65,6 +71,15 @@ void ExtensionField(std::string_view name, char (&field)[24]);
 // mapped for reading and writing; null when none can be had. Its
 // descriptor, to hand over, goes into `fd`.
 uint8_t* NewSharedMemory(const char* name, size_t bytes, UniqueFd& fd);
+
+// The largest screen profile taken.
+inline constexpr size_t kMaxProfileBytes = size_t(4) << 20;
+
+// Shared memory holding `bytes` (not empty); an invalid descriptor when none can be had.
+UniqueFd SharedCopy(const char* name, std::span<const uint8_t> bytes);
+// The bytes of the shared memory `fd`, at most `limit`; empty when more,
+// or when it cannot be read.
+std::vector<uint8_t> ReadShared(int fd, size_t limit);
 
 // The whole picture a Done reply sent in the shared memory `fd`, mapped
 // into `out` (which unmaps it when let go); false, `out` empty, when the

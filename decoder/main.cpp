@@ -66,6 +66,7 @@ int main() {
             if (n == 0) return 0;  // the program has gone
             if (n < 0) continue;
         }
+        if (m.request.kind == Request::Kind::Screen) job.SetScreen(ReadShared(m.fds[0], kMaxProfileBytes));
         if (m.request.kind != Request::Kind::Decode) {
             CloseAll(m);
             continue;
@@ -88,9 +89,8 @@ int main() {
             return true;
         };
         JobResult result = job.Run(m.request, std::exchange(m.fds[0], -1), memory, bytes, dropped);
-        const int whole = result.whole.get();
-        if (!SendMessage(sock, &result.reply, sizeof result.reply, whole >= 0 ? std::span<const int>(&whole, 1)
-                                                                                : std::span<const int>()))
-            return 0;
+        const int fds[2] = {result.whole.get(), result.table.get()};
+        const size_t sent = fds[0] < 0 ? 0 : fds[1] < 0 ? 1 : 2;
+        if (!SendMessage(sock, &result.reply, sizeof result.reply, std::span<const int>(fds, sent))) return 0;
     }
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <xcb/xcb.h>
 
 namespace pelumir {
@@ -20,18 +21,23 @@ xcb_connection_t* ConnectionFor(const QWidget* window) {
     return x11->connection();
 }
 
+xcb_atom_t Atom(xcb_connection_t* c, const std::string& name, bool onlyIfExists) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, onlyIfExists ? 1 : 0, uint16_t(name.size()), name.data()), nullptr);
+    if (reply == nullptr) return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    std::free(reply);
+    return atom;
+}
+
 // An atom keeps its number for as long as the server runs, and windows are
 // placed by asking again and again: one round trip per connection is enough.
 xcb_atom_t FrameExtentsAtom(xcb_connection_t* c) {
     static xcb_connection_t* askedOn = nullptr;
     static xcb_atom_t atom = XCB_ATOM_NONE;
     if (c == askedOn && atom != XCB_ATOM_NONE) return atom;
-    static const char name[] = "_NET_FRAME_EXTENTS";
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof name - 1, name), nullptr);
-    if (reply == nullptr) return XCB_ATOM_NONE;
-    askedOn = c;
-    atom = reply->atom;
-    std::free(reply);
+    atom = Atom(c, "_NET_FRAME_EXTENTS", true);
+    if (atom != XCB_ATOM_NONE) askedOn = c;
     return atom;
 }
 
@@ -79,6 +85,34 @@ QSize NativeVisibleSize(const QWidget* window) {
     std::free(rootGeo);
     std::free(at);
     return size;
+}
+
+std::vector<uint8_t> ScreenColourProfile(const QWidget* window, size_t limit) {
+    xcb_connection_t* c = ConnectionFor(window);
+    if (c == nullptr) return {};
+    // The first X screen's profile is _ICC_PROFILE, the others' _ICC_PROFILE_<n>.
+    xcb_get_geometry_reply_t* geo =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_window_t(window->winId())), nullptr);
+    if (geo == nullptr) return {};
+    const xcb_window_t root = geo->root;
+    std::free(geo);
+    int number = 0;
+    for (xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem > 0;
+         xcb_screen_next(&it), ++number)
+        if (it.data->root == root) break;
+    const xcb_atom_t atom = Atom(c, number == 0 ? "_ICC_PROFILE" : "_ICC_PROFILE_" + std::to_string(number), true);
+    if (atom == XCB_ATOM_NONE) return {};
+    const uint32_t words = uint32_t((limit + 3) / 4);
+    xcb_get_property_reply_t* prop =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom, XCB_ATOM_CARDINAL, 0, words), nullptr);
+    std::vector<uint8_t> profile;
+    if (prop != nullptr && prop->format == 8 && prop->bytes_after == 0) {
+        const auto* data = static_cast<const uint8_t*>(xcb_get_property_value(prop));
+        const int length = xcb_get_property_value_length(prop);
+        if (length > 0 && size_t(length) <= limit) profile.assign(data, data + length);
+    }
+    std::free(prop);
+    return profile;
 }
 
 }  // namespace pelumir

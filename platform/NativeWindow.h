@@ -4,6 +4,9 @@
 // off (1024 / 1.5 rounds to 683, and 683 x 1.5 rounds to 1025).
 #include <QMargins>
 #include <QSize>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
 class QWidget;
 
@@ -16,5 +19,10 @@ QSize NativeVisibleSize(const QWidget* window);
 // The frame the window manager put around the window, in the window's own
 // (logical) pixels rounded up; null when it has not told one.
 QMargins WindowManagerFrame(const QWidget* window);
+
+// The colour profile a colour manager published for the window's X screen
+// (_ICC_PROFILE on its root window), at most `limit` bytes; empty when none
+// is published (the screen is taken as sRGB) or it is larger.
+std::vector<uint8_t> ScreenColourProfile(const QWidget* window, size_t limit);
 
 }  // namespace pelumir

@@ -41,6 +41,7 @@ struct TViewerConfig {
     // Settings of our own (see ExtraSettings).
     bool AutoOrientation = true;  // photos shown as their EXIF orientation says
     bool MoreFormats = false;     // formats beyond JPEG and BMP
+    bool ColourManagement = true; // pictures in the screen's colours, as their profiles say
 
     bool operator==(const TViewerConfig&) const = default;
 };

@@ -85,7 +85,14 @@ bool DecoderLink::Start() {
     socket_ = std::move(mine);
     problem_.clear();
     unanswered_.clear();
+    screenOnProcess_ = screen_.empty();  // a new process starts with sRGB
     return true;
+}
+
+void DecoderLink::SetScreenProfile(std::vector<uint8_t> profile) {
+    if (profile == screen_) return;
+    screen_ = std::move(profile);
+    screenOnProcess_ = false;
 }
 
 void DecoderLink::Stop() {
@@ -114,6 +121,17 @@ void DecoderLink::ReapEnded(bool wait) {
 bool DecoderLink::Send(Wanted& w) {
     // The process before may have read from the same open file.
     lseek(w.file.get(), 0, SEEK_SET);
+    if (!screenOnProcess_) {
+        // Just before a decode, which drops the one running anyway.
+        Request screen;
+        screen.kind = Request::Kind::Screen;
+        const UniqueFd profile = decoding::SharedCopy("pelumir-screen", screen_);
+        const int fd = profile.get();
+        if (!decoding::SendMessage(socket_.get(), &screen, sizeof screen,
+                                   fd >= 0 ? std::span<const int>(&fd, 1) : std::span<const int>()))
+            return false;
+        screenOnProcess_ = true;
+    }
     const int fds[2] = {w.file.get(), w.frame};
     if (!decoding::SendMessage(socket_.get(), &w.request, sizeof w.request, fds)) return false;
     w.onProcess = true;
@@ -196,7 +214,7 @@ void DecoderLink::Read(std::optional<Answer>& answer) {
         deaths_ = 0;
         if (wanted_ && wanted_->onProcess && reply.id == wanted_->request.id) {
             wanted_.reset();
-            answer = Answer{reply, std::move(whole)};
+            answer = Answer{reply, std::move(whole), std::move(extra)};
             return;
         }
     }

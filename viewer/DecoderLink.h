@@ -30,6 +30,7 @@ public:
     struct Answer {
         decoding::Reply reply;
         UniqueFd whole;  // the whole picture's memory, when sent
+        UniqueFd table;  // with it, the table that turns its colours, when sent
     };
 
     DecoderLink() = default;
@@ -49,6 +50,8 @@ public:
     // no longer wanted. False when no decoder process can run: Problem()
     // says why, and the caller shows the black frame.
     bool Decode(decoding::Request request, UniqueFd file, int frame);
+    // The screen's colour profile (empty: sRGB) for the decodes asked from here on.
+    void SetScreenProfile(std::vector<uint8_t> profile);
     // Nothing is wanted any more.
     void Cancel();
     bool Waiting() const { return wanted_.has_value(); }
@@ -97,6 +100,8 @@ private:
     std::optional<Wanted> wanted_;
     int deaths_ = 0;
     std::string problem_;
+    std::vector<uint8_t> screen_;
+    bool screenOnProcess_ = true;  // the process running now has screen_
 };
 
 }  // namespace pelumir

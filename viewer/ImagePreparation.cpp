@@ -36,10 +36,12 @@ void ImagePreparation::Start(const std::string& path, int width, int height) {
     height_ = height;
     keep_ = keepWanted_;
     exif_ = exifWanted_;
+    colour_ = colourWanted_;
     aimed_ = true;
     ready_ = false;
     loaded_ = false;
     orientation_ = Orientation::Normal;
+    colours_.reset();
     source_.Release();
     link_.Cancel();
     // The frame taken last may still be on screen: the other one is made.
@@ -66,6 +68,7 @@ void ImagePreparation::Start(const std::string& path, int width, int height) {
     request.keepWhole = keep_;
     request.followExif = exif_;
     request.otherFormats = otherFormats_;
+    request.colourManaged = colour_;
     decoding::ExtensionField(path, request.extension);
     if (!link_.Decode(request, std::move(file), target.fd.get())) Black();
 }
@@ -81,7 +84,7 @@ void ImagePreparation::Black() {
 
 bool ImagePreparation::Holds(const std::string& path, int width, int height) const {
     if (!aimed_ || path != path_ || width != width_ || height != height_ || keep_ != keepWanted_ ||
-        exif_ != exifWanted_)
+        exif_ != exifWanted_ || colour_ != colourWanted_)
         return false;
     return StampOf(path_) == stamp_;
 }
@@ -98,7 +101,10 @@ void ImagePreparation::Answered(DecoderLink::Answer& answer) {
     if (!keep_) return;
     // The whole picture, in memory the decoder made and handed over. When
     // it cannot be had, the frame still shows; only turning has nothing to turn.
-    decoding::MapPicture(r, answer.whole.get(), source_);
+    if (!decoding::MapPicture(r, answer.whole.get(), source_) || r.tableSent == 0) return;
+    const std::vector<uint8_t> bytes = decoding::ReadShared(answer.table.get(), size_t(16) << 20);
+    auto colours = std::make_shared<ColourTable>();
+    if (colours->Deserialise(bytes.data(), bytes.size())) colours_ = std::move(colours);
 }
 
 bool ImagePreparation::Step(std::chrono::milliseconds wait) {
@@ -117,6 +123,7 @@ void ImagePreparation::TakeInto(Bitmap& source, Bitmap& frame) {
     std::swap(source, source_);
     std::swap(frame, frame_);
     source_.Release();
+    colours_.reset();
     frame_ = Bitmap();
     // The frame just taken is shown now; the next one goes into the other.
     if (frame.Borrowed()) target_ = 1 - target_;

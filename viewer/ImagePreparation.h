@@ -4,12 +4,15 @@
 // memory while the current picture is looked at, exactly as a change at
 // the click makes it.
 #include <chrono>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "image/Orientation.h"
 #include "platform/Bitmap.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
+#include "viewer/ColourTable.h"
 #include "viewer/DecoderLink.h"
 
 namespace pelumir {
@@ -29,10 +32,14 @@ public:
     void FollowExif(bool follow) { exifWanted_ = follow; }
     // Whether formats beyond JPEG and BMP are read, from the next Start.
     void OtherFormats(bool on) { otherFormats_ = on; }
+    // Whether pictures are shown in the screen's colours, and the screen's
+    // profile (empty: sRGB), from the next Start.
+    void ColourManaged(bool on) { colourWanted_ = on; }
+    void ScreenProfile(std::vector<uint8_t> profile) { link_.SetScreenProfile(std::move(profile)); }
     // Aims at `path` for a width x height frame, forgetting earlier work.
     void Start(const std::string& path, int width, int height);
-    // True when aimed at this image and frame size, keeping and orienting
-    // the picture as now wanted, and the file has not changed since it was
+    // True when aimed at this image and frame size, keeping, orienting and
+    // colouring the picture as now wanted, and the file has not changed since it was
     // opened (a file rewritten meanwhile is read again).
     bool Holds(const std::string& path, int width, int height) const;
     bool Aimed() const { return aimed_; }
@@ -48,6 +55,9 @@ public:
     // How the kept picture is to be turned for display (the frame shows it
     // turned already); meaningful once Ready, until TakeInto.
     Orientation PictureOrientation() const { return orientation_; }
+    // What turns the kept picture's colours into the screen's as the frame
+    // shows them; none when they stay. Meaningful once Ready, until TakeInto.
+    std::shared_ptr<const ColourTable> PictureColours() const { return colours_; }
     // Takes the finished work: the decoded image (empty unless kept) and
     // the frame, which shows the shared memory it was made in until the
     // next frame is taken. Aims at nothing afterwards.
@@ -84,6 +94,8 @@ private:
     bool keep_ = true;
     bool exifWanted_ = true;
     bool exif_ = true;
+    bool colourWanted_ = true;
+    bool colour_ = true;
     bool aimed_ = false;
     bool ready_ = false;
     bool loaded_ = false;
@@ -91,6 +103,7 @@ private:
     int width_ = 0, height_ = 0;
     FileStamp stamp_;
     Orientation orientation_ = Orientation::Normal;
+    std::shared_ptr<const ColourTable> colours_;
     DecoderLink link_;
     // Two frames: the one taken last (shown) and the one being made.
     SharedFrame frames_[2];

@@ -150,8 +150,7 @@ struct LinePlan {
                    o == Orientation::Transverse;
         const bool mirrored = o == Orientation::FlipX || o == Orientation::Rotate180 ||
                               o == Orientation::Transverse || o == Orientation::Rotate270;
-        rect = columns ? ComputeFittedRect(storedHeight, storedWidth, W, H)
-                       : ComputeFittedRect(storedWidth, storedHeight, W, H);
+        rect = FittedArea(storedWidth, storedHeight, o, W, H);
         lines = columns ? rect.Width() : rect.Height();
         along = columns ? rect.Height() : rect.Width();
         storedRows = uint64_t(storedHeight);
@@ -314,6 +313,7 @@ void FittedSink::Begin(int width, int height, int bitsPerPixel, Orientation orie
     rows_.SetMasks({});
     rows_.Palette().clear();
     picture_ = {width, height};
+    area_ = FittedArea(width, height, orientation, W_, H_);
     FillBlack(*frame_, W_, H_);
     fit_ = std::make_unique<Fit>(LinePlan(width, height, orientation, W_, H_), *frame_);
 }
@@ -342,6 +342,7 @@ void FittedSink::RowsDone(int first, int count) {
 }
 
 void FittedSink::WholeDone(Orientation orientation) {
+    area_ = FittedArea(whole_.Width(), whole_.Height(), orientation, W_, H_);
     DrawFitted(whole_, *frame_, W_, H_, orientation);
     whole_.Clear();
 }

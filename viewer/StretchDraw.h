@@ -21,6 +21,10 @@ struct FitRect {
 // Where a gW x gH picture lands in a W x H area. Computed in 64 bits so any
 // size the loaders accept gives the exact rectangle without overflow.
 FitRect ComputeFittedRect(int64_t gW, int64_t gH, int64_t W, int64_t H);
+// The same for a stored gW x gH picture shown as `orientation` turns it.
+inline FitRect FittedArea(int64_t gW, int64_t gH, Orientation orientation, int64_t W, int64_t H) {
+    return SwapsSides(orientation) ? ComputeFittedRect(gH, gW, W, H) : ComputeFittedRect(gW, gH, W, H);
+}
 
 // The shown frame and the one prepared are 24-bit: a quarter less memory
 // than 32, and painted nearly as fast.
@@ -55,6 +59,8 @@ public:
     void Abandon() override {}
     // Gives back the storage of the rows in flight.
     void Release();
+    // Where the last picture begun lands in the frame.
+    FitRect Area() const { return area_; }
 
 private:
     struct Fit;
@@ -64,6 +70,7 @@ private:
     Bitmap* frame_ = nullptr;
     int W_ = 0, H_ = 0;
     Size picture_;
+    FitRect area_;
     Bitmap rows_;   // the last batch of rows, kMaxBatch high
     Bitmap whole_;  // a picture that came whole
     std::unique_ptr<Fit> fit_;

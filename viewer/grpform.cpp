@@ -12,6 +12,7 @@
 #include "platform/ErrorDisplay.h"
 #include "platform/NativeWindow.h"
 #include "platform/ScreenSaver.h"
+#include "decoder/Protocol.h"
 #include "viewer/BitmapUtils.h"
 #include "viewer/InfoOverlay.h"
 #include "viewer/StretchDraw.h"
@@ -79,6 +80,7 @@ void TfrmGrpView::ApplySettings(const TViewerConfig& config) {
     next_.KeepPicture(Config_.RightClickMode == RightClick::RotateClockwise);
     next_.FollowExif(Config_.AutoOrientation);
     next_.OtherFormats(Config_.MoreFormats);
+    next_.ColourManaged(Config_.ColourManagement);
     try {
         tmrImgInfo_.SetInterval(PeriodMs(Config_.ImageInfoTime));
     } catch (const Exception&) {
@@ -120,6 +122,8 @@ void TfrmGrpView::FormShow() {
     InfoVisible_ = false;
     DropPreparation();
     next_.NewShow();
+    // Asked once a show: a colour manager changes it seldom.
+    if (Config_.ColourManagement) next_.ScreenProfile(ScreenColourProfile(this, decoding::kMaxProfileBytes));
     sequence_.Start();
     ShowCurrentImage();
 }
@@ -157,6 +161,7 @@ void TfrmGrpView::CompleteChange() {
     changePending_ = false;
     if (pendingRepeat_ != 0) repeatTimer_.start();
     SourceOrientation_ = next_.PictureOrientation();
+    SourceColours_ = next_.PictureColours();
     next_.TakeInto(SourceBitmap_, BackBuffer_);
     const QSize view = ViewSize();
     AimPreparation(view.width(), view.height());
@@ -287,7 +292,10 @@ void TfrmGrpView::RotateCurrentImage() {
     const int w = view.width(), h = view.height();
     if (BackBuffer_.Width() != w || BackBuffer_.Height() != h)
         BackBuffer_.Allocate(w, h, kFrameBits, Bitmap::Init::Uninitialised);
-    DrawFitted(SourceBitmap_, BackBuffer_, w, h);
+    if (DrawFitted(SourceBitmap_, BackBuffer_, w, h) && SourceColours_ != nullptr) {
+        const FitRect area = ComputeFittedRect(SourceBitmap_.Width(), SourceBitmap_.Height(), w, h);
+        SourceColours_->Apply(BackBuffer_, int(area.left), int(area.top), int(area.right), int(area.bottom));
+    }
     RefreshView();
 }
 
@@ -336,6 +344,7 @@ void TfrmGrpView::done(int result) {
     // The frame on screen lives in the preparation's memory: let go of it first.
     BackBuffer_.Release();
     SourceBitmap_.Release();
+    SourceColours_.reset();
     next_.Release();
     InfoBitmap_ = QImage();
     InfoVisible_ = false;

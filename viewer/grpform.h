@@ -12,6 +12,7 @@
 #include "platform/Bitmap.h"
 #include "platform/Timer.h"
 #include "settings/ViewerConfig.h"
+#include "viewer/ColourTable.h"
 #include "viewer/ImagePreparation.h"
 #include "viewer/PlaySequence.h"
 
@@ -106,6 +107,8 @@ private:
     PlaySequence sequence_{SourceImages};
     Bitmap SourceBitmap_;
     Orientation SourceOrientation_ = Orientation::Normal;
+    // What turns the kept picture's colours into the screen's; none when they stay.
+    std::shared_ptr<const ColourTable> SourceColours_;
     Bitmap BackBuffer_;
     QImage InfoBitmap_;
     bool InfoVisible_ = false;

@@ -48,13 +48,13 @@ extra=$(cd "$tmp/root" && find . ! -type d | sed 's|^\./||' | sort | grep -vxF -
 
 # --- what it declares it needs
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libexif12' 'libseccomp2' 'libjxl0\.7 \(>= 0\.7' 'libheif1 \(>= 1\.13' \
+for need in 'libqt6widgets6' 'libqt6gui6' 'libjpeg62-turbo' 'libexif12' 'libseccomp2' 'liblcms2-2' 'libjxl0\.7 \(>= 0\.7' 'libheif1 \(>= 1\.13' \
             'libicu[0-9]+' 'fonts-ipafont-gothic'; do
   grep -Eq "(^|[ ,|])$need( |,|$|\.)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
 # Every picture byte is read by the decoder process: the program links no
 # image library, the decoder no Qt; libheif and libjxl are opened, not linked.
-! readelf -d "$tmp/root/usr/lib/pelumir/pelumir" | grep -qE 'NEEDED.*\[lib(jpeg|png|webp|gif|tiff|exif|heif|jxl)' \
+! readelf -d "$tmp/root/usr/lib/pelumir/pelumir" | grep -qE 'NEEDED.*\[lib(jpeg|png|webp|gif|tiff|exif|heif|jxl|lcms)' \
   || fail "the program links an image library"
 ! readelf -d "$tmp/root/usr/lib/pelumir/pelumir-decoder" | grep -qE 'NEEDED.*\[lib(Qt|heif|jxl)' \
   || fail "the decoder links Qt, libheif or libjxl"

@@ -1,0 +1,127 @@
+#include "viewer/ColourTable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace pelumir {
+
+namespace {
+
+// NaN and every other value outside 0-1 end inside it.
+inline float Unit(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+
+// Any value, NaN included, to its step of the screen's curve.
+inline int OutStep(float light) { return int(std::sqrt(Unit(light)) * float(ColourTable::kOutSteps - 1) + 0.5f); }
+
+struct Head {
+    uint32_t magic;
+    uint32_t mode;
+    uint32_t gridFloats;
+};
+constexpr uint32_t kMagic = 0x4c4f4350;  // "PCOL"
+
+}  // namespace
+
+void ColourTable::ApplyRow(uint8_t* p, size_t count, int bytesPerPixel) const {
+    const auto& inR = in[2];  // pixels are stored B G R
+    const auto& inG = in[1];
+    const auto& inB = in[0];
+    auto put = [&](uint8_t* px, float r, float g, float b) {
+        px[2] = out[0][OutStep(r)];
+        px[1] = out[1][OutStep(g)];
+        px[0] = out[2][OutStep(b)];
+    };
+    if (mode == Mode::Matrix) {
+        const std::array<float, 9>& m = matrix;
+        for (size_t i = 0; i < count; ++i, p += bytesPerPixel) {
+            const float r = inR[p[2]], g = inG[p[1]], b = inB[p[0]];
+            put(p, m[0] * r + m[1] * g + m[2] * b, m[3] * r + m[4] * g + m[5] * b, m[6] * r + m[7] * g + m[8] * b);
+        }
+        return;
+    }
+    constexpr int N = kGridSide;
+    if (grid.size() != size_t(N) * N * N * 3) return;
+    const float* G = grid.data();
+    constexpr size_t sr = size_t(N) * N * 3, sg = size_t(N) * 3, sb = 3;
+    for (size_t i = 0; i < count; ++i, p += bytesPerPixel) {
+        // Tetrahedral interpolation: the cube around the pixel is cut into
+        // six tetrahedra along its diagonal, and the one holding it used.
+        const float fr = Unit(inR[p[2]]) * (N - 1), fg = Unit(inG[p[1]]) * (N - 1), fb = Unit(inB[p[0]]) * (N - 1);
+        const int ir = std::min(int(fr), N - 2), ig = std::min(int(fg), N - 2), ib = std::min(int(fb), N - 2);
+        const float x = fr - float(ir), y = fg - float(ig), z = fb - float(ib);
+        const float* c0 = G + size_t(ir) * sr + size_t(ig) * sg + size_t(ib) * sb;
+        size_t s1, s2;  // the tetrahedron's second and third corners
+        float a, b, c;  // the largest, middle and smallest fraction
+        if (x >= y) {
+            if (y >= z) s1 = sr, s2 = sr + sg, a = x, b = y, c = z;
+            else if (x >= z) s1 = sr, s2 = sr + sb, a = x, b = z, c = y;
+            else s1 = sb, s2 = sr + sb, a = z, b = x, c = y;
+        } else {
+            if (x >= z) s1 = sg, s2 = sr + sg, a = y, b = x, c = z;
+            else if (y >= z) s1 = sg, s2 = sg + sb, a = y, b = z, c = x;
+            else s1 = sb, s2 = sg + sb, a = z, b = y, c = x;
+        }
+        const float* c1 = c0 + s1;
+        const float* c2 = c0 + s2;
+        const float* c3 = c0 + sr + sg + sb;
+        float v[3];
+        for (int k = 0; k < 3; ++k) v[k] = c0[k] + a * (c1[k] - c0[k]) + b * (c2[k] - c1[k]) + c * (c3[k] - c2[k]);
+        put(p, v[0], v[1], v[2]);
+    }
+}
+
+void ColourTable::Apply(Bitmap& bitmap, int left, int top, int right, int bottom) const {
+    const int bpp = bitmap.BitsPerPixel();
+    if (bpp != 24 && bpp != 32) return;
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, bitmap.Width());
+    bottom = std::min(bottom, bitmap.Height());
+    if (left >= right) return;
+    for (int y = top; y < bottom; ++y)
+        ApplyRow(bitmap.Row(y) + size_t(left) * (bpp / 8), size_t(right - left), bpp / 8);
+}
+
+std::vector<uint8_t> ColourTable::Serialise() const {
+    const Head head{kMagic, uint32_t(mode), uint32_t(grid.size())};
+    std::vector<uint8_t> bytes(sizeof head + sizeof in + sizeof matrix + sizeof out + grid.size() * sizeof(float));
+    uint8_t* p = bytes.data();
+    auto put = [&](const void* from, size_t size) {
+        std::memcpy(p, from, size);
+        p += size;
+    };
+    put(&head, sizeof head);
+    put(in.data(), sizeof in);
+    put(matrix.data(), sizeof matrix);
+    put(out.data(), sizeof out);
+    if (!grid.empty()) put(grid.data(), grid.size() * sizeof(float));
+    return bytes;
+}
+
+bool ColourTable::Deserialise(const uint8_t* bytes, size_t size) {
+    grid.clear();
+    mode = Mode::Grid;  // unusable until read: a grid of the wrong size turns nothing
+    Head head{};
+    const size_t fixed = sizeof head + sizeof in + sizeof matrix + sizeof out;
+    if (bytes == nullptr || size < fixed) return false;
+    std::memcpy(&head, bytes, sizeof head);
+    const size_t gridFloats = size_t(kGridSide) * kGridSide * kGridSide * 3;
+    const bool isMatrix = head.mode == uint32_t(Mode::Matrix) && head.gridFloats == 0;
+    const bool isGrid = head.mode == uint32_t(Mode::Grid) && head.gridFloats == gridFloats;
+    if (head.magic != kMagic || !(isMatrix || isGrid) || size != fixed + head.gridFloats * sizeof(float)) return false;
+    const uint8_t* p = bytes + sizeof head;
+    auto get = [&](void* to, size_t n) {
+        std::memcpy(to, p, n);
+        p += n;
+    };
+    get(in.data(), sizeof in);
+    get(matrix.data(), sizeof matrix);
+    get(out.data(), sizeof out);
+    grid.resize(head.gridFloats);
+    if (!grid.empty()) get(grid.data(), grid.size() * sizeof(float));
+    mode = Mode(head.mode);
+    return true;
+}
+
+}  // namespace pelumir
