@@ -96,11 +96,13 @@ TEST(ConfigFrm, ThePageOfOurOwnSettingsHasABoxPerRow) {
     TfrmConfig real;
     ASSERT_EQ(real.PageControl1->count(), 3);
     WriteViewerConfig(real, TViewerConfig{});
-    ASSERT_EQ(real.chkExtras.size(), 2u);
+    ASSERT_EQ(real.chkExtras.size(), 3u);
     EXPECT_EQ(real.chkExtras[0]->text(), "撮影時の向き (Exif) に合わせて表示する(&E)");
     EXPECT_TRUE(real.chkExtras[0]->isChecked());
     EXPECT_EQ(real.chkExtras[1]->text(), "JPEG と BMP 以外の形式も表示する(&O)");
     EXPECT_FALSE(real.chkExtras[1]->isChecked());
+    EXPECT_EQ(real.chkExtras[2]->text(), "色を正しく表示する (カラープロファイル)(&C)");
+    EXPECT_TRUE(real.chkExtras[2]->isChecked());
 
     const ExtraSetting rows[] = {{"A", &TViewerConfig::AutoSlideEnabled, false, "一つ目"},
                                  {"B", &TViewerConfig::LoopMode, true, "二つ目"}};

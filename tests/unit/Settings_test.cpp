@@ -91,7 +91,8 @@ TEST(Settings, OwnSettingsAreTheirDefaultUnlessTheFileSaysOtherwise) {
         const char* saved;
     };
     for (const Row& row : {Row{&TViewerConfig::AutoOrientation, true, "AutoOrientation=0"},
-                           Row{&TViewerConfig::MoreFormats, false, "MoreFormats=1"}}) {
+                           Row{&TViewerConfig::MoreFormats, false, "MoreFormats=1"},
+                           Row{&TViewerConfig::ColourManagement, true, "ColourManagement=0"}}) {
         SCOPED_TRACE(row.saved);
         Base b;
         Spit(b.ini, kV1File);
