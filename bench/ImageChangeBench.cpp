@@ -5,6 +5,7 @@
 // started for it; and the peak memory of the program and its decoder in shows.
 #include <cstdio>
 #include <jpeglib.h>
+#include <lcms2.h>
 
 #include <algorithm>
 #include <array>
@@ -22,6 +23,7 @@
 #include "bench/PhotoLikeRows.h"
 #include "bench/Pictures.h"
 #include "platform/Bitmap.h"
+#include "image/ColourTransform.h"
 #include "image/ImageFile.h"
 #include "viewer/ImagePreparation.h"
 #include "viewer/StretchDraw.h"
@@ -108,13 +110,23 @@ struct ImageChange {
     pelumir::FileBytes fileBytes;
     pelumir::FittedSink fitted;
     bool operator()(const std::string& path, Bitmap& source, Bitmap& backBuffer) {
+        pelumir::LoadResult loaded;
+        pelumir::FitRect area;
         if (keepPicture) {
-            pelumir::Orientation orientation;
-            if (!pelumir::LoadImageFile(path, fileBytes, source, &orientation)) std::abort();
-            return pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH, orientation);
+            pelumir::PictureSink sink(source);
+            loaded = pelumir::LoadImage(path, fileBytes, sink);
+            if (loaded.state != pelumir::LoadResult::State::Loaded) std::abort();
+            pelumir::DrawFitted(source, backBuffer, kScreenW, kScreenH, loaded.orientation);
+            area = pelumir::FittedArea(source.Width(), source.Height(), loaded.orientation, kScreenW, kScreenH);
+        } else {
+            fitted.Aim(backBuffer, kScreenW, kScreenH);
+            loaded = pelumir::LoadImage(path, fileBytes, fitted);
+            if (loaded.state != pelumir::LoadResult::State::Loaded) std::abort();
+            area = fitted.Area();
         }
-        fitted.Aim(backBuffer, kScreenW, kScreenH);
-        if (pelumir::LoadImage(path, fileBytes, fitted).state != pelumir::LoadResult::State::Loaded) std::abort();
+        // The shown pixels in the screen's colours (sRGB here), as the decoder turns them.
+        if (const auto colours = pelumir::ColourTableFor(loaded.colour, {}))
+            colours->Apply(backBuffer, int(area.left), int(area.top), int(area.right), int(area.bottom));
         return true;
     }
 };
@@ -132,31 +144,58 @@ double FileBytes(const std::string& path) {
 }
 
 struct Inputs {
-    std::string jpeg2, jpeg12, jpeg24, progressive12, bmp12, jpeg24Turned, tiny;
+    std::string jpeg2, jpeg12, jpeg24, progressive12, bmp12, jpeg24Turned, tiny, jpeg24P3;
 };
 
-// The same file with the EXIF orientation a camera held upright writes (6:
-// turn a quarter clockwise), in an APP1 segment right after SOI.
-void WriteTurnedCopy(const std::string& from, const std::string& to) {
+// The same file with `segment` right after SOI.
+void WriteTaggedCopy(const std::string& from, const std::string& to, const std::string& segment) {
     std::ifstream in(from, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes.insert(2, segment);
+    std::ofstream(to, std::ios::binary) << bytes;
+}
+
+// The EXIF orientation a camera held upright writes (6: turn a quarter clockwise).
+std::string TurnSegment() {
     static const char kApp1[] = "\xFF\xE1\x00\x22" "Exif\0\0" "MM\x00\x2A\x00\x00\x00\x08"
                                 "\x00\x01" "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00" "\x00\x00\x00\x00";
-    bytes.insert(2, kApp1, sizeof kApp1 - 1);
-    std::ofstream(to, std::ios::binary) << bytes;
+    return std::string(kApp1, sizeof kApp1 - 1);
+}
+
+// The Display P3 profile a phone saves its photos with, in an APP2 segment.
+std::string DisplayP3Segment() {
+    const double srgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+    cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    const cmsCIExyY white{0.3127, 0.3290, 1};
+    const cmsCIExyYTRIPLE p3{{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &p3, curves);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::string icc(size, '\0');
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+    cmsFreeToneCurve(curve);
+    const size_t length = 2 + 12 + 2 + icc.size();
+    std::string segment = "\xFF\xE2";
+    segment += char(length >> 8);
+    segment += char(length & 0xFF);
+    segment += std::string("ICC_PROFILE\0\x01\x01", 14);
+    return segment + icc;
 }
 
 const Inputs& MakeInputs() {
     static const Inputs inputs = [] {
         const std::string dir = bench::WorkDir();
         Inputs in{dir + "/2mp.jpg", dir + "/12mp.jpg", dir + "/24mp.jpg", dir + "/12mp-progressive.jpg", dir + "/12mp.bmp",
-                  dir + "/24mp-orientation6.jpg", dir + "/tiny.jpg"};
+                  dir + "/24mp-orientation6.jpg", dir + "/tiny.jpg", dir + "/24mp-display-p3.jpg"};
         WriteJpeg(in.jpeg2, 1728, 1152, false);
         WriteJpeg(in.jpeg12, 4000, 3000, false);
         WriteJpeg(in.jpeg24, 6000, 4000, false);
         WriteJpeg(in.progressive12, 4000, 3000, true);
         WriteBmp24(in.bmp12, 4000, 3000);
-        WriteTurnedCopy(in.jpeg24, in.jpeg24Turned);
+        WriteTaggedCopy(in.jpeg24, in.jpeg24Turned, TurnSegment());
+        WriteTaggedCopy(in.jpeg24, in.jpeg24P3, DisplayP3Segment());
         WriteJpeg(in.tiny, 64, 48, false);
         // How much the coder has to chew on; camera photos have 2 to 4 bits per pixel.
         bench::Print("input_12mp_baseline_bits_per_pixel", FileBytes(in.jpeg12) * 8.0 / 12e6);
@@ -216,10 +255,12 @@ void FirstPicture(const std::string& name, const std::string& path, int runs) {
     bench::Print(name + "_first_picture_ratio", MedianOf(ours, &Timing::wallMs) / MedianOf(theirs, &Timing::wallMs));
 }
 
-// A photo tagged to be turned against the same file untagged, both cold,
-// run in turns: the turn is in the sampling, so it should cost nothing.
-void ColdTurnedChange(const std::string& name, bool keepPicture, const std::string& upright, const std::string& turned,
-                      int runs) {
+// A photo tagged (to be turned, with a colour profile) against the same
+// file untagged, both cold, run in turns: the turn is in the sampling and
+// the colours are turned on the shown pixels only, so either should cost
+// next to nothing.
+void ColdTaggedChange(const std::string& name, bool keepPicture, const std::string& upright, const std::string& turned,
+                      int runs, const std::string& plainName = "upright") {
     std::vector<Timing> plain, tagged;
     for (int i = 0; i < runs; ++i) {
         for (int k = 0; k < 2; ++k) {
@@ -230,9 +271,9 @@ void ColdTurnedChange(const std::string& name, bool keepPicture, const std::stri
         }
     }
     bench::Print(name + "_cold_ms", MedianOf(tagged, &Timing::wallMs));
-    bench::Print(name + "_cold_upright_ms", MedianOf(plain, &Timing::wallMs));
-    bench::Print(name + "_cold_vs_upright_ratio", MedianOf(tagged, &Timing::wallMs) / MedianOf(plain, &Timing::wallMs));
-    bench::Print(name + "_cold_vs_upright_cpu_ratio", MedianOf(tagged, &Timing::cpuMs) / MedianOf(plain, &Timing::cpuMs));
+    bench::Print(name + "_cold_" + plainName + "_ms", MedianOf(plain, &Timing::wallMs));
+    bench::Print(name + "_cold_vs_" + plainName + "_ratio", MedianOf(tagged, &Timing::wallMs) / MedianOf(plain, &Timing::wallMs));
+    bench::Print(name + "_cold_vs_" + plainName + "_cpu_ratio", MedianOf(tagged, &Timing::cpuMs) / MedianOf(plain, &Timing::cpuMs));
 }
 
 const bench::Register kJpeg("jpeg_change", [] {
@@ -247,8 +288,18 @@ const bench::Register kJpeg("jpeg_change", [] {
 
 const bench::Register kTurned("orientation_change", [] {
     const Inputs& in = MakeInputs();
-    ColdTurnedChange("jpeg_24mp_orientation6", false, in.jpeg24, in.jpeg24Turned, 7);
-    ColdTurnedChange("rotate_mode_jpeg_24mp_orientation6", true, in.jpeg24, in.jpeg24Turned, 5);
+    ColdTaggedChange("jpeg_24mp_orientation6", false, in.jpeg24, in.jpeg24Turned, 7);
+    ColdTaggedChange("rotate_mode_jpeg_24mp_orientation6", true, in.jpeg24, in.jpeg24Turned, 5);
+});
+
+const bench::Register kColours("colour_profile_change", [] {
+    const Inputs& in = MakeInputs();
+    ColdTaggedChange("jpeg_24mp_display_p3", false, in.jpeg24, in.jpeg24P3, 11, "untagged");
+    // After a look, through the real viewer: the next picture's colours are
+    // turned while the current one is looked at.
+    const bench::ProbeRun run = bench::RunViewerProbe("--looked 5 ", bench::TwoCopies(in.jpeg24P3));
+    bench::Print("jpeg_24mp_display_p3_click_after_look_ms", bench::Median(run.afterLookMs));
+    bench::Print("jpeg_24mp_display_p3_click_after_look_ratio", bench::Median(run.afterLookMs) / bench::Median(run.bareMs));
 });
 
 const bench::Register kBmp("bmp_change", [] {
