@@ -6,6 +6,7 @@ PACKAGES=(
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev libopengl-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs libicu-dev libexif-dev
   libpng-dev libwebp-dev libgif-dev libtiff-dev libjxl-dev libjxl-tools libheif-dev libheif-examples
+  liblcms2-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic fonts-noto-cjk fonts-noto-color-emoji fonts-urw-base35
