@@ -494,4 +494,15 @@ bool DecodeBmp(const uint8_t* data, size_t size, Bitmap& out) {
     return ok;
 }
 
+ColourSource BmpColourProfile(std::span<const uint8_t> file) {
+    constexpr uint32_t kProfileEmbedded = 0x4D424544;  // 'MBED'
+    if (file.size() < kFileHeaderSize + kV5HeaderSize || file[0] != 'B' || file[1] != 'M') return {};
+    const uint8_t* info = file.data() + kFileHeaderSize;
+    if (Le32(info) != kV5HeaderSize || Le32(info + 56) != kProfileEmbedded) return {};
+    // The profile's place counts from the start of the info header.
+    const uint64_t at = kFileHeaderSize + uint64_t(Le32(info + 112)), size = Le32(info + 116);
+    if (at > file.size() || size > file.size() - at) return {};
+    return IccColour(file.subspan(size_t(at), size_t(size)));
+}
+
 }  // namespace pelumir

@@ -5,7 +5,9 @@
 // headers, palettes shorter or longer than declared) by a lenient loop.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
+#include "image/ColourSource.h"
 #include "platform/Bitmap.h"
 
 namespace pelumir {
@@ -14,5 +16,9 @@ namespace pelumir {
 // bitmaps, everything else 32-bit with 0xFF left in the reserved fourth byte.
 // Any failure returns false, `out` empty.
 bool DecodeBmp(const uint8_t* data, size_t size, Bitmap& out);
+
+// The profile a version 5 header embeds; untagged for every other header,
+// a profile it only names or links to, or one past the end of the file.
+ColourSource BmpColourProfile(std::span<const uint8_t> file);
 
 }  // namespace pelumir

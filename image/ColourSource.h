@@ -3,7 +3,9 @@
 // ICC profile, or a coded description (primaries and a transfer curve),
 // or nothing, which is read as sRGB.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace pelumir {
@@ -34,5 +36,19 @@ struct ColourSource {
 
 // sRGB's (and BT.709's) primaries and D65 white.
 inline constexpr std::array<double, 8> kSrgbPrimaries{0.640, 0.330, 0.300, 0.600, 0.150, 0.060, 0.3127, 0.3290};
+
+// The profile a file embeds, as every decoder reports it: untagged when it
+// is too small to be a profile or larger than 4 MiB.
+ColourSource IccColour(std::span<const uint8_t> profile);
+// The same rule, for a decoder that learns the size before the bytes.
+bool IccSizeUsable(size_t bytes);
+
+// A coded description, or untagged when its values are absurd (a
+// coordinate outside 0..1, a flat triangle, a gamma outside 0.1..10) or
+// when it says sRGB itself.
+ColourSource DescribedColour(const std::array<double, 8>& xy, ColourSource::Transfer transfer, double gamma = 2.2);
+
+// Whether every coordinate of `a` lies within `tolerance` of `b`'s.
+bool NearPrimaries(const std::array<double, 8>& a, const std::array<double, 8>& b, double tolerance);
 
 }  // namespace pelumir

@@ -21,7 +21,7 @@ namespace {
 std::optional<Decoded> DecodeBmpFile(FileInput& in, RowSink& out) {
     Bitmap& picture = out.Whole();
     if (!DecodeBmp(in.Bytes().data(), in.Bytes().size(), picture)) return std::nullopt;
-    const Decoded decoded{picture.Width(), picture.Height(), Orientation::Normal, {}};
+    const Decoded decoded{picture.Width(), picture.Height(), Orientation::Normal, BmpColourProfile(in.Bytes())};
     out.WholeDone(decoded.orientation);
     return decoded;
 }

@@ -3,8 +3,11 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "image/LateLibrary.h"
 
@@ -41,7 +44,12 @@ constexpr int kMaxItemSide = 32768;
     X(heif_image_get_height) \
     X(heif_image_get_plane_readonly) \
     X(heif_image_get_bits_per_pixel_range) \
-    X(heif_image_is_premultiplied_alpha)
+    X(heif_image_is_premultiplied_alpha) \
+    X(heif_image_handle_get_color_profile_type) \
+    X(heif_image_handle_get_raw_color_profile_size) \
+    X(heif_image_handle_get_raw_color_profile) \
+    X(heif_image_handle_get_nclx_color_profile) \
+    X(heif_nclx_color_profile_free)
 
 struct HeifApi {
     PELUMIR_HEIF_FUNCTIONS(PELUMIR_LATE_MEMBER)
@@ -64,6 +72,55 @@ const HeifApi* Heif() {
     return api;
 }
 
+using Transfer = ColourSource::Transfer;
+
+// The transfer characteristics of an nclx box (ITU-T H.273); those we do not
+// model are read as sRGB's curve, the nearest for a picture made to be seen.
+Transfer NclxTransfer(int code, double& gamma) {
+    switch (code) {
+    case 1: case 6: case 14: case 15: return Transfer::Bt709;
+    case 8: return Transfer::Linear;
+    case 16: return Transfer::Pq;
+    case 18: return Transfer::Hlg;
+    case 4: gamma = 2.2; return Transfer::Gamma;
+    case 5: gamma = 2.8; return Transfer::Gamma;
+    default: return Transfer::Srgb;
+    }
+}
+
+// An embedded profile, or the coded description; untagged for sRGB, for
+// unspecified values, or for nothing at all.
+ColourSource ColourOf(const HeifApi& h, const heif_image_handle* handle) {
+    const heif_color_profile_type type = h.heif_image_handle_get_color_profile_type(handle);
+    if (type == heif_color_profile_type_rICC || type == heif_color_profile_type_prof) {
+        const size_t size = h.heif_image_handle_get_raw_color_profile_size(handle);
+        if (!IccSizeUsable(size)) return {};
+        std::vector<uint8_t> profile(size);
+        if (h.heif_image_handle_get_raw_color_profile(handle, profile.data()).code != heif_error_Ok)
+            return {};
+        return IccColour(profile);
+    }
+    if (type != heif_color_profile_type_nclx) return {};
+    heif_color_profile_nclx* nclx = nullptr;
+    if (h.heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || nclx == nullptr) return {};
+    // libheif leaves the coordinates of primaries it does not know unset:
+    // only the named ones are read, and unspecified ones are sRGB's.
+    std::array<double, 8> xy = kSrgbPrimaries;
+    if (nclx->color_primaries != heif_color_primaries_unspecified &&
+        nclx->color_primaries != heif_color_primaries_ITU_R_BT_709_5)
+        xy = {nclx->color_primary_red_x,   nclx->color_primary_red_y,   nclx->color_primary_green_x,
+              nclx->color_primary_green_y, nclx->color_primary_blue_x,  nclx->color_primary_blue_y,
+              nclx->color_primary_white_x, nclx->color_primary_white_y};
+    double gamma = 2.2;
+    const Transfer transfer = NclxTransfer(int(nclx->transfer_characteristics), gamma);
+    const bool known = nclx->color_primaries == heif_color_primaries_unspecified ||
+                       nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
+                       (nclx->color_primaries >= 4 && nclx->color_primaries <= 12) ||
+                       nclx->color_primaries == heif_color_primaries_EBU_Tech_3213_E;
+    h.heif_nclx_color_profile_free(nclx);
+    return known ? DescribedColour(xy, transfer, gamma) : ColourSource{};
+}
+
 }  // namespace
 
 void OpenHeifLibrary() { Heif(); }
@@ -82,6 +139,7 @@ struct HeifContext {
     int width = 0, height = 0;
     bool alpha = false, premultiplied = false;
     int handed = 0;
+    ColourSource colour;
 
     HeifContext() = default;
     HeifContext(const HeifContext&) = delete;
@@ -113,6 +171,7 @@ struct HeifContext {
         if (shownW <= 0 || shownH <= 0) return false;
         Bitmap::CheckSize(std::max(shownW, storedW), std::max(shownH, storedH), 32);
 
+        colour = ColourOf(*h, handle);
         alpha = h->heif_image_handle_has_alpha_channel(handle) != 0;
         heif_decoding_options* options = h->heif_decoding_options_alloc();
         if (options == nullptr) return false;
@@ -167,7 +226,7 @@ std::optional<Decoded> DecodeHeif(FileInput& in, RowSink& out) {
         if (!out.Wanted()) return std::nullopt;
         c.HandOn(std::min(RowSink::kMaxBatch, c.height - c.handed));
     }
-    return Decoded{c.width, c.height, Orientation::Normal, {}};
+    return Decoded{c.width, c.height, Orientation::Normal, std::move(c.colour)};
 }
 
 }  // namespace pelumir

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <vector>
@@ -33,6 +34,9 @@ struct Context {
     Orientation orientation;
     size_t stride;  // of the rows the sink gives
     JSAMPARRAY cmykRow;
+    // The embedded profile as libjpeg assembles it (malloc'd), or null.
+    JOCTET* icc;
+    unsigned iccBytes;
 };
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
@@ -265,7 +269,12 @@ bool Work(Context* ctx) {
     // exhausting memory; they come from the same budget as the bitmap.
     cinfo.mem->max_memory_to_use = long(kMaxBitmapBytes);
     InstallSource(ctx);
+    // The profile's pieces come before the first scan, so they are all in
+    // by the end of the header however the file is read.
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
+    // A missing or out-of-order piece gives no profile, only a warning.
+    if (!jpeg_read_icc_profile(&cinfo, &ctx->icc, &ctx->iccBytes)) ctx->icc = nullptr;
     AfterHeader(ctx);
     // A progressive file's scans are all gathered here.
     jpeg_start_decompress(&cinfo);
@@ -287,8 +296,11 @@ bool RunGuarded(Context* ctx) {
 
 // Destroys the library's state on every way out, a thrown exception included.
 struct Destroy {
-    jpeg_decompress_struct* cinfo;
-    ~Destroy() { jpeg_destroy_decompress(cinfo); }
+    Context* ctx;
+    ~Destroy() {
+        jpeg_destroy_decompress(&ctx->cinfo);
+        std::free(ctx->icc);
+    }
 };
 
 }  // namespace
@@ -309,9 +321,10 @@ std::optional<Decoded> DecodeJpeg(FileInput& in, RowSink& out) {
     ctx.errors.output_message = IgnoreOutput;
     ctx.progress.progress_monitor = LimitScans;
     ctx.cinfo.client_data = &ctx;
-    const Destroy destroy{&ctx.cinfo};  // a no-op on a decoder never created
+    const Destroy destroy{&ctx};  // a no-op on a decoder never created
     if (!RunGuarded(&ctx)) return std::nullopt;
-    return Decoded{int(ctx.cinfo.output_width), int(ctx.cinfo.output_height), ctx.orientation, {}};
+    return Decoded{int(ctx.cinfo.output_width), int(ctx.cinfo.output_height), ctx.orientation,
+                   IccColour({ctx.icc, ctx.icc != nullptr ? ctx.iccBytes : 0u})};
 }
 
 }  // namespace pelumir

@@ -3,9 +3,11 @@
 #include <jxl/decode.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "image/Compose.h"
@@ -28,6 +30,9 @@ namespace {
     X(JxlDecoderProcessInput) \
     X(JxlDecoderGetBasicInfo) \
     X(JxlDecoderSetPreferredColorProfile) \
+    X(JxlDecoderGetColorAsEncodedProfile) \
+    X(JxlDecoderGetICCProfileSize) \
+    X(JxlDecoderGetColorAsICCProfile) \
     X(JxlDecoderSetImageOutCallback)
 
 struct JxlApi {
@@ -95,6 +100,7 @@ struct JpegXlContext {
     int slotCount = 0;
     int handed = 0;  // rows given to the sink
     std::vector<uint8_t> bgra;  // one piece of a row before it is composed
+    ColourSource colour;        // what the pixels handed on are in
 };
 
 using Ctx = JpegXlContext;
@@ -209,18 +215,79 @@ bool Begin(Ctx& c) {
     return true;
 }
 
-// Pictures coded for the eye come back as sRGB, as a JPEG's would, not in
-// the linear light the library picks when the file names another profile.
-void PreferSrgb(Ctx& c) {
+using Transfer = ColourSource::Transfer;
+
+// A coded encoding as a description: sRGB itself, a colour space libjxl
+// cannot name, or absurd values give untagged.
+ColourSource Describe(const JxlColorEncoding& e) {
+    if (e.color_space != JXL_COLOR_SPACE_RGB && e.color_space != JXL_COLOR_SPACE_GRAY) return {};
+    // Grey has no primaries: sRGB's stand in, its white and curve are what count.
+    std::array<double, 8> xy = kSrgbPrimaries;
+    if (e.color_space == JXL_COLOR_SPACE_RGB)
+        xy = {e.primaries_red_xy[0],   e.primaries_red_xy[1],  e.primaries_green_xy[0], e.primaries_green_xy[1],
+              e.primaries_blue_xy[0],  e.primaries_blue_xy[1], e.white_point_xy[0],     e.white_point_xy[1]};
+    switch (e.transfer_function) {
+    case JXL_TRANSFER_FUNCTION_LINEAR: return DescribedColour(xy, Transfer::Linear);
+    case JXL_TRANSFER_FUNCTION_709: return DescribedColour(xy, Transfer::Bt709);
+    case JXL_TRANSFER_FUNCTION_PQ: return DescribedColour(xy, Transfer::Pq);
+    case JXL_TRANSFER_FUNCTION_HLG: return DescribedColour(xy, Transfer::Hlg);
+    case JXL_TRANSFER_FUNCTION_DCI: return DescribedColour(xy, Transfer::Gamma, 2.6);
+    // libjxl's gamma is the encoding exponent, ours the decoding one.
+    case JXL_TRANSFER_FUNCTION_GAMMA:
+        return e.gamma > 0 ? DescribedColour(xy, Transfer::Gamma, 1 / e.gamma) : ColourSource{};
+    default: return DescribedColour(xy, Transfer::Srgb);
+    }
+}
+
+// Whether a picture in this encoding, given as sRGB, would lose what the
+// file holds: light past sRGB's white, or colours outside its gamut.
+bool BeyondSrgb(const JxlColorEncoding& e) {
+    const JxlTransferFunction tf = e.transfer_function;
+    return tf == JXL_TRANSFER_FUNCTION_PQ || tf == JXL_TRANSFER_FUNCTION_HLG ||
+           (e.color_space == JXL_COLOR_SPACE_RGB &&
+           (e.primaries != JXL_PRIMARIES_SRGB || e.white_point != JXL_WHITE_POINT_D65));
+}
+
+// What the pixels come out in, asked for and reported. A picture coded in
+// XYB comes in any encoding asked for: sRGB, as a JPEG's would, not the
+// linear light the library picks when the file names another profile;
+// its own encoding only when sRGB would clip it. Any other comes in its
+// own encoding whatever is asked.
+void ChooseColour(Ctx& c) {
     JxlBasicInfo info;
-    if (c.dec->JxlDecoderGetBasicInfo(c.dec.get(), &info) != JXL_DEC_SUCCESS || info.uses_original_profile) return;
-    JxlColorEncoding srgb{};
-    srgb.color_space = info.num_color_channels == 1 ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
-    srgb.white_point = JXL_WHITE_POINT_D65;
-    srgb.primaries = JXL_PRIMARIES_SRGB;
-    srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
-    srgb.rendering_intent = JXL_RENDERING_INTENT_PERCEPTUAL;
-    (void)c.dec->JxlDecoderSetPreferredColorProfile(c.dec.get(), &srgb);
+    if (c.dec->JxlDecoderGetBasicInfo(c.dec.get(), &info) != JXL_DEC_SUCCESS) return;
+    JxlColorEncoding encoding{};
+    if (!info.uses_original_profile) {
+        if (c.dec->JxlDecoderGetColorAsEncodedProfile(c.dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL,
+                                                      &encoding) == JXL_DEC_SUCCESS &&
+            BeyondSrgb(encoding) &&
+            c.dec->JxlDecoderSetPreferredColorProfile(c.dec.get(), &encoding) == JXL_DEC_SUCCESS) {
+            c.colour = Describe(encoding);
+            return;
+        }
+        JxlColorEncoding srgb{};
+        srgb.color_space = info.num_color_channels == 1 ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
+        srgb.white_point = JXL_WHITE_POINT_D65;
+        srgb.primaries = JXL_PRIMARIES_SRGB;
+        srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
+        srgb.rendering_intent = JXL_RENDERING_INTENT_PERCEPTUAL;
+        (void)c.dec->JxlDecoderSetPreferredColorProfile(c.dec.get(), &srgb);
+        return;
+    }
+    if (c.dec->JxlDecoderGetColorAsEncodedProfile(c.dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &encoding) ==
+        JXL_DEC_SUCCESS) {
+        c.colour = Describe(encoding);
+        return;
+    }
+    size_t size = 0;
+    if (c.dec->JxlDecoderGetICCProfileSize(c.dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) !=
+            JXL_DEC_SUCCESS ||
+        !IccSizeUsable(size))
+        return;
+    std::vector<uint8_t> profile(size);
+    if (c.dec->JxlDecoderGetColorAsICCProfile(c.dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, profile.data(),
+                                              size) == JXL_DEC_SUCCESS)
+        c.colour = IccColour(profile);
 }
 
 bool Output(Ctx& c) {
@@ -253,11 +320,11 @@ std::optional<Decoded> DecodeJxl(FileInput& in, RowSink& out) {
         } else if (status == JXL_DEC_BASIC_INFO) {
             if (!Begin(c)) return std::nullopt;
         } else if (status == JXL_DEC_COLOR_ENCODING) {
-            PreferSrgb(c);
+            ChooseColour(c);
         } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
             if (!Output(c)) return std::nullopt;
         } else if (status == JXL_DEC_FULL_IMAGE && c.handed == c.height) {
-            return Decoded{c.width, c.height, c.orientation, {}};
+            return Decoded{c.width, c.height, c.orientation, std::move(c.colour)};
         } else {
             return std::nullopt;  // an error, or the end without a picture
         }

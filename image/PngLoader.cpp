@@ -3,10 +3,13 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <csetjmp>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "image/Compose.h"
@@ -30,6 +33,7 @@ struct PngContext {
     // does not want), and handed on once complete.
     std::unique_ptr<uint8_t[]> whole;
     std::vector<int> slot;
+    ColourSource colour;
     bool ended = false;   // the end of the file's image data was read
     bool refused = false; // the sink refused the size, or memory ran out
 
@@ -71,8 +75,36 @@ void Put(Ctx& c, const uint8_t* row, int y) {
     c.out->RowsDone(y, 1);
 }
 
+// What the chunks before the image data say of the colours: a profile, or
+// sRGB itself, or primaries and a gamma.
+ColourSource ColourOf(png_structp png, png_infop info) {
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileBytes = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &profileBytes) != 0) {
+        ColourSource icc = IccColour({profile, profileBytes});
+        if (!icc.Untagged()) return icc;
+    }
+    if (png_get_valid(png, info, PNG_INFO_sRGB) != 0) return {};
+    png_fixed_point fileGamma = 0;
+    const bool hasGamma = png_get_gAMA_fixed(png, info, &fileGamma) != 0;
+    std::array<double, 8> xy = kSrgbPrimaries;
+    const bool hasPrimaries =
+        png_get_cHRM(png, info, &xy[6], &xy[7], &xy[0], &xy[1], &xy[2], &xy[3], &xy[4], &xy[5]) != 0;
+    if (!hasGamma) return hasPrimaries ? DescribedColour(xy, ColourSource::Transfer::Srgb) : ColourSource{};
+    if (fileGamma <= 0) return {};
+    // Old writers put gAMA 1/2.2 on plain sRGB pictures: taken as sRGB, so
+    // no transform changes their pixels for nothing.
+    const double decoding = 100000.0 / fileGamma;
+    if (std::fabs(decoding / 2.2 - 1) <= 0.005 && NearPrimaries(xy, kSrgbPrimaries, 0.001)) return {};
+    if (fileGamma == 100000) return DescribedColour(xy, ColourSource::Transfer::Linear);
+    return DescribedColour(xy, ColourSource::Transfer::Gamma, decoding);
+}
+
 void OnInfo(png_structp png, png_infop info) {
     Ctx& c = Of(png);
+    c.colour = ColourOf(png, info);
     png_set_expand(png);  // palette to RGB, small greys to 8 bits, tRNS to alpha
     png_set_scale_16(png);
     png_set_gray_to_rgb(png);
@@ -160,7 +192,7 @@ std::optional<Decoded> DecodePng(FileInput& in, RowSink& out) {
         if (!Feed(&c, file.data() + fed, std::min(piece, file.size() - fed))) return std::nullopt;
     }
     if (c.interlaced && !HandOn(c)) return std::nullopt;
-    return Decoded{c.width, c.height, c.orientation, {}};
+    return Decoded{c.width, c.height, c.orientation, std::move(c.colour)};
 }
 
 }  // namespace pelumir

@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace pelumir {
@@ -242,7 +243,12 @@ std::optional<Decoded> DecodeTiff(FileInput& in, RowSink& out) {
         if (c.sixteen) c.wide.resize(c.line.size());
     }
     if (!(c.byRow ? ReadRows(c) : ReadBands(c))) return std::nullopt;
-    return Decoded{c.width, c.height, orientation, {}};
+    uint32_t profileBytes = 0;
+    const uint8_t* profile = nullptr;
+    ColourSource colour;
+    if (TIFFGetField(c.tiff, TIFFTAG_ICCPROFILE, &profileBytes, &profile) == 1 && profile != nullptr)
+        colour = IccColour({profile, profileBytes});
+    return Decoded{c.width, c.height, orientation, std::move(colour)};
 }
 
 }  // namespace pelumir

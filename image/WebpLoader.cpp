@@ -101,6 +101,22 @@ bool Still(Ctx& c, size_t piece) {
     }
 }
 
+// The ICCP chunk of an extended file. The chunks before the image data are
+// all a partial parse needs, so a file damaged past them keeps its profile.
+ColourSource ColourOf(std::span<const uint8_t> file) {
+    const WebPData data{file.data(), file.size()};
+    WebPDemuxer* demux = WebPDemuxPartial(&data, nullptr);
+    if (demux == nullptr) return {};
+    ColourSource colour;
+    WebPChunkIterator chunk;
+    if (WebPDemuxGetChunk(demux, "ICCP", 1, &chunk)) {
+        colour = IccColour({chunk.chunk.bytes, chunk.chunk.size});
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    WebPDemuxDelete(demux);
+    return colour;
+}
+
 }  // namespace
 
 std::optional<Decoded> DecodeWebp(FileInput& in, RowSink& out) {
@@ -111,7 +127,7 @@ std::optional<Decoded> DecodeWebp(FileInput& in, RowSink& out) {
     if (!Begin(c, orientation)) return std::nullopt;
     const bool ok = c.animated ? FirstFrame(c) : Still(c, in.PieceBytes() == 0 ? c.file.size() : in.PieceBytes());
     if (!ok) return std::nullopt;
-    return Decoded{c.width, c.height, orientation, {}};
+    return Decoded{c.width, c.height, orientation, ColourOf(c.file)};
 }
 
 }  // namespace pelumir

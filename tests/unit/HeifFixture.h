@@ -20,6 +20,8 @@ struct HeifSpec {
     int bits = 8;         // 8 or 10
     int orientation = 1;  // stored as turns and mirrors (irot, imir), numbered as EXIF numbers them
     std::vector<uint8_t> exif = {};  // an EXIF block beside the picture, TIFF header first
+    std::vector<uint8_t> icc = {};   // an embedded profile
+    int transfer = 0;                // the nclx transfer characteristics, or libheif's default
 };
 
 // The picture as stored, 8-bit R, G, B, A: smooth, as lossy coders keep it,
@@ -83,6 +85,7 @@ inline std::vector<uint8_t> BuildHeif(const HeifSpec& s) {
         HeifCheck(heif_encoder_set_parameter(encoder, "chroma", s.halfChroma ? "420" : "444"));
     }
     nclx->full_range_flag = 1;
+    if (s.transfer != 0) nclx->transfer_characteristics = heif_transfer_characteristics(s.transfer);
     const bool deep = s.bits > 8;
     const heif_chroma chroma = deep ? (s.alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
                                     : (s.alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
@@ -90,6 +93,7 @@ inline std::vector<uint8_t> BuildHeif(const HeifSpec& s) {
     HeifCheck(heif_image_create(s.width, s.height, heif_colorspace_RGB, chroma, &image));
     HeifCheck(heif_image_add_plane(image, heif_channel_interleaved, s.width, s.height, s.bits));
     HeifCheck(heif_image_set_nclx_color_profile(image, nclx));
+    if (!s.icc.empty()) HeifCheck(heif_image_set_raw_color_profile(image, "prof", s.icc.data(), s.icc.size()));
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
     const int channels = s.alpha ? 4 : 3;

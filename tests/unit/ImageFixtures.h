@@ -28,6 +28,7 @@ struct JpegRecipe {
     bool arithmetic = false;
     bool subsampled = false;  // the compressor's usual 2 x 2 chroma; else every pixel keeps its colour
     int quality = 98;
+    std::vector<uint8_t> icc = {};  // an embedded profile, in as many APP2 segments as it needs
 };
 
 inline int Components(J_COLOR_SPACE space) { return space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3; }
@@ -54,6 +55,7 @@ inline std::vector<uint8_t> EncodeJpeg(const JpegRecipe& recipe, const std::vect
     jpeg_set_quality(&c, recipe.quality, TRUE);
     if (recipe.progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
+    if (!recipe.icc.empty()) jpeg_write_icc_profile(&c, recipe.icc.data(), unsigned(recipe.icc.size()));
     while (c.next_scanline < c.image_height) {
         JSAMPROW row = const_cast<JSAMPLE*>(&pixels[c.next_scanline * JDIMENSION(recipe.width * c.input_components)]);
         jpeg_write_scanlines(&c, &row, 1);
@@ -166,6 +168,8 @@ struct BmpSpec {
     std::vector<uint32_t> palette = {};  // 0x00RRGGBB, 4 bytes an entry
     int64_t colourCount = -1;            // the header's count; -1: the palette's size
     int64_t offBits = -1;                // -1: right after the palette
+    uint32_t csType = 0;                 // a 124-byte header's colour space
+    std::vector<uint8_t> profile = {};   // after the rows, where a 124-byte header says
 };
 
 inline void PutLittle(std::vector<uint8_t>& b, size_t at, uint32_t v, int bytes) {
@@ -187,6 +191,7 @@ inline std::vector<uint8_t> BmpHeaders(const BmpSpec& k) {
     PutLittle(b, 18 + 2 * size_t(field), 1, 2);
     PutLittle(b, 20 + 2 * size_t(field), uint32_t(k.bits), 2);
     if (k.infoSize >= 20) PutLittle(b, 30, k.compression, 4);
+    if (k.infoSize >= 124) PutLittle(b, 70, k.csType, 4);
     if (k.infoSize >= 36) PutLittle(b, 46, uint32_t(k.colourCount >= 0 ? k.colourCount : int64_t(k.palette.size())), 4);
     for (size_t i = 0; i < k.masks.size(); ++i) {
         if (k.infoSize == 40) PutLittle(b, b.size(), k.masks[i], 4);
@@ -204,6 +209,11 @@ inline std::vector<uint8_t> BuildBmpRows(const BmpSpec& k, const std::vector<std
     for (size_t i = 0; i < rows.size(); ++i) {
         const auto& row = rows[k.height < 0 ? i : rows.size() - 1 - i];
         b.insert(b.end(), row.begin(), row.end());
+    }
+    if (!k.profile.empty()) {
+        PutLittle(b, 14 + 112, uint32_t(b.size() - 14), 4);
+        PutLittle(b, 14 + 116, uint32_t(k.profile.size()), 4);
+        b.insert(b.end(), k.profile.begin(), k.profile.end());
     }
     PutLittle(b, 2, uint32_t(b.size()), 4);
     return b;

@@ -24,6 +24,7 @@ struct JxlSpec {
     bool linear = false;     // the samples are linear light, not sRGB
     bool centreFirst = false; // groups stored from the middle outwards
     int effort = 3;
+    std::vector<uint8_t> icc = {};  // a profile in place of the encoding
 };
 
 // A sample of the first frame, in 16 bits: smooth, so a lossy file stays close.
@@ -66,7 +67,8 @@ inline std::vector<uint8_t> BuildJxl(const JxlSpec& s) {
     JxlColorEncoding colour;
     if (s.linear) JxlColorEncodingSetToLinearSRGB(&colour, s.grey);
     else JxlColorEncodingSetToSRGB(&colour, s.grey);
-    JxlEncoderSetColorEncoding(enc.get(), &colour);
+    if (s.icc.empty()) JxlEncoderSetColorEncoding(enc.get(), &colour);
+    else JxlEncoderSetICCProfile(enc.get(), s.icc.data(), s.icc.size());
     if (s.exifOrientation != 0) {
         // A TIFF header and one IFD with the Orientation tag, behind the
         // four bytes that say where it starts.

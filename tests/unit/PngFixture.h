@@ -16,6 +16,9 @@ struct PngSpec {
     bool interlaced = false;
     bool transparentIndices = false;  // palette: tRNS makes entries 1 and 2 see-through
     bool animated = false;            // animation chunks around the default picture
+    std::vector<uint8_t> icc = {};    // an iCCP chunk
+    int gamma = 0;                    // a gAMA chunk of this value, or none
+    std::vector<double> chrm = {};    // a cHRM chunk: red, green, blue and white x, y
 };
 
 // The picture's pixels as 8-bit R, G, B, A, before any encoding.
@@ -69,6 +72,12 @@ inline std::vector<uint8_t> BuildPng(const PngSpec& s) {
         }
         png_set_PLTE(png, info, palette, 16);
         if (s.transparentIndices) png_set_tRNS(png, info, alpha, 16, nullptr);
+    }
+    if (!s.icc.empty()) png_set_iCCP(png, info, "icc", 0, s.icc.data(), png_uint_32(s.icc.size()));
+    if (s.gamma != 0) png_set_gAMA_fixed(png, info, s.gamma);
+    if (s.chrm.size() == 8) {
+        const auto& c = s.chrm;
+        png_set_cHRM(png, info, c[6], c[7], c[0], c[1], c[2], c[3], c[4], c[5]);
     }
     png_write_info(png, info);
     // Chunks libpng does not know, as an animated file has them: the frame

@@ -110,7 +110,7 @@ std::vector<Kind> Kinds() {
     interlacedRgb16 = rgb16, interlacedClearPalette = clearPalette;
     interlacedRgb16.interlaced = interlacedClearPalette.interlaced = true;
     interlacedRgb16.height = interlacedClearPalette.height = 19;
-    return {
+    std::vector<Kind> kinds{
         Png("RGB", rgb),
         Png("RGB, tall", tall),
         Png("RGBA", rgba),
@@ -199,6 +199,12 @@ std::vector<Kind> Kinds() {
         Heif("turned and mirrored", {.av1 = true, .orientation = 7}),
         Heif("upside down", {.av1 = true, .lossless = true, .orientation = 3}),
     };
+    // A TIFF's own Orientation tag goes with it as EXIF's would, the rows as
+    // stored on either of libtiff's roads (tiles take its RGBA reader).
+    for (int tag = 1; tag <= 8; ++tag)
+        for (const int t : {0, 16})
+            kinds.push_back(Tiff("tag " + std::to_string(tag) + (t ? ", tiled" : ""), {.tile = t, .orientation = tag}));
+    return kinds;
 }
 
 // A decode with the bytes given `piece` at a time (0: at once).

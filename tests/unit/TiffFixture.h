@@ -27,6 +27,7 @@ struct TiffSpec {
     int orientation = 0;    // the tag, or none
     bool twoPages = false;  // a second, different page after the first
     bool bigEndian = false;
+    std::vector<uint8_t> icc = {};  // an ICC profile tag
 };
 
 inline uint8_t TiffValue(int x, int y, int c) { return uint8_t(x * 37 + y * 11 + c * 70); }
@@ -71,6 +72,7 @@ inline std::vector<uint8_t> BuildTiff(const TiffSpec& s) {
             const uint16_t extra = s.associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
             TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
         }
+        if (!s.icc.empty()) TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(s.icc.size()), s.icc.data());
         if (s.orientation != 0) TIFFSetField(t, TIFFTAG_ORIENTATION, uint16_t(s.orientation));
         std::vector<uint16_t> map[3];
         if (s.palette) {

@@ -13,6 +13,7 @@ struct WebpSpec {
     bool lossless = true;
     bool alpha = false;
     bool animated = false;  // a second, different frame after the first
+    std::vector<uint8_t> icc = {};  // an ICCP chunk, in a still picture
 };
 
 // The first frame's pixels as B, G, R, A: smooth, so a lossy file stays close.
@@ -44,6 +45,15 @@ inline std::vector<uint8_t> BuildWebp(const WebpSpec& s) {
         }
         file.assign(out, out + size);
         WebPFree(out);
+        if (s.icc.empty()) return file;
+        const WebPData image{file.data(), file.size()}, icc{s.icc.data(), s.icc.size()};
+        WebPMux* mux = WebPMuxCreate(&image, 0);
+        WebPMuxSetChunk(mux, "ICCP", &icc, 0);
+        WebPData tagged;
+        WebPMuxAssemble(mux, &tagged);
+        file.assign(tagged.bytes, tagged.bytes + tagged.size);
+        WebPDataClear(&tagged);
+        WebPMuxDelete(mux);
         return file;
     }
     WebPAnimEncoderOptions options;
