@@ -12,6 +12,7 @@
 #include "image/Orientation.h"
 #include "platform/Bitmap.h"
 #include "platform/FileDescriptor.h"
+#include "viewer/StretchDraw.h"
 
 namespace pelumir::decoding {
 
@@ -62,7 +63,7 @@ struct Reply {
 
 // The bytes of a frame's shared memory: rows of 24 bits, as the program
 // shows them.
-inline size_t FrameBytes(int width, int height) { return Bitmap::StrideFor(width, 24) * size_t(height); }
+inline size_t FrameBytes(int width, int height) { return Bitmap::StrideFor(width, kFrameBits) * size_t(height); }
 
 // The extension field for a file name; empty when too long to be any format's.
 void ExtensionField(std::string_view name, char (&field)[24]);

@@ -28,7 +28,7 @@ inline FitRect FittedArea(int64_t gW, int64_t gH, Orientation orientation, int64
 
 // The shown frame and the one prepared are 24-bit: a quarter less memory
 // than 32, and painted nearly as fast.
-inline constexpr int kFrameBits = 24;
+inline constexpr int kFrameBits = 32;
 
 // Fills (0,0)-(W,H) of the 24- or 32-bit canvas black and point-samples the whole
 // picture into its fitted rectangle. The canvas must already be at least
