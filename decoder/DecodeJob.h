@@ -61,7 +61,7 @@ struct JobResult {
 class DecodeJob {
 public:
     // Decodes the file `fd` (owned from here) as `request` says into `frame`,
-    // a 24-bit frameWidth x frameHeight bitmap over the shared memory.
+    // a kFrameBits frameWidth x frameHeight bitmap over the shared memory.
     // `dropped` is asked between pieces, at most every `checkEvery`; when
     // it says so the work stops and the reply is Dropped. A picture that
     // fails leaves the frame black.

@@ -21,7 +21,7 @@ inline constexpr int kSocketFd = 3;
 
 // The program asks. With a Decode come two descriptors: the file, opened
 // by the program, and the frame's shared memory, stride x frameHeight bytes
-// of 24-bit rows. A Decode drops any decode still running before it. A
+// of kFrameBits rows. A Decode drops any decode still running before it. A
 // Screen brings the screen's colour profile (a descriptor of memory holding
 // it, none for sRGB) for the decodes after it.
 struct Request {
@@ -61,7 +61,7 @@ struct Reply {
     char note[160] = {};
 };
 
-// The bytes of a frame's shared memory: rows of 24 bits, as the program
+// The bytes of a frame's shared memory: rows of kFrameBits, as the program
 // shows them.
 inline size_t FrameBytes(int width, int height) { return Bitmap::StrideFor(width, kFrameBits) * size_t(height); }
 
