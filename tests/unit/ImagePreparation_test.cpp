@@ -3,7 +3,9 @@
 #include "decoder/DecodeJob.h"
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -244,6 +246,52 @@ TEST(ImagePreparation, ATaggedPhotoIsPreparedTurnedUnlessSwitchedOff) {
             EXPECT_EQ(t.orientation, follow ? Orientation::Rotate90 : Orientation::Normal);
             ExpectTaken(t, keep, stored, want);
         }
+    }
+}
+
+// A photo with a wide-gamut profile: its shown pixels are turned into the
+// screen's colours, kept or not; kept, the table comes along and turns a
+// frame fitted again (as a turn fits it) alike. Switched off, as stored.
+TEST(ImagePreparation, ColoursAreTurnedForTheScreenUnlessSwitchedOff) {
+    testutil::TempDir dir;
+    const std::string path = dir / "p3.jpg";
+    const cmsCIExyY white{0.3127, 0.3290, 1};
+    const cmsCIExyYTRIPLE p3{{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}};
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &p3, curves);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::vector<uint8_t> icc(size);
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+    cmsFreeToneCurve(curve);
+    const std::string jpeg = Jpeg({.icc = icc});
+    testutil::Spit(path, jpeg);
+    FileBytes bytes;
+    Bitmap stored;
+    ASSERT_TRUE(LoadImageFile(path, bytes, stored));
+    const Bitmap plain = Fitted(stored, Orientation::Normal);
+    ImagePreparation prep;
+    prep.KeepPicture(true);
+    prep.Start(path, 200, 150);
+    prep.Finish();
+    const std::shared_ptr<const ColourTable> colours = prep.PictureColours();
+    ASSERT_NE(colours, nullptr);
+    Bitmap source, turned;
+    prep.TakeInto(source, turned);
+    Bitmap again = Fitted(source, Orientation::Normal);
+    const FitRect area = ComputeFittedRect(source.Width(), source.Height(), 200, 150);
+    colours->Apply(again, int(area.left), int(area.top), int(area.right), int(area.bottom));
+    ExpectSameBitmap(turned, again);
+    EXPECT_NE(std::memcmp(turned.Bits(), plain.Bits(), plain.ByteSize()), 0);
+    prep.Start(path, 200, 150);
+    prep.ColourManaged(false);
+    EXPECT_FALSE(prep.Holds(path, 200, 150));  // a change of the switch is another preparation
+    for (bool on : {true, false}) {
+        prep.ColourManaged(on);
+        const Taken t = Prepare(prep, path, 200, 150, {.keep = false});
+        ExpectSameBitmap(t.frame, on ? again : plain);
     }
 }
 
