@@ -3,13 +3,22 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <system_error>
+#include <thread>
 
 namespace pelumir {
 
 namespace {
 
-// NaN and every other value outside 0-1 end inside it.
-inline float Unit(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+// NaN and every other value outside 0-1 end inside it; written so each
+// comparison becomes one instruction, not a branch.
+inline float Unit(float v) {
+    const float above = v > 0.0f ? v : 0.0f;
+    return above < 1.0f ? above : 1.0f;
+}
 
 // Any value, NaN included, to its step of the screen's curve.
 inline int OutStep(float light) { return int(std::sqrt(Unit(light)) * float(ColourTable::kOutSteps - 1) + 0.5f); }
@@ -34,6 +43,25 @@ void ColourTable::ApplyRow(uint8_t* p, size_t count, int bytesPerPixel) const {
     };
     if (mode == Mode::Matrix) {
         const std::array<float, 9>& m = matrix;
+#if defined(__SSE2__)
+        // The three channels side by side: no branch and one square root
+        // for the pixel, which halves the time of a screenful.
+        const __m128 byR = _mm_setr_ps(m[0], m[3], m[6], 0), byG = _mm_setr_ps(m[1], m[4], m[7], 0),
+                     byB = _mm_setr_ps(m[2], m[5], m[8], 0);
+        const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), steps = _mm_set1_ps(float(kOutSteps - 1));
+        for (size_t i = 0; i < count; ++i, p += bytesPerPixel) {
+            __m128 light = _mm_add_ps(_mm_add_ps(_mm_mul_ps(byR, _mm_set1_ps(inR[p[2]])),
+                                                 _mm_mul_ps(byG, _mm_set1_ps(inG[p[1]]))),
+                                      _mm_mul_ps(byB, _mm_set1_ps(inB[p[0]])));
+            light = _mm_min_ps(_mm_max_ps(light, zero), one);  // NaN goes to 0
+            alignas(16) int32_t step[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(step), _mm_cvtps_epi32(_mm_mul_ps(_mm_sqrt_ps(light), steps)));
+            p[2] = out[0][size_t(step[0])];
+            p[1] = out[1][size_t(step[1])];
+            p[0] = out[2][size_t(step[2])];
+        }
+        return;
+#endif
         for (size_t i = 0; i < count; ++i, p += bytesPerPixel) {
             const float r = inR[p[2]], g = inG[p[1]], b = inB[p[0]];
             put(p, m[0] * r + m[1] * g + m[2] * b, m[3] * r + m[4] * g + m[5] * b, m[6] * r + m[7] * g + m[8] * b);
@@ -78,9 +106,22 @@ void ColourTable::Apply(Bitmap& bitmap, int left, int top, int right, int bottom
     top = std::max(top, 0);
     right = std::min(right, bitmap.Width());
     bottom = std::min(bottom, bitmap.Height());
-    if (left >= right) return;
-    for (int y = top; y < bottom; ++y)
-        ApplyRow(bitmap.Row(y) + size_t(left) * (bpp / 8), size_t(right - left), bpp / 8);
+    if (left >= right || top >= bottom) return;
+    const auto rows = [&](int from, int to) {
+        for (int y = from; y < to; ++y) ApplyRow(bitmap.Row(y) + size_t(left) * (bpp / 8), size_t(right - left), bpp / 8);
+    };
+    // A screenful takes milliseconds: the other core, idle while a picture
+    // is waited for, takes half.
+    if (int64_t(right - left) * (bottom - top) < kHalvedFrom) return rows(top, bottom);
+    const int middle = top + (bottom - top) / 2;
+    std::thread other;
+    try {
+        other = std::thread(rows, middle, bottom);
+    } catch (const std::system_error&) {
+        return rows(top, bottom);  // no thread to be had: all here
+    }
+    rows(top, middle);
+    other.join();
 }
 
 std::vector<uint8_t> ColourTable::Serialise() const {

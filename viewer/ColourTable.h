@@ -35,6 +35,9 @@ struct ColourTable {
     // (i / (kOutSteps - 1))^2.
     std::array<std::array<uint8_t, kOutSteps>, 3> out{};
 
+    // Areas of this many pixels or more are turned by two threads.
+    static constexpr int64_t kHalvedFrom = 256 * 1024;
+
     // Turns the pixels of `area` (left, top, right, bottom; right and
     // bottom exclusive, clipped to the bitmap) of a 24- or 32-bit bitmap.
     void Apply(Bitmap& bitmap, int left, int top, int right, int bottom) const;
