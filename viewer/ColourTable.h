@@ -48,6 +48,9 @@ struct ColourTable {
     std::vector<uint8_t> Serialise() const;
     // False, leaving the table unusable, when the bytes are not a table.
     bool Deserialise(const uint8_t* bytes, size_t size);
+
+private:
+    struct Shares;
 };
 
 }  // namespace pelumir
