@@ -73,16 +73,15 @@ void ColourTable::ApplyRow(uint8_t* p, size_t count, int bytesPerPixel) const {
         px[0] = out[2][OutStep(b)];
     };
     if (mode == Mode::Matrix) {
-        const std::array<float, 9>& m = matrix;
 #if defined(__SSE2__)
-        const auto shares = std::make_unique<Shares>(*this);
-        shares->Turn(*this, p, count, bytesPerPixel);
-        return;
-#endif
+        std::make_unique<Shares>(*this)->Turn(*this, p, count, bytesPerPixel);
+#else
+        const std::array<float, 9>& m = matrix;
         for (size_t i = 0; i < count; ++i, p += bytesPerPixel) {
             const float r = inR[p[2]], g = inG[p[1]], b = inB[p[0]];
             put(p, m[0] * r + m[1] * g + m[2] * b, m[3] * r + m[4] * g + m[5] * b, m[6] * r + m[7] * g + m[8] * b);
         }
+#endif
         return;
     }
     constexpr int N = kGridSide;
