@@ -40,7 +40,14 @@ constexpr uint32_t kMagic = 0x4c4f4350;  // "PCOL"
 struct ColourTable::Shares {
     alignas(16) float of[3][256][4];  // picture channel R G B, value: screen R G B, 0
 
+    // The screen's curves; one table for all three when they are the same
+    // (as sRGB's are), so fewer lines of cache are touched.
+    const uint8_t* out[3];
+
     explicit Shares(const ColourTable& t) {
+        for (int c = 0; c < 3; ++c) out[c] = t.out[size_t(c)].data();
+        for (int c = 1; c < 3; ++c)
+            if (t.out[size_t(c)] == t.out[0]) out[c] = out[0];
         for (int c = 0; c < 3; ++c)
             for (int v = 0; v < 256; ++v) {
                 const float light = t.in[size_t(c)][size_t(v)];
@@ -48,16 +55,16 @@ struct ColourTable::Shares {
                 of[c][v][3] = 0;
             }
     }
-    void Turn(const ColourTable& t, uint8_t* p, size_t count, int bytesPerPixel) const {
+    void Turn(uint8_t* p, size_t count, int bytesPerPixel) const {
         const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), steps = _mm_set1_ps(float(kOutSteps - 1));
         for (size_t i = 0; i < count; ++i, p += bytesPerPixel) {
             __m128 light = _mm_add_ps(_mm_add_ps(_mm_load_ps(of[0][p[2]]), _mm_load_ps(of[1][p[1]])), _mm_load_ps(of[2][p[0]]));
             light = _mm_min_ps(_mm_max_ps(light, zero), one);  // NaN goes to 0
             alignas(16) int32_t step[4];
             _mm_store_si128(reinterpret_cast<__m128i*>(step), _mm_cvtps_epi32(_mm_mul_ps(_mm_sqrt_ps(light), steps)));
-            p[2] = t.out[0][size_t(step[0])];
-            p[1] = t.out[1][size_t(step[1])];
-            p[0] = t.out[2][size_t(step[2])];
+            p[2] = out[0][step[0]];
+            p[1] = out[1][step[1]];
+            p[0] = out[2][step[2]];
         }
     }
 };
@@ -74,7 +81,7 @@ void ColourTable::ApplyRow(uint8_t* p, size_t count, int bytesPerPixel) const {
     };
     if (mode == Mode::Matrix) {
 #if defined(__SSE2__)
-        std::make_unique<Shares>(*this)->Turn(*this, p, count, bytesPerPixel);
+        std::make_unique<Shares>(*this)->Turn(p, count, bytesPerPixel);
 #else
         const std::array<float, 9>& m = matrix;
         for (size_t i = 0; i < count; ++i, p += bytesPerPixel) {
@@ -132,7 +139,7 @@ void ColourTable::Apply(Bitmap& bitmap, int left, int top, int right, int bottom
             uint8_t* p = bitmap.Row(y) + size_t(left) * (bpp / 8);
 #if defined(__SSE2__)
             if (shares != nullptr) {
-                shares->Turn(*this, p, size_t(right - left), bpp / 8);
+                shares->Turn(p, size_t(right - left), bpp / 8);
                 continue;
             }
 #endif
