@@ -71,9 +71,10 @@ struct ColourTable::Shares {
 #endif
 
 void ColourTable::ApplyRow(uint8_t* p, size_t count, int bytesPerPixel) const {
-    const auto& inR = in[2];  // pixels are stored B G R
+    // Tables are by channel R G B; pixels are stored B G R.
+    const auto& inR = in[0];
     const auto& inG = in[1];
-    const auto& inB = in[0];
+    const auto& inB = in[2];
     auto put = [&](uint8_t* px, float r, float g, float b) {
         px[2] = out[0][OutStep(r)];
         px[1] = out[1][OutStep(g)];

@@ -24,7 +24,7 @@ struct ColourTable {
 
     enum class Mode : uint32_t { Matrix = 1, Grid = 2 };
     Mode mode = Mode::Matrix;
-    // Each channel's coded value in light the middle step takes.
+    // Each channel's (R, G, B) coded value in light the middle step takes.
     std::array<std::array<float, 256>, 3> in{};
     // Matrix: screen light = matrix x picture light, row by row.
     std::array<float, 9> matrix{};
