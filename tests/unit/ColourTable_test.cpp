@@ -37,6 +37,13 @@ cmsHPROFILE Rgb(std::array<double, 8> xy, double gamma) {
     return p;
 }
 
+cmsHPROFILE Grey() {
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
+    cmsHPROFILE p = cmsCreateGrayProfile(cmsD50_xyY(), curve);
+    cmsFreeToneCurve(curve);
+    return p;
+}
+
 constexpr std::array<double, 8> kP3{0.680, 0.320, 0.265, 0.690, 0.150, 0.060, 0.3127, 0.3290};
 constexpr std::array<double, 8> kAdobe{0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290};
 // sRGB with red and green exchanged: a picture saved with it stores red as green.
@@ -102,8 +109,7 @@ TEST(ColourTable, TurnsColoursAsLcmsDoes) {
         {"Display P3 profile", Icc(Saved(Rgb(kP3, 0))), {}, [] { return Rgb(kP3, 0); }, srgb},
         {"Adobe RGB profile", Icc(Saved(Rgb(kAdobe, 563.0 / 256))), {}, [] { return Rgb(kAdobe, 563.0 / 256); }, srgb},
         {"red and green swapped", Icc(Saved(Rgb(kSwapped, 0))), {}, [] { return Rgb(kSwapped, 0); }, srgb},
-        {"grey profile", Icc(Saved(cmsCreateGrayProfile(cmsD50_xyY(), cmsBuildGamma(nullptr, 1.8)))), {},
-         [] { return cmsCreateGrayProfile(cmsD50_xyY(), cmsBuildGamma(nullptr, 1.8)); }, srgb},
+        {"grey profile", Icc(Saved(Grey())), {}, Grey, srgb},
         {"Display P3 described", p3Described, {}, [] { return Rgb(kP3, 0); }, srgb},
         {"Adobe RGB described", adobeDescribed, {}, [] { return Rgb(kAdobe, 563.0 / 256); }, srgb},
         {"untagged on an Adobe RGB screen", {}, Saved(Rgb(kAdobe, 563.0 / 256)), srgb,
