@@ -102,7 +102,12 @@ ColourSource ColourOf(const HeifApi& h, const heif_image_handle* handle) {
     }
     if (type != heif_color_profile_type_nclx) return {};
     heif_color_profile_nclx* nclx = nullptr;
-    if (h.heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || nclx == nullptr) return {};
+    // libheif hands the box over even when it refuses one of its values: freed either way.
+    const bool read = h.heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok;
+    if (!read || nclx == nullptr) {
+        if (nclx != nullptr) h.heif_nclx_color_profile_free(nclx);
+        return {};
+    }
     // libheif leaves the coordinates of primaries it does not know unset:
     // only the named ones are read, and unspecified ones are sRGB's.
     std::array<double, 8> xy = kSrgbPrimaries;
