@@ -44,6 +44,33 @@ cmsHPROFILE Grey() {
     return p;
 }
 
+// An RGB profile whose only way to light is a sampled table (no curves and
+// matrix), as printer and camera profiles are: sRGB, sampled.
+cmsHPROFILE TableOnly() {
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile(), lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_PERCEPTUAL, 0);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 3, 3);
+    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 17, 3, 3, nullptr);
+    const auto sample = [](const cmsUInt16Number in[], cmsUInt16Number out[], void* x) -> int {
+        cmsDoTransform(static_cast<cmsHTRANSFORM>(x), in, out, 1);
+        return 1;
+    };
+    cmsStageSampleCLut16bit(clut, sample, toLab, 0);
+    cmsPipelineInsertStage(lut, cmsAT_END, clut);
+    cmsHPROFILE p = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(p, 2.1);  // a plain lut16, which takes a table alone
+    cmsSetDeviceClass(p, cmsSigDisplayClass);
+    cmsSetColorSpace(p, cmsSigRgbData);
+    cmsSetPCS(p, cmsSigLabData);
+    cmsWriteTag(p, cmsSigAToB0Tag, lut);
+    cmsWriteTag(p, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsPipelineFree(lut);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(lab);
+    return p;
+}
+
 constexpr std::array<double, 8> kP3{0.680, 0.320, 0.265, 0.690, 0.150, 0.060, 0.3127, 0.3290};
 constexpr std::array<double, 8> kAdobe{0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290};
 // sRGB with red and green exchanged: a picture saved with it stores red as green.
@@ -110,6 +137,7 @@ TEST(ColourTable, TurnsColoursAsLcmsDoes) {
         {"Adobe RGB profile", Icc(Saved(Rgb(kAdobe, 563.0 / 256))), {}, [] { return Rgb(kAdobe, 563.0 / 256); }, srgb},
         {"red and green swapped", Icc(Saved(Rgb(kSwapped, 0))), {}, [] { return Rgb(kSwapped, 0); }, srgb},
         {"grey profile", Icc(Saved(Grey())), {}, Grey, srgb},
+        {"a table alone", Icc(Saved(TableOnly())), {}, TableOnly, srgb},
         {"Display P3 described", p3Described, {}, [] { return Rgb(kP3, 0); }, srgb},
         {"Adobe RGB described", adobeDescribed, {}, [] { return Rgb(kAdobe, 563.0 / 256); }, srgb},
         {"untagged on an Adobe RGB screen", {}, Saved(Rgb(kAdobe, 563.0 / 256)), srgb,
