@@ -31,13 +31,7 @@ show() {  # plm.ini's own section and the list's one line; then the first pictur
   printf '[Grobal]\r\nConfigVersion=2\r\n%s' "$1" >"$APPDIR/plm.ini"
   printf '%s\r\n' "$2" >"$APPDIR/default.txt"
   start_copy "$PROGRAM"
-  xdotool mousemove 5 5
-  xdotool mousemove --window "$MAIN" --sync 40 38 click 1
-}
-leave() {
-  xdotool key Escape
-  wait_screen 30 400 300 255 255 255 40
-  close_main
+  show_pictures
 }
 
 show $'[Pelumir]\r\nMoreFormats=1\r\n' "$E2E_TMP/tagged"
@@ -47,13 +41,13 @@ for i in 1 2 3 4 5 6 7 8; do
   wait_screen 30 512 384 0 255 0
   [ "$i" -lt 8 ] && xdotool click 1
 done
-leave
+leave_show
 
 "$PROFILE_TOOL" --publish swapped
 show '' "$E2E_TMP/red.jpg"
 wait_screen 30 512 384 0 255 0
-leave
+leave_show
 show $'[Pelumir]\r\nColourManagement=0\r\n' "$E2E_TMP/red.jpg"
 wait_screen 30 512 384 255 0 0
-leave
+leave_show
 echo PASS

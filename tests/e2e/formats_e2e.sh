@@ -33,22 +33,12 @@ heif-enc -q 90 "$E2E_TMP/i.png" -o "$E2E_TMP/mixed/i.heic" >/dev/null
 convert -size 150x300 xc:'#8040ff' PNG24:"$E2E_TMP/j.png"
 heif-enc -q 90 -A "$E2E_TMP/j.png" -o "$E2E_TMP/mixed/j.avif" >/dev/null
 
-show() {  # the main window's "画像の表示", then the first picture
-  xdotool mousemove 5 5
-  xdotool mousemove --window "$MAIN" --sync 40 38 click 1
-}
-leave() {
-  xdotool key Escape
-  wait_screen 30 400 300 255 255 255 40
-  close_main
-}
-
 APPDIR=$E2E_TMP/app
 mkdir -p "$APPDIR"
 printf '[Grobal]\r\nConfigVersion=2\r\n[Pelumir]\r\nMoreFormats=1\r\n' >"$APPDIR/plm.ini"
 printf '%s\r\n' "$E2E_TMP/mixed" >"$APPDIR/default.txt"  # the folder, as the list's one line
 start_copy "$PROGRAM"
-show
+show_pictures
 # 800 x 600 at (112, 84): the left half blue at half strength on black.
 wait_screen 30 700 300 255 0 0
 expect_colour 300 300 0 0 128
@@ -80,12 +70,12 @@ expect_colour 400 490 0 0 0
 xdotool click 1
 wait_screen 30 512 500 128 64 255
 expect_colour 430 500 0 0 0
-leave
+leave_show
 
 rm -f "$APPDIR/plm.ini"
 start_copy "$PROGRAM"
-show
+show_pictures
 wait_screen 30 500 300 0 255 0
 xdotool click 1
 wait_screen 30 500 300 0 0 0
-leave
+leave_show

@@ -30,8 +30,7 @@ MAIN=$(xdotool search --onlyvisible --name '^PelumirVersion 1\.02$' | head -n1)
 wait_managed "$MAIN"
 
 # "画像の表示" is the first button of the tool bar under the menu bar.
-xdotool mousemove 5 5
-xdotool mousemove --window "$MAIN" --sync 40 38 click 1
+show_pictures
 wait_screen 30 500 300 255 0 0
 # The information box shows for a second at the top-left corner, then goes:
 # its white frame at (0, 0) gives way to the black margin.

@@ -140,3 +140,15 @@ wait_screen() {
   done
   fail "pixel ($1,$2) stayed $(pixel "$1" "$2"), expected $3,$4,$5"
 }
+
+# show_pictures: the main window's "画像の表示", then the first picture.
+show_pictures() {
+  xdotool mousemove 5 5
+  xdotool mousemove --window "$MAIN" --sync 40 38 click 1
+}
+# leave_show: Escape back to the main window, which is then closed.
+leave_show() {
+  xdotool key Escape
+  wait_screen 30 400 300 255 255 255 40
+  close_main
+}
