@@ -41,17 +41,10 @@ Curve CodedCurve(const ColourSource& s) {
     }
 }
 
-bool SaneDescription(const ColourSource& s) {
-    for (double v : s.xy)
-        if (!(v > 0.0 && v < 1.0)) return false;
-    const auto& p = s.xy;
-    const double area = (p[2] - p[0]) * (p[5] - p[1]) - (p[4] - p[0]) * (p[3] - p[1]);
-    return std::abs(area) > 1e-4 && (s.transfer != Transfer::Gamma || (s.gamma >= 0.1 && s.gamma <= 10.0));
-}
-
 Profile SourceProfile(const ColourSource& s) {
     if (!s.icc.empty()) return Profile(cmsOpenProfileFromMem(s.icc.data(), cmsUInt32Number(s.icc.size())));
-    if (!s.described || !SaneDescription(s)) return nullptr;
+    // The decoders' own rule: an absurd description, or sRGB itself, makes no profile.
+    if (!s.described || !DescribedColour(s.xy, s.transfer, s.gamma).described) return nullptr;
     const cmsCIExyY white{s.xy[6], s.xy[7], 1.0};
     const cmsCIExyYTRIPLE primaries{{s.xy[0], s.xy[1], 1.0}, {s.xy[2], s.xy[3], 1.0}, {s.xy[4], s.xy[5], 1.0}};
     Curve curve = CodedCurve(s);
@@ -116,11 +109,7 @@ bool Invert(const double (&a)[9], double (&inv)[9]) {
 
 uint8_t Coded(double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); }
 
-// The light a step of the table's screen curve stands for.
-double StepLight(int step) {
-    const double root = double(step) / (ColourTable::kOutSteps - 1);
-    return root * root;
-}
+
 
 // The screen's curves backwards, light to coded value; false when one
 // cannot be turned round.
@@ -133,7 +122,7 @@ bool FillOut(const Shaper& screen, ColourTable& t) {
         Curve back(cmsReverseToneCurve(screen.curve[c]));
         if (back == nullptr) return false;
         for (int i = 0; i < ColourTable::kOutSteps; ++i)
-            t.out[c][i] = Coded(cmsEvalToneCurveFloat(back.get(), float(StepLight(i))));
+            t.out[c][i] = Coded(cmsEvalToneCurveFloat(back.get(), float(ColourTable::StepLight(i))));
     }
     return true;
 }
@@ -147,8 +136,7 @@ bool Unchanged(const ColourTable& t) {
         if (std::abs(t.matrix[i] - kIdentity[i]) > 1e-3f) return false;
     for (int c = 0; c < 3; ++c)
         for (int v = 0; v < 256; ++v) {
-            const float light = std::clamp(t.in[c][v], 0.0f, 1.0f);
-            if (t.out[c][size_t(std::sqrt(light) * (ColourTable::kOutSteps - 1) + 0.5f)] != v) return false;
+            if (t.out[c][size_t(ColourTable::OutStep(t.in[c][v]))] != v) return false;
         }
     return true;
 }
@@ -185,7 +173,7 @@ std::shared_ptr<const ColourTable> GridTable(cmsHPROFILE from, cmsHPROFILE to) {
     for (int c = 0; c < 3; ++c)
         for (int v = 0; v < 256; ++v) t->in[c][v] = float(v) / 255.0f;
     for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < ColourTable::kOutSteps; ++i) t->out[c][i] = Coded(StepLight(i));
+        for (int i = 0; i < ColourTable::kOutSteps; ++i) t->out[c][i] = Coded(ColourTable::StepLight(i));
     std::vector<float> points(size_t(N) * N * N * 3);
     const bool grey = inFormat == TYPE_GRAY_FLT;
     size_t k = 0;

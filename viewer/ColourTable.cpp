@@ -21,9 +21,6 @@ inline float Unit(float v) {
     return above < 1.0f ? above : 1.0f;
 }
 
-// Any value, NaN included, to its step of the screen's curve.
-inline int OutStep(float light) { return int(std::sqrt(Unit(light)) * float(ColourTable::kOutSteps - 1) + 0.5f); }
-
 struct Head {
     uint32_t magic;
     uint32_t mode;
@@ -69,6 +66,8 @@ struct ColourTable::Shares {
     }
 };
 #endif
+
+int ColourTable::OutStep(float light) { return int(std::sqrt(Unit(light)) * float(kOutSteps - 1) + 0.5f); }
 
 void ColourTable::ApplyRow(uint8_t* p, size_t count, int bytesPerPixel) const {
     // Tables are by channel R G B; pixels are stored B G R.

@@ -38,6 +38,14 @@ struct ColourTable {
     // Areas of this many pixels or more are turned by two threads.
     static constexpr int64_t kHalvedFrom = 256 * 1024;
 
+    // The step of the screen's curve that `light` (any value, NaN
+    // included) falls on, and the light a step stands for.
+    static int OutStep(float light);
+    static double StepLight(int step) {
+        const double root = double(step) / (kOutSteps - 1);
+        return root * root;
+    }
+
     // Turns the pixels of `area` (left, top, right, bottom; right and
     // bottom exclusive, clipped to the bitmap) of a 24- or 32-bit bitmap.
     void Apply(Bitmap& bitmap, int left, int top, int right, int bottom) const;
