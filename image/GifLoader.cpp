@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "image/Animation.h"
+
 namespace pelumir {
 
 namespace {
@@ -109,18 +111,22 @@ bool HandOn(Ctx& c, int limit, const uint8_t* picture, bool whole) {
     return true;
 }
 
-// The picture's line `n` in the order they are stored: an interlaced
-// picture's lines come in four passes.
-size_t StoredLine(const Ctx& c, int n) {
-    if (!c.interlaced) return 0;
+// The row of an interlaced picture `height` rows high that its line `n`
+// in the order they are stored holds: the lines come in four passes.
+int InterlacedRow(int n, int height) {
     static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
     int pass = 0;
-    for (; pass < 4; ++pass) {
-        const int rows = (c.fh - kStart[pass] + kStep[pass] - 1) / kStep[pass];
+    for (; pass < 3; ++pass) {
+        const int rows = (height - kStart[pass] + kStep[pass] - 1) / kStep[pass];
         if (n < rows) break;
         n -= rows;
     }
-    return size_t(kStart[pass] + n * kStep[pass]) * size_t(c.fw);
+    return kStart[pass] + n * kStep[pass];
+}
+
+// Where the picture's line `n`, in the order they are stored, goes.
+size_t StoredLine(const Ctx& c, int n) {
+    return c.interlaced ? size_t(InterlacedRow(n, c.fh)) * size_t(c.fw) : 0;
 }
 
 }  // namespace
@@ -145,6 +151,214 @@ std::optional<Decoded> DecodeGif(FileInput& in, RowSink& out) {
     }
     if (!HandOn(c, c.height, c.indices.get(), c.interlaced)) return std::nullopt;
     return Decoded{c.width, c.height, Orientation::Normal, {}};
+}
+
+namespace {
+
+// The file as giflib reads it for a frame source.
+struct GifInput {
+    std::span<const uint8_t> file;
+    size_t read = 0;
+};
+
+int ReadGifInput(GifFileType* gif, GifByteType* to, int n) {
+    GifInput& in = *static_cast<GifInput*>(gif->UserData);
+    const size_t count = std::min(size_t(n < 0 ? 0 : n), in.file.size() - in.read);
+    if (count != 0) std::memcpy(to, in.file.data() + in.read, count);
+    in.read += count;
+    return int(count);
+}
+
+// giflib keeps a record of every picture descriptor read; a source reads
+// them all, again each loop, so each is let go at once.
+void ForgetPictures(GifFileType* gif) {
+    GifFreeSavedImages(gif);
+    gif->SavedImages = nullptr;
+    gif->ImageCount = 0;
+}
+
+// Passes over a picture's compressed data without decoding it.
+bool SkipPicture(GifFileType* gif) {
+    int codeSize = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) return false;
+    while (block != nullptr)
+        if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return false;
+    return true;
+}
+
+// Reads the extension record whose type was read, taking a graphic
+// control block into `gcb` and a loop count into `loops`.
+bool ReadExtension(GifFileType* gif, GraphicsControlBlock& gcb, int* loops) {
+    int code = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return false;
+    if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) DGifExtensionToGCB(block[0], block + 1, &gcb);
+    const bool looping = code == APPLICATION_EXT_FUNC_CODE && block != nullptr && block[0] == 11 &&
+                         (std::memcmp(block + 1, "NETSCAPE2.0", 11) == 0 || std::memcmp(block + 1, "ANIMEXTS1.0", 11) == 0);
+    for (bool first = true; block != nullptr; first = false) {
+        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
+        // The count is of repeats after the first play, as browsers take it.
+        if (looping && first && loops != nullptr && block != nullptr && block[0] >= 3 && block[1] == 1) {
+            const int repeats = block[2] | block[3] << 8;
+            *loops = repeats == 0 ? 0 : repeats + 1;
+        }
+    }
+    return true;
+}
+
+// What opening learns by passing over the records up to the second picture.
+struct GifScan {
+    int width = 0, height = 0;
+    int loops = 1;  // no loop extension: played once
+    int pictures = 0;
+};
+
+void Scan(GifFileType* gif, GifScan& s) {
+    GraphicsControlBlock gcb{};
+    while (s.pictures < 2) {
+        GifRecordType type;
+        if (DGifGetRecordType(gif, &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE) return;
+        if (type == EXTENSION_RECORD_TYPE) {
+            if (!ReadExtension(gif, gcb, &s.loops)) return;
+            continue;
+        }
+        if (DGifGetImageDesc(gif) == GIF_ERROR) return;
+        ForgetPictures(gif);
+        const GifImageDesc& d = gif->Image;
+        if (++s.pictures == 1) {
+            // The canvas the still decoder shows: widened by a first
+            // picture reaching past it.
+            s.width = std::max(gif->SWidth, d.Left + d.Width);
+            s.height = std::max(gif->SHeight, d.Top + d.Height);
+        }
+        if (!SkipPicture(gif)) return;
+    }
+}
+
+class GifFrames final : public FrameSource {
+public:
+    GifFrames(std::span<const uint8_t> file, const GifScan& s)
+        : FrameSource(s.width, s.height, s.loops), in_{file},
+          canvas_(size_t(s.width) * size_t(s.height)) {}
+    ~GifFrames() override { Close(); }
+    GifFrames(const GifFrames&) = delete;
+    GifFrames& operator=(const GifFrames&) = delete;
+
+    bool Rewind() override {
+        Close();
+        in_.read = 0;
+        int error = 0;
+        gif_ = DGifOpen(&in_, ReadGifInput, &error);
+        std::fill(canvas_.begin(), canvas_.end(), 0);
+        dispose_ = DISPOSAL_UNSPECIFIED;
+        return gif_ != nullptr;
+    }
+
+protected:
+    bool ReadFrame(Bitmap& canvas, int& delayMs) override {
+        if (gif_ == nullptr) return false;
+        GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        for (;;) {
+            GifRecordType type;
+            if (DGifGetRecordType(gif_, &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE) return false;
+            if (type == IMAGE_DESC_RECORD_TYPE) break;
+            if (!ReadExtension(gif_, gcb, nullptr)) return false;
+        }
+        if (DGifGetImageDesc(gif_) == GIF_ERROR) return false;
+        ForgetPictures(gif_);
+        Dispose();
+        if (!Draw(gcb)) return false;
+        canvas.Allocate(Width(), Height(), 32, Bitmap::Init::Uninitialised);
+        for (int y = 0; y < Height(); ++y)
+            std::memcpy(canvas.Row(y), &canvas_[size_t(y) * size_t(Width())], size_t(Width()) * 4);
+        delayMs = ShownDelay(gcb.DelayTime * 10.0);
+        return true;
+    }
+
+private:
+    struct Rect {
+        int x = 0, y = 0, w = 0, h = 0;
+    };
+
+    uint32_t* At(int x, int y) { return &canvas_[size_t(y) * size_t(Width()) + size_t(x)]; }
+
+    void Close() {
+        if (gif_ != nullptr) DGifCloseFile(gif_, nullptr);
+        gif_ = nullptr;
+    }
+
+    // What the frame before asked done with its rectangle before the next.
+    void Dispose() {
+        for (int y = 0; y < rect_.h; ++y) {
+            uint32_t* row = At(rect_.x, rect_.y + y);
+            if (dispose_ == DISPOSE_BACKGROUND) std::fill(row, row + rect_.w, 0);
+            if (dispose_ == DISPOSE_PREVIOUS)
+                std::copy_n(&saved_[size_t(y) * size_t(rect_.w)], rect_.w, row);
+        }
+        dispose_ = DISPOSAL_UNSPECIFIED;
+    }
+
+    // The picture whose descriptor was read, clipped to the canvas; its
+    // transparent pixels leave the canvas as it is.
+    bool Draw(const GraphicsControlBlock& gcb) {
+        const GifImageDesc& d = gif_->Image;
+        const ColorMapObject* map = d.ColorMap != nullptr ? d.ColorMap : gif_->SColorMap;
+        if (map == nullptr) return false;
+        uint32_t colours[256] = {};  // unused ones black; the high byte marks the transparent one
+        for (int i = 0; i < map->ColorCount && i < 256; ++i) {
+            const GifColorType& rgb = map->Colors[i];
+            colours[i] = uint32_t(rgb.Red) << 16 | uint32_t(rgb.Green) << 8 | rgb.Blue;
+        }
+        if (gcb.TransparentColor >= 0 && gcb.TransparentColor < 256) colours[gcb.TransparentColor] = 0xFF000000u;
+        const int x0 = std::clamp(d.Left, 0, Width()), x1 = std::clamp(d.Left + d.Width, 0, Width());
+        const int y0 = std::clamp(d.Top, 0, Height()), y1 = std::clamp(d.Top + d.Height, 0, Height());
+        rect_ = {x0, y0, x1 - x0, y1 - y0};
+        dispose_ = gcb.DisposalMode;
+        if (dispose_ == DISPOSE_PREVIOUS) {
+            saved_.resize(size_t(rect_.w) * size_t(rect_.h));
+            for (int y = 0; y < rect_.h; ++y) std::copy_n(At(x0, y0 + y), rect_.w, &saved_[size_t(y) * size_t(rect_.w)]);
+        }
+        // Nothing of it shows: its data is passed over undecoded.
+        if (rect_.w == 0 || rect_.h == 0) return SkipPicture(gif_);
+        line_.resize(size_t(d.Width));
+        for (int n = 0; n < d.Height; ++n) {
+            if (DGifGetLine(gif_, line_.data(), d.Width) == GIF_ERROR) return false;
+            const int y = d.Top + (d.Interlace ? InterlacedRow(n, d.Height) : n);
+            if (y < y0 || y >= y1) continue;
+            uint32_t* row = At(0, y);
+            for (int x = x0; x < x1; ++x) {
+                const uint32_t rgb = colours[line_[size_t(x - d.Left)]];
+                if ((rgb >> 24) == 0) row[x] = rgb;
+            }
+        }
+        return true;
+    }
+
+    GifInput in_;
+    GifFileType* gif_ = nullptr;
+    std::vector<uint32_t> canvas_;  // 0x00RRGGBB: what the frames so far made, transparent parts black
+    std::vector<uint32_t> saved_;   // the rectangle a frame disposed of as "previous" gives back
+    std::vector<GifPixelType> line_;
+    Rect rect_;    // the last frame's, clipped
+    int dispose_ = DISPOSAL_UNSPECIFIED;
+};
+
+}  // namespace
+
+std::unique_ptr<FrameSource> OpenGifAnimation(std::span<const uint8_t> file) {
+    GifInput in{file};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&in, ReadGifInput, &error);
+    if (gif == nullptr) return nullptr;
+    GifScan scan;
+    Scan(gif, scan);
+    DGifCloseFile(gif, nullptr);
+    if (scan.pictures < 2) return nullptr;
+    Bitmap::CheckSize(scan.width, scan.height, 32);
+    auto source = std::make_unique<GifFrames>(file, scan);
+    if (!source->Rewind()) return nullptr;
+    return source;
 }
 
 }  // namespace pelumir

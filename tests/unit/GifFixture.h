@@ -2,8 +2,11 @@
 // GIF files made by giflib's encoder, with the pixels they should show.
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
+
+#include "tests/unit/AnimationFixture.h"
 
 namespace testutil {
 
@@ -76,6 +79,46 @@ inline std::vector<uint8_t> BuildGif(const GifSpec& s) {
     EGifCloseFile(gif, &error);
     GifFreeMapObject(global);
     if (local != nullptr) GifFreeMapObject(local);
+    return file;
+}
+
+// Its colours in one map, index 0 the transparent one of every frame.
+inline std::vector<uint8_t> BuildGifAnimation(const AnimationArt& a) {
+    std::vector<uint32_t> colours = {0};
+    std::vector<std::vector<GifPixelType>> indices;
+    for (const FrameArt& f : a.frames) {
+        indices.emplace_back();
+        for (uint32_t c : f.argb) {
+            if ((c >> 24) != 0 && std::find(colours.begin(), colours.end(), c) == colours.end()) colours.push_back(c);
+            indices.back().push_back((c >> 24) == 0 ? 0 : GifPixelType(std::find(colours.begin(), colours.end(), c) - colours.begin()));
+        }
+    }
+    GifColorType map[16] = {};
+    for (size_t i = 0; i < colours.size(); ++i)
+        map[i] = {GifByteType(colours[i] >> 16), GifByteType(colours[i] >> 8), GifByteType(colours[i])};
+    ColorMapObject* global = GifMakeMapObject(16, map);
+    std::vector<uint8_t> file;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&file, GifAppend, &error);
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, a.width, a.height, 8, 0, global);
+    // The extension counts the repeats after the first play.
+    const int repeats = a.loops == 0 ? 0 : a.loops - 1;
+    const GifByteType loop[3] = {1, GifByteType(repeats), GifByteType(repeats >> 8)};
+    EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
+    EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0");
+    EGifPutExtensionBlock(gif, 3, loop);
+    EGifPutExtensionTrailer(gif);
+    for (size_t i = 0; i < a.frames.size(); ++i) {
+        const FrameArt& f = a.frames[i];
+        GraphicsControlBlock gcb{f.dispose + 1, false, f.delayMs / 10, 0};
+        GifByteType block[4];
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(EGifGCBToExtension(&gcb, block)), block);
+        EGifPutImageDesc(gif, f.x, f.y, f.width, f.height, false, nullptr);
+        for (int y = 0; y < f.height; ++y) EGifPutLine(gif, &indices[i][size_t(y * f.width)], f.width);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(global);
     return file;
 }
 
