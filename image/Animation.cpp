@@ -53,6 +53,7 @@ std::unique_ptr<FrameSource> OpenAnimation(std::span<const uint8_t> file, std::s
         // no animation, and the still decoder tells why.
         try {
             if (f.name == "GIF") return OpenGifAnimation(file);
+            if (f.name == "WebP") return OpenWebpAnimation(file);
         } catch (const std::exception&) {
         }
         return nullptr;

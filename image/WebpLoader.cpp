@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 
+#include "image/Animation.h"
 #include "image/Compose.h"
 
 namespace pelumir {
@@ -128,6 +129,70 @@ std::optional<Decoded> DecodeWebp(FileInput& in, RowSink& out) {
     const bool ok = c.animated ? FirstFrame(c) : Still(c, in.PieceBytes() == 0 ? c.file.size() : in.PieceBytes());
     if (!ok) return std::nullopt;
     return Decoded{c.width, c.height, orientation, ColourOf(c.file)};
+}
+
+namespace {
+
+// libwebp composes the frames itself, keeping its canvas and the one
+// before: a frame here is that canvas composed onto black.
+class WebpFrames final : public FrameSource {
+public:
+    WebpFrames(WebPAnimDecoder* anim, const WebPAnimInfo& info)
+        : FrameSource(int(info.canvas_width), int(info.canvas_height), int(std::min(info.loop_count, 65535u))),
+          anim_(anim) {}
+    ~WebpFrames() override { WebPAnimDecoderDelete(anim_); }
+    WebpFrames(const WebpFrames&) = delete;
+    WebpFrames& operator=(const WebpFrames&) = delete;
+
+    bool Rewind() override {
+        WebPAnimDecoderReset(anim_);
+        shownUntil_ = 0;
+        return true;
+    }
+
+protected:
+    bool ReadFrame(Bitmap& canvas, int& delayMs) override {
+        uint8_t* bgra = nullptr;
+        int timestamp = 0;  // when the frame ends, from the first frame's start
+        if (!WebPAnimDecoderHasMoreFrames(anim_) || !WebPAnimDecoderGetNext(anim_, &bgra, &timestamp)) return false;
+        ComposeCanvas(bgra, Width(), Height(), false, canvas);
+        delayMs = ShownDelay(double(timestamp) - shownUntil_);
+        shownUntil_ = timestamp;
+        return true;
+    }
+
+private:
+    WebPAnimDecoder* anim_;
+    int shownUntil_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<FrameSource> OpenWebpAnimation(std::span<const uint8_t> file) {
+    // The size first: the library makes two canvases of it at once.
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(file.data(), file.size(), &features) != VP8_STATUS_OK || !features.has_animation)
+        return nullptr;
+    Bitmap::CheckSize(features.width, features.height, 32);
+    const WebPData data{file.data(), file.size()};
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) return nullptr;
+    options.color_mode = MODE_BGRA;
+    options.use_threads = 0;
+    WebPAnimDecoder* anim = WebPAnimDecoderNew(&data, &options);
+    if (anim == nullptr) return nullptr;
+    WebPAnimInfo info;
+    if (!WebPAnimDecoderGetInfo(anim, &info) || info.frame_count < 2 || int(info.canvas_width) != features.width ||
+        int(info.canvas_height) != features.height) {
+        WebPAnimDecoderDelete(anim);
+        return nullptr;
+    }
+    try {
+        return std::make_unique<WebpFrames>(anim, info);
+    } catch (...) {
+        WebPAnimDecoderDelete(anim);
+        throw;
+    }
 }
 
 }  // namespace pelumir

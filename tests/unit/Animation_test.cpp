@@ -9,6 +9,7 @@
 
 #include "image/Animation.h"
 #include "tests/unit/GifFixture.h"
+#include "tests/unit/WebpFixture.h"
 
 namespace pelumir {
 namespace {
@@ -73,9 +74,11 @@ TEST(Animation, FramesOfEachFormat) {
         size_t frames;  // before the end; 0: no source at all
     } rows[] = {
         {"GIF", ".gif", testutil::BuildGifAnimation(art), 4},
+        {"WebP", ".webp", testutil::BuildWebpAnimation(art), 4},
         {"GIF cut in its third frame", ".gif", cut, 2},
         {"GIF under another name", ".png", testutil::BuildGifAnimation(art), 0},
         {"still GIF", ".gif", testutil::BuildGif({}), 0},
+        {"still WebP", ".webp", testutil::BuildWebp({}), 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -3,8 +3,11 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
+
+#include "tests/unit/AnimationFixture.h"
 
 namespace testutil {
 
@@ -90,6 +93,38 @@ inline uint32_t WebpShown(const WebpSpec& s, int x, int y) {
     uint32_t c[3];
     for (int k = 0; k < 3; ++k) c[k] = (q[k] * uint32_t(q[3]) + 127) / 255;
     return c[2] << 16 | c[1] << 8 | c[0];
+}
+
+// Whole canvases, lossless: the encoder picks each frame's rectangle,
+// disposal and blending itself.
+inline std::vector<uint8_t> BuildWebpAnimation(const AnimationArt& a) {
+    WebPAnimEncoderOptions options;
+    WebPAnimEncoderOptionsInit(&options);
+    options.anim_params.loop_count = a.loops;
+    WebPAnimEncoder* encoder = WebPAnimEncoderNew(a.width, a.height, &options);
+    WebPConfig config;
+    WebPConfigInit(&config);
+    config.lossless = 1;
+    int start = 0;
+    for (size_t i = 0; i < a.canvases.size(); ++i) {
+        WebPPicture picture;
+        WebPPictureInit(&picture);
+        picture.width = a.width, picture.height = a.height, picture.use_argb = 1;
+        WebPPictureAlloc(&picture);
+        for (int y = 0; y < a.height; ++y)
+            std::copy_n(&a.canvases[i][size_t(y * a.width)], a.width, picture.argb + y * picture.argb_stride);
+        WebPAnimEncoderAdd(encoder, &picture, start, &config);
+        WebPPictureFree(&picture);
+        start += a.frames[i].delayMs;
+    }
+    WebPAnimEncoderAdd(encoder, nullptr, start, nullptr);
+    WebPData data;
+    WebPDataInit(&data);
+    WebPAnimEncoderAssemble(encoder, &data);
+    std::vector<uint8_t> file(data.bytes, data.bytes + data.size);
+    WebPDataClear(&data);
+    WebPAnimEncoderDelete(encoder);
+    return file;
 }
 
 }  // namespace testutil
