@@ -54,6 +54,7 @@ std::unique_ptr<FrameSource> OpenAnimation(std::span<const uint8_t> file, std::s
         try {
             if (f.name == "GIF") return OpenGifAnimation(file);
             if (f.name == "WebP") return OpenWebpAnimation(file);
+            if (f.name == "PNG") return OpenPngAnimation(file);
         } catch (const std::exception&) {
         }
         return nullptr;

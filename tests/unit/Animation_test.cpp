@@ -9,6 +9,7 @@
 
 #include "image/Animation.h"
 #include "tests/unit/GifFixture.h"
+#include "tests/unit/PngFixture.h"
 #include "tests/unit/WebpFixture.h"
 
 namespace pelumir {
@@ -75,10 +76,13 @@ TEST(Animation, FramesOfEachFormat) {
     } rows[] = {
         {"GIF", ".gif", testutil::BuildGifAnimation(art), 4},
         {"WebP", ".webp", testutil::BuildWebpAnimation(art), 4},
+        {"APNG", ".PNG", testutil::BuildApng(art), 4},
         {"GIF cut in its third frame", ".gif", cut, 2},
         {"GIF under another name", ".png", testutil::BuildGifAnimation(art), 0},
         {"still GIF", ".gif", testutil::BuildGif({}), 0},
         {"still WebP", ".webp", testutil::BuildWebp({}), 0},
+        {"still PNG", ".png", testutil::BuildPng({}), 0},
+        {"PNG whose animation holds no frame", ".png", testutil::BuildPng({.animated = true}), 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/AnimationFixture.h"
+
 namespace testutil {
 
 struct PngSpec {
@@ -113,6 +115,74 @@ inline std::vector<uint8_t> BuildPng(const PngSpec& s) {
     if (s.interlaced) png_set_interlace_handling(png);
     png_write_image(png, pointers.data());
     if (s.animated) png_write_chunk(png, kFrameData, junk, sizeof junk);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return file;
+}
+
+inline void PutBe(std::vector<png_byte>& out, uint32_t v, int bytes = 4) {
+    for (int k = bytes - 1; k >= 0; --k) out.push_back(png_byte(v >> (8 * k)));
+}
+
+// A writer into `file` with the header of 8-bit R, G, B, A written.
+inline png_structp StartRgbaPng(std::vector<uint8_t>& file, png_infop& info, int width, int height) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    info = png_create_info_struct(png);
+    png_set_write_fn(png, &file, PngAppend, nullptr);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    return png;
+}
+
+// Rows from pixels 0xAARRGGBB.
+inline void PutRgbaRows(png_structp png, int width, int height, const std::vector<uint32_t>& argb) {
+    std::vector<png_byte> row;
+    for (int y = 0; y < height; ++y) {
+        row.clear();
+        for (int x = 0; x < width; ++x) PutBe(row, argb[size_t(y * width + x)] << 8 | argb[size_t(y * width + x)] >> 24);
+        png_write_row(png, row.data());
+    }
+}
+
+// The first frame is the default picture; the others' data comes from
+// pictures of their own. Delays are in hundredths (a denominator of 0).
+inline std::vector<uint8_t> BuildApng(const AnimationArt& a) {
+    std::vector<uint8_t> file;
+    png_infop info = nullptr;
+    png_structp png = StartRgbaPng(file, info, a.width, a.height);
+    std::vector<png_byte> chunk;
+    PutBe(chunk, uint32_t(a.frames.size()));
+    PutBe(chunk, uint32_t(a.loops));
+    png_write_chunk(png, reinterpret_cast<png_const_bytep>("acTL"), chunk.data(), chunk.size());
+    uint32_t sequence = 0;
+    for (size_t i = 0; i < a.frames.size(); ++i) {
+        const FrameArt& f = a.frames[i];
+        chunk.clear();
+        for (uint32_t v : {sequence++, uint32_t(f.width), uint32_t(f.height), uint32_t(f.x), uint32_t(f.y)}) PutBe(chunk, v);
+        PutBe(chunk, uint32_t(f.delayMs / 10), 2);
+        PutBe(chunk, 0, 2);
+        chunk.insert(chunk.end(), {png_byte(f.dispose), png_byte(i == 0 ? 0 : 1)});  // source, then over
+        png_write_chunk(png, reinterpret_cast<png_const_bytep>("fcTL"), chunk.data(), chunk.size());
+        if (i == 0) {
+            PutRgbaRows(png, f.width, f.height, f.argb);
+            continue;
+        }
+        std::vector<uint8_t> own;
+        png_infop ownInfo = nullptr;
+        png_structp writer = StartRgbaPng(own, ownInfo, f.width, f.height);
+        PutRgbaRows(writer, f.width, f.height, f.argb);
+        png_write_end(writer, nullptr);
+        png_destroy_write_struct(&writer, &ownInfo);
+        chunk.clear();
+        PutBe(chunk, sequence++);
+        for (size_t pos = 8; pos + 12 <= own.size();) {
+            const size_t length = size_t(own[pos]) << 24 | size_t(own[pos + 1]) << 16 | size_t(own[pos + 2]) << 8 | own[pos + 3];
+            if (std::memcmp(&own[pos + 4], "IDAT", 4) == 0) chunk.insert(chunk.end(), &own[pos + 8], &own[pos + 8] + length);
+            pos += 12 + length;
+        }
+        png_write_chunk(png, reinterpret_cast<png_const_bytep>("fdAT"), chunk.data(), chunk.size());
+    }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return file;
