@@ -55,6 +55,7 @@ std::unique_ptr<FrameSource> OpenAnimation(std::span<const uint8_t> file, std::s
             if (f.name == "GIF") return OpenGifAnimation(file);
             if (f.name == "WebP") return OpenWebpAnimation(file);
             if (f.name == "PNG") return OpenPngAnimation(file);
+            if (f.name == "JPEG XL") return OpenJxlAnimation(file);
         } catch (const std::exception&) {
         }
         return nullptr;

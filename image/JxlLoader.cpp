@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "image/Animation.h"
 #include "image/Compose.h"
 #include "image/LateLibrary.h"
 
@@ -33,7 +34,11 @@ namespace {
     X(JxlDecoderGetColorAsEncodedProfile) \
     X(JxlDecoderGetICCProfileSize) \
     X(JxlDecoderGetColorAsICCProfile) \
-    X(JxlDecoderSetImageOutCallback)
+    X(JxlDecoderSetImageOutCallback) \
+    X(JxlDecoderGetFrameHeader) \
+    X(JxlDecoderImageOutBufferSize) \
+    X(JxlDecoderSetImageOutBuffer) \
+    X(JxlDecoderRewind)
 
 struct JxlApi {
     PELUMIR_JXL_FUNCTIONS(PELUMIR_LATE_MEMBER)
@@ -217,6 +222,16 @@ bool Begin(Ctx& c) {
 
 using Transfer = ColourSource::Transfer;
 
+JxlColorEncoding SrgbEncoding(bool grey) {
+    JxlColorEncoding srgb{};
+    srgb.color_space = grey ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
+    srgb.white_point = JXL_WHITE_POINT_D65;
+    srgb.primaries = JXL_PRIMARIES_SRGB;
+    srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
+    srgb.rendering_intent = JXL_RENDERING_INTENT_PERCEPTUAL;
+    return srgb;
+}
+
 // A coded encoding as a description: sRGB itself, a colour space libjxl
 // cannot name, or absurd values give untagged.
 ColourSource Describe(const JxlColorEncoding& e) {
@@ -265,12 +280,7 @@ void ChooseColour(Ctx& c) {
             c.colour = Describe(encoding);
             return;
         }
-        JxlColorEncoding srgb{};
-        srgb.color_space = info.num_color_channels == 1 ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
-        srgb.white_point = JXL_WHITE_POINT_D65;
-        srgb.primaries = JXL_PRIMARIES_SRGB;
-        srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
-        srgb.rendering_intent = JXL_RENDERING_INTENT_PERCEPTUAL;
+        const JxlColorEncoding srgb = SrgbEncoding(info.num_color_channels == 1);
         (void)c.dec->JxlDecoderSetPreferredColorProfile(c.dec.get(), &srgb);
         return;
     }
@@ -329,6 +339,123 @@ std::optional<Decoded> DecodeJxl(FileInput& in, RowSink& out) {
             return std::nullopt;  // an error, or the end without a picture
         }
     }
+}
+
+namespace {
+
+// What opening learns: the header, and that a second frame follows.
+struct JxlScan {
+    int width = 0, height = 0, loops = 0;
+    double tickMs = 0;  // a tick of the frames' durations
+    bool premultiplied = false, xyb = false, grey = false;
+};
+
+// The whole file at once: a frame source holds it in memory anyway.
+void FeedWhole(DecoderHandle& dec, std::span<const uint8_t> file) {
+    dec->JxlDecoderReleaseInput(dec.get());
+    dec->JxlDecoderSetInput(dec.get(), file.data(), file.size());
+    dec->JxlDecoderCloseInput(dec.get());
+}
+
+// Without the full image asked for, the library passes over each frame's
+// pixels: counting the first two frames costs their headers only.
+bool ScanJxl(std::span<const uint8_t> file, JxlScan& s) {
+    DecoderHandle dec;
+    if (!dec.Make() || dec->JxlDecoderSubscribeEvents(dec.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FRAME) != JXL_DEC_SUCCESS)
+        return false;
+    FeedWhole(dec, file);
+    for (int frames = 0;;) {
+        const JxlDecoderStatus status = dec->JxlDecoderProcessInput(dec.get());
+        if (status == JXL_DEC_FRAME && ++frames == 2) return true;
+        if (status == JXL_DEC_FRAME) continue;
+        JxlBasicInfo info;
+        if (status != JXL_DEC_BASIC_INFO || dec->JxlDecoderGetBasicInfo(dec.get(), &info) != JXL_DEC_SUCCESS ||
+            !info.have_animation || info.xsize == 0 || info.ysize == 0 || info.xsize > INT_MAX || info.ysize > INT_MAX)
+            return false;
+        // The library turns the frames by the file's orientation, and gives
+        // the size they then have.
+        s.width = int(info.xsize);
+        s.height = int(info.ysize);
+        s.loops = int(std::min(info.animation.num_loops, uint32_t(INT_MAX)));
+        if (info.animation.tps_numerator != 0)
+            s.tickMs = 1000.0 * info.animation.tps_denominator / info.animation.tps_numerator;
+        s.premultiplied = info.alpha_bits != 0 && info.alpha_premultiplied;
+        s.xyb = !info.uses_original_profile;
+        s.grey = info.num_color_channels == 1;
+    }
+}
+
+// libjxl composes each frame onto those before (coalescing, its default)
+// into a canvas here of R, G, B, A.
+class JxlFrames final : public FrameSource {
+public:
+    JxlFrames(std::span<const uint8_t> file, const JxlScan& scan)
+        : FrameSource(scan.width, scan.height, scan.loops), file_(file), scan_(scan),
+          pixels_(size_t(scan.width) * size_t(scan.height) * 4) {}
+
+    bool Start() { return dec_.Make() && Rewind(); }
+
+    // The events asked for again: libjxl 0.7 ends at once after a rewind
+    // otherwise, whatever its documentation says.
+    bool Rewind() override {
+        const int events = JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME | JXL_DEC_FULL_IMAGE;
+        dec_->JxlDecoderRewind(dec_.get());
+        if (dec_->JxlDecoderSubscribeEvents(dec_.get(), events) != JXL_DEC_SUCCESS) return false;
+        FeedWhole(dec_, file_);
+        return true;
+    }
+
+protected:
+    bool ReadFrame(Bitmap& canvas, int& delayMs) override {
+        const JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+        for (;;) {
+            const JxlDecoderStatus status = dec_->JxlDecoderProcessInput(dec_.get());
+            if (status == JXL_DEC_BASIC_INFO) continue;
+            if (status == JXL_DEC_COLOR_ENCODING) {
+                // A picture coded in XYB comes in sRGB, as the still decoder
+                // asks for when sRGB holds it.
+                const JxlColorEncoding srgb = SrgbEncoding(scan_.grey);
+                if (scan_.xyb) (void)dec_->JxlDecoderSetPreferredColorProfile(dec_.get(), &srgb);
+            } else if (status == JXL_DEC_FRAME) {
+                JxlFrameHeader header;
+                if (dec_->JxlDecoderGetFrameHeader(dec_.get(), &header) != JXL_DEC_SUCCESS) return false;
+                duration_ = header.duration;
+            } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
+                size_t size = 0;
+                if (dec_->JxlDecoderImageOutBufferSize(dec_.get(), &format, &size) != JXL_DEC_SUCCESS ||
+                    size != pixels_.size() ||
+                    dec_->JxlDecoderSetImageOutBuffer(dec_.get(), &format, pixels_.data(), size) != JXL_DEC_SUCCESS)
+                    return false;
+            } else if (status == JXL_DEC_FULL_IMAGE) {
+                // Premultiplied colours already lie on black.
+                if (scan_.premultiplied)
+                    for (size_t i = 3; i < pixels_.size(); i += 4) pixels_[i] = 255;
+                ComposeCanvas(pixels_.data(), Width(), Height(), true, canvas);
+                delayMs = ShownDelay(duration_ * scan_.tickMs);
+                return true;
+            } else {
+                return false;  // the end, an error, or a cut file
+            }
+        }
+    }
+
+private:
+    std::span<const uint8_t> file_;
+    JxlScan scan_;
+    DecoderHandle dec_;
+    std::vector<uint8_t> pixels_;
+    uint32_t duration_ = 0;  // the current frame's, in ticks
+};
+
+}  // namespace
+
+std::unique_ptr<FrameSource> OpenJxlAnimation(std::span<const uint8_t> file) {
+    JxlScan scan;
+    if (!ScanJxl(file, scan)) return nullptr;
+    Bitmap::CheckSize(scan.width, scan.height, 32);
+    auto source = std::make_unique<JxlFrames>(file, scan);
+    if (!source->Start()) return nullptr;
+    return source;
 }
 
 }  // namespace pelumir

@@ -9,6 +9,7 @@
 
 #include "image/Animation.h"
 #include "tests/unit/GifFixture.h"
+#include "tests/unit/JxlFixture.h"
 #include "tests/unit/PngFixture.h"
 #include "tests/unit/WebpFixture.h"
 
@@ -77,6 +78,7 @@ TEST(Animation, FramesOfEachFormat) {
         {"GIF", ".gif", testutil::BuildGifAnimation(art), 4},
         {"WebP", ".webp", testutil::BuildWebpAnimation(art), 4},
         {"APNG", ".PNG", testutil::BuildApng(art), 4},
+        {"JPEG XL", ".jxl", testutil::BuildJxlAnimation(art), 4},
         {"GIF cut in its third frame", ".gif", cut, 2},
         {"GIF under another name", ".png", testutil::BuildGifAnimation(art), 0},
         {"still GIF", ".gif", testutil::BuildGif({}), 0},

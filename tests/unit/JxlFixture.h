@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/unit/AnimationFixture.h"
+
 namespace testutil {
 
 struct JxlSpec {
@@ -44,6 +46,24 @@ inline uint16_t JxlSample(const JxlSpec& s, int x, int y, int c, int frame = 0) 
 inline bool JxlInLayer(const JxlSpec& s, int x, int y) { return s.layered && x >= 2 && x < 5 && y >= 1 && y < 3; }
 
 inline uint8_t JxlTo8(uint16_t v) { return uint8_t((v * 255u + 32767u) / 65535u); }
+
+// The file an encoder makes of the frames it was given.
+inline std::vector<uint8_t> JxlOutput(JxlEncoder* enc) {
+    JxlEncoderCloseInput(enc);
+    std::vector<uint8_t> file(4096);
+    size_t used = 0;
+    for (;;) {
+        uint8_t* next = file.data() + used;
+        size_t avail = file.size() - used;
+        const JxlEncoderStatus status = JxlEncoderProcessOutput(enc, &next, &avail);
+        used = size_t(next - file.data());
+        if (status != JXL_ENC_NEED_MORE_OUTPUT) {
+            file.resize(status == JXL_ENC_SUCCESS ? used : 0);
+            return file;
+        }
+        file.resize(file.size() * 2);
+    }
+}
 
 inline std::vector<uint8_t> BuildJxl(const JxlSpec& s) {
     const int colours = s.grey ? 1 : 3, channels = colours + (s.alpha ? 1 : 0);
@@ -102,20 +122,7 @@ inline std::vector<uint8_t> BuildJxl(const JxlSpec& s) {
             }
         if (JxlEncoderAddImageFrame(settings, &format, pixels.data(), pixels.size() * 2) != JXL_ENC_SUCCESS) return {};
     }
-    JxlEncoderCloseInput(enc.get());
-    std::vector<uint8_t> file(4096);
-    size_t used = 0;
-    for (;;) {
-        uint8_t* next = file.data() + used;
-        size_t avail = file.size() - used;
-        const JxlEncoderStatus status = JxlEncoderProcessOutput(enc.get(), &next, &avail);
-        used = size_t(next - file.data());
-        if (status != JXL_ENC_NEED_MORE_OUTPUT) {
-            file.resize(status == JXL_ENC_SUCCESS ? used : 0);
-            return file;
-        }
-        file.resize(file.size() * 2);
-    }
+    return JxlOutput(enc.get());
 }
 
 // What a pixel of the first frame (of a layered picture, the two together)
@@ -133,6 +140,36 @@ inline uint32_t JxlShown(const JxlSpec& s, int x, int y) {
         out = out << 8 | (v * a + 127) / 255;
     }
     return out;
+}
+
+// Whole canvases of 8-bit R, G, B, A, lossless; durations in hundredths.
+inline std::vector<uint8_t> BuildJxlAnimation(const AnimationArt& a) {
+    JxlEncoderPtr enc = JxlEncoderMake(nullptr);
+    JxlBasicInfo info;
+    JxlEncoderInitBasicInfo(&info);
+    info.xsize = uint32_t(a.width), info.ysize = uint32_t(a.height);
+    info.bits_per_sample = info.alpha_bits = 8;
+    info.num_extra_channels = 1;
+    info.uses_original_profile = JXL_TRUE;
+    info.have_animation = JXL_TRUE;
+    info.animation = {100, 1, uint32_t(a.loops), JXL_FALSE};
+    JxlEncoderSetBasicInfo(enc.get(), &info);
+    JxlColorEncoding colour;
+    JxlColorEncodingSetToSRGB(&colour, JXL_FALSE);
+    JxlEncoderSetColorEncoding(enc.get(), &colour);
+    JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(enc.get(), nullptr);
+    JxlEncoderSetFrameLossless(settings, JXL_TRUE);
+    const JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    for (size_t i = 0; i < a.canvases.size(); ++i) {
+        JxlFrameHeader header;
+        JxlEncoderInitFrameHeader(&header);
+        header.duration = uint32_t(a.frames[i].delayMs / 10);
+        JxlEncoderSetFrameHeader(settings, &header);
+        std::vector<uint8_t> rgba;
+        for (uint32_t c : a.canvases[i]) rgba.insert(rgba.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), uint8_t(c >> 24)});
+        JxlEncoderAddImageFrame(settings, &format, rgba.data(), rgba.size());
+    }
+    return JxlOutput(enc.get());
 }
 
 }  // namespace testutil
