@@ -26,6 +26,7 @@ int ShownDelay(double ms) {
 
 void ComposeCanvas(const uint8_t* pixels, int width, int height, bool rgba, Bitmap& canvas) {
     canvas.Allocate(width, height, 32, Bitmap::Init::Uninitialised);
+    canvas.SetMasks({});  // a bitmap used before may keep another layout's
     const int r = rgba ? 0 : 2, b = rgba ? 2 : 0;
     for (int y = 0; y < height; ++y) {
         uint8_t* out = canvas.Row(y);

@@ -270,6 +270,7 @@ protected:
         Dispose();
         if (!Draw(gcb)) return false;
         canvas.Allocate(Width(), Height(), 32, Bitmap::Init::Uninitialised);
+        canvas.SetMasks({});
         for (int y = 0; y < Height(); ++y)
             std::memcpy(canvas.Row(y), &canvas_[size_t(y) * size_t(Width())], size_t(Width()) * 4);
         delayMs = ShownDelay(gcb.DelayTime * 10.0);
