@@ -28,11 +28,14 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 status=0
 for t in "${targets[@]}"; do
   mkdir -p "build-fuzz/corpus/$t" "build-fuzz/findings/$t"
+  # The frame sources start from the seeds of the formats that move.
+  seeds=("fuzz/corpus/$t")
+  [ "$t" = animation ] && seeds=(fuzz/corpus/{gif,png,webp,jxl})
   echo "== $t: ${seconds}s"
   # -timeout flags an input that hangs; -rss_limit_mb one that balloons.
   if ! "build-fuzz/${t}_fuzz" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=3072 \
       -artifact_prefix="build-fuzz/findings/$t/" -print_final_stats=1 \
-      "build-fuzz/corpus/$t" "fuzz/corpus/$t" >"build-fuzz/$t.log" 2>&1; then
+      "build-fuzz/corpus/$t" "${seeds[@]}" >"build-fuzz/$t.log" 2>&1; then
     echo "!! $t found a problem; see build-fuzz/$t.log and build-fuzz/findings/$t/"
     tail -n 40 "build-fuzz/$t.log"
     status=1
