@@ -10,6 +10,7 @@
 
 #include "image/ColourTransform.h"
 #include "image/Decoder.h"
+#include "image/Formats.h"
 #include "platform/Exception.h"
 
 namespace pelumir::decoding {
@@ -152,13 +153,15 @@ JobResult DecodeJob::Run(const Request& request, int fd, uint8_t* frame, size_t 
             Describe(whole, reply);
             result.whole = keepSink.Take();
             reply.wholeSent = result.whole.ok();
-            if (colours != nullptr && reply.wholeSent != 0) {
-                result.table = SharedCopy("pelumir-colours", colours->Serialise());
-                reply.tableSent = result.table.ok();
-            }
         } else if (isLoaded) {
             shown = true;
             area = fitSink_.Area();
+        }
+        // The table goes with the picture for turning it, and for the frames
+        // of a picture that may move.
+        if (shown && colours != nullptr && (reply.wholeSent != 0 || MayMove(name))) {
+            result.table = SharedCopy("pelumir-colours", colours->Serialise());
+            reply.tableSent = result.table.ok();
         }
         if (shown && colours != nullptr) colours->Apply(frame_, int(area.left), int(area.top), int(area.right), int(area.bottom));
     } catch (const std::exception&) {

@@ -31,6 +31,28 @@ uint8_t* NewSharedMemory(const char* name, size_t bytes, UniqueFd& fd) {
     return static_cast<uint8_t*>(p);
 }
 
+bool SharedFrame::Ensure(size_t size) {
+    if (data != nullptr && bytes == size) return true;
+    Release();
+    if (size == 0) return true;
+    data = NewSharedMemory("pelumir-frame", size, fd);
+    bytes = data != nullptr ? size : 0;
+    return data != nullptr;
+}
+
+void SharedFrame::Release() {
+    if (data != nullptr) munmap(data, bytes);
+    data = nullptr;
+    bytes = 0;
+    fd = UniqueFd();
+}
+
+void SharedFrame::Show(Bitmap& frame, int width, int height) const {
+    frame = Bitmap();
+    if (data != nullptr) frame.Borrow(data, bytes);
+    frame.Allocate(width, height, kFrameBits, Bitmap::Init::Uninitialised);
+}
+
 UniqueFd SharedCopy(const char* name, std::span<const uint8_t> bytes) {
     UniqueFd fd;
     uint8_t* p = bytes.empty() ? nullptr : NewSharedMemory(name, bytes.size(), fd);

@@ -24,10 +24,18 @@ inline constexpr int kSocketFd = 3;
 // of kFrameBits rows. A Decode drops any decode still running before it. A
 // Screen brings the screen's colour profile (a descriptor of memory holding
 // it, none for sRGB) for the decodes after it.
+//
+// A moving picture is played by a process of its own. Frames brings the
+// file and, when its colours are turned, the table the still picture's
+// decode sent; each NextFrame then brings the shared memory for the next
+// frame (frameWidth x frameHeight), and Canvas asks for the whole frame
+// answered to NextFrame `frameId`, as the still decode's whole picture.
 struct Request {
-    enum class Kind : uint32_t { Decode = 1, Cancel = 2, Screen = 3 };
+    enum class Kind : uint32_t { Decode = 1, Cancel = 2, Screen = 3, Frames = 4, NextFrame = 5, Canvas = 6 };
     Kind kind = Kind::Decode;
     uint32_t id = 0;
+    uint32_t frameId = 0;
+    uint8_t orientation = uint8_t(Orientation::Normal);  // the frames' turn, as the still picture's
     int32_t frameWidth = 0, frameHeight = 0;
     uint8_t keepWhole = 0;     // also hand back the whole picture (for turning it)
     uint8_t followExif = 0;    // turn the frame as the picture's orientation says
@@ -41,7 +49,9 @@ struct Request {
 // The decoder answers each Decode once, in order. With a whole picture
 // comes its shared memory (stride x height bytes, palette in the message),
 // and with it, when its colours are to be turned, the table that turns
-// them (ColourTable's bytes) in memory of its own.
+// them (ColourTable's bytes) in memory of its own. A NextFrame is answered
+// Done with the frame's delay, or Failed when the frames have ended (a
+// still picture has none); a Canvas Done with the whole frame.
 struct Reply {
     // Ready is the first message of a process: whether its sandbox holds,
     // and when not, why, in `note`.
@@ -55,6 +65,7 @@ struct Reply {
     uint8_t tableSent = 0;
     uint8_t pad = 0;
     uint16_t bitsPerPixel = 0;
+    uint32_t delayMs = 0;  // how long a frame shows
     uint32_t masks[3] = {};
     uint32_t paletteSize = 0;
     uint32_t palette[256] = {};
@@ -72,6 +83,23 @@ void ExtensionField(std::string_view name, char (&field)[24]);
 // mapped for reading and writing; null when none can be had. Its
 // descriptor, to hand over, goes into `fd`.
 uint8_t* NewSharedMemory(const char* name, size_t bytes, UniqueFd& fd);
+
+// Shared memory for one frame, mapped in the program and handed to a
+// decoder process, kept while frames of its size are made.
+struct SharedFrame {
+    UniqueFd fd;
+    uint8_t* data = nullptr;
+    size_t bytes = 0;
+    SharedFrame() = default;
+    SharedFrame(const SharedFrame&) = delete;
+    SharedFrame& operator=(const SharedFrame&) = delete;
+    ~SharedFrame() { Release(); }
+    // Memory of `size` bytes; false when none can be had.
+    bool Ensure(size_t size);
+    void Release();
+    // A kFrameBits width x height bitmap over it.
+    void Show(Bitmap& frame, int width, int height) const;
+};
 
 // The largest screen profile taken.
 inline constexpr size_t kMaxProfileBytes = size_t(4) << 20;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "decoder/DecodeJob.h"
+#include "decoder/FrameJob.h"
 #include "decoder/Protocol.h"
 #include "decoder/Sandbox.h"
 #include "image/LateLibrary.h"
@@ -54,6 +55,7 @@ int main() {
     if (!SendMessage(sock, &ready, sizeof ready)) return 0;
 
     DecodeJob job;
+    FrameJob frames;
     FrameMapping frame;
     std::optional<Message> next;
     for (;;) {
@@ -66,16 +68,38 @@ int main() {
             if (n == 0) return 0;  // the program has gone
             if (n < 0) continue;
         }
-        if (m.request.kind == Request::Kind::Screen) job.SetScreen(ReadShared(m.fds[0], kMaxProfileBytes));
-        if (m.request.kind != Request::Kind::Decode) {
+        const Request::Kind kind = m.request.kind;
+        if (kind == Request::Kind::Screen) job.SetScreen(ReadShared(m.fds[0], kMaxProfileBytes));
+        if (kind == Request::Kind::Frames)
+            frames.Begin(m.request, std::exchange(m.fds[0], -1), std::exchange(m.fds[1], -1));
+        const bool answered = kind == Request::Kind::Decode || kind == Request::Kind::NextFrame ||
+                              kind == Request::Kind::Canvas;
+        if (!answered) {
             CloseAll(m);
             continue;
         }
+        if (kind == Request::Kind::Canvas) {
+            CloseAll(m);
+            JobResult result = frames.Canvas(m.request);
+            const int fd = result.whole.get();
+            if (!SendMessage(sock, &result.reply, sizeof result.reply,
+                             fd >= 0 ? std::span<const int>(&fd, 1) : std::span<const int>()))
+                return 0;
+            continue;
+        }
+        // A frame's memory comes with a NextFrame alone, after the file with a Decode.
+        int& memoryFd = kind == Request::Kind::NextFrame ? m.fds[0] : m.fds[1];
         uint8_t* memory = nullptr;
         const size_t bytes = m.request.frameWidth >= 0 && m.request.frameHeight >= 0
                                  ? FrameBytes(m.request.frameWidth, m.request.frameHeight)
                                  : 0;
-        if (m.fds[1] >= 0) memory = frame.Map(std::exchange(m.fds[1], -1), bytes);
+        if (memoryFd >= 0) memory = frame.Map(std::exchange(memoryFd, -1), bytes);
+        if (kind == Request::Kind::NextFrame) {
+            CloseAll(m);
+            const Reply reply = frames.Next(m.request, memory, bytes);
+            if (!SendMessage(sock, &reply, sizeof reply)) return 0;
+            continue;
+        }
         // Any word from the program while a picture is decoded drops it:
         // the program asks again for what it still wants.
         auto dropped = [&] {
@@ -89,8 +113,11 @@ int main() {
             return true;
         };
         JobResult result = job.Run(m.request, std::exchange(m.fds[0], -1), memory, bytes, dropped);
-        const int fds[2] = {result.whole.get(), result.table.get()};
-        const size_t sent = fds[0] < 0 ? 0 : fds[1] < 0 ? 1 : 2;
+        // Those sent, in this order; the reply says which.
+        int fds[2];
+        size_t sent = 0;
+        for (const UniqueFd* fd : {&result.whole, &result.table})
+            if (fd->ok()) fds[sent++] = fd->get();
         if (!SendMessage(sock, &result.reply, sizeof result.reply, std::span<const int>(fds, sent))) return 0;
     }
 }

@@ -85,11 +85,11 @@ constexpr std::string_view kHeifExtensions[] = {".heic", ".heif", ".avif"};
 const Format kFormats[] = {
     {"JPEG", kJpegExtensions, kJpegOtherExtensions, SniffJpeg, true, true},
     {"BMP", kBmpExtensions, kBmpOtherExtensions, SniffBmp, true, false},
-    {"PNG", kPngExtensions, {}, SniffPng, false, false},
-    {"WebP", kWebpExtensions, {}, SniffWebp, false, false},
-    {"GIF", kGifExtensions, {}, SniffGif, false, false},
+    {"PNG", kPngExtensions, {}, SniffPng, false, false, true},
+    {"WebP", kWebpExtensions, {}, SniffWebp, false, false, true},
+    {"GIF", kGifExtensions, {}, SniffGif, false, false, true},
     {"TIFF", kTiffExtensions, {}, SniffTiff, false, false},
-    {"JPEG XL", kJxlExtensions, {}, SniffJxl, false, false},
+    {"JPEG XL", kJxlExtensions, {}, SniffJxl, false, false, true},
     {"HEIF", kHeifExtensions, {}, SniffHeif, false, false},
 };
 
@@ -123,6 +123,13 @@ std::vector<const Format*> LoaderChain(std::span<const Format> table, std::strin
     for (const Format& f : table)
         if (std::find(chain.begin(), chain.end(), &f) == chain.end() && f.sniff(head)) chain.push_back(&f);
     return chain;
+}
+
+bool MayMove(std::string_view name) {
+    const std::string ext = LowerExtension(name);
+    return std::any_of(Formats().begin(), Formats().end(), [&](const Format& f) {
+        return f.moves && std::find(f.extensions.begin(), f.extensions.end(), ext) != f.extensions.end();
+    });
 }
 
 bool HasImageExtension(std::string_view name, ChainOptions options) {

@@ -23,6 +23,8 @@ struct Format {
     // Offered whatever the file is called; otherwise only under its own
     // extensions.
     bool anyName;
+    // Its pictures may move.
+    bool moves = false;
 };
 
 // How many of a file's first bytes the choice looks at.
@@ -50,6 +52,9 @@ inline std::vector<const Format*> LoaderChain(std::string_view name, std::span<c
                                               ChainOptions options = {}) {
     return LoaderChain(Formats(), name, head, options);
 }
+
+// Whether a file of this name may hold a moving picture.
+bool MayMove(std::string_view name);
 
 // Whether a file of this name is collected as a picture.
 bool HasImageExtension(std::string_view name, ChainOptions options = {});

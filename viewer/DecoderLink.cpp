@@ -37,6 +37,15 @@ std::string OwnFolder() {
     return slash == std::string::npos ? "." : self.substr(0, slash);
 }
 
+// A message with the descriptors given (-1: none), in their order.
+bool SendWith(int socket, const Request& request, int first, int second) {
+    int fds[2];
+    size_t n = 0;
+    for (int fd : {first, second})
+        if (fd >= 0) fds[n++] = fd;
+    return decoding::SendMessage(socket, &request, sizeof request, std::span<const int>(fds, n));
+}
+
 }  // namespace
 
 void DecoderLink::SetExecutable(std::string path) { ExecutablePath() = std::move(path); }
@@ -132,8 +141,7 @@ bool DecoderLink::Send(Wanted& w) {
             return false;
         screenOnProcess_ = true;
     }
-    const int fds[2] = {w.file.get(), w.frame};
-    if (!decoding::SendMessage(socket_.get(), &w.request, sizeof w.request, fds)) return false;
+    if (!SendWith(socket_.get(), w.request, w.file.get(), w.frame)) return false;
     w.onProcess = true;
     w.sent = Clock::now();
     unanswered_.push_back(w.request.id);
@@ -142,6 +150,17 @@ bool DecoderLink::Send(Wanted& w) {
 
 bool DecoderLink::Decode(Request request, UniqueFd file, int frame) {
     request.kind = Request::Kind::Decode;
+    return Ask(request, std::move(file), frame);
+}
+
+bool DecoderLink::Tell(const Request& request, int first, int second) {
+    if (!socket_.ok() && !Start()) return false;
+    if (SendWith(socket_.get(), request, first, second)) return true;
+    Died(true);
+    return Start() && SendWith(socket_.get(), request, first, second);
+}
+
+bool DecoderLink::Ask(Request request, UniqueFd file, int frame) {
     request.id = nextId_++;
     if (wanted_ && wanted_->onProcess) supersededAt_ = Clock::now();
     wanted_ = Wanted{request, std::move(file), frame, {}, false};
@@ -198,7 +217,10 @@ void DecoderLink::Read(std::optional<Answer>& answer) {
             if (wantedRunning) answer = Failed();
             return;
         }
-        UniqueFd whole(fds[0]), extra(fds[1]);
+        // The whole picture first, when sent, then the table.
+        UniqueFd first(fds[0]), second(fds[1]);
+        UniqueFd whole = reply.wholeSent != 0 ? std::move(first) : UniqueFd();
+        UniqueFd extra = reply.wholeSent != 0 ? std::move(second) : std::move(first);
         if (reply.kind == Reply::Kind::Ready) {
             static bool told = false;
             if (reply.sandboxed == 0 && !told) {

@@ -50,6 +50,12 @@ public:
     // no longer wanted. False when no decoder process can run: Problem()
     // says why, and the caller shows the black frame.
     bool Decode(decoding::Request request, UniqueFd file, int frame);
+    // Asks as Decode does, for a request of any answered kind, with up to
+    // two descriptors (-1: none).
+    bool Ask(decoding::Request request, UniqueFd first, int second);
+    // Says what needs no answer, with up to two descriptors; false when no
+    // process can run. What was said is lost with a process that dies.
+    bool Tell(const decoding::Request& request, int first, int second);
     // The screen's colour profile (empty: sRGB) for the decodes asked from here on.
     void SetScreenProfile(std::vector<uint8_t> profile);
     // Nothing is wanted any more.

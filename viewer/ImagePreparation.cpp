@@ -14,22 +14,6 @@ namespace pelumir {
 using decoding::Reply;
 using decoding::Request;
 
-bool ImagePreparation::SharedFrame::Ensure(size_t size) {
-    if (data != nullptr && bytes == size) return true;
-    Release();
-    if (size == 0) return true;
-    data = decoding::NewSharedMemory("pelumir-frame", size, fd);
-    bytes = data != nullptr ? size : 0;
-    return data != nullptr;
-}
-
-void ImagePreparation::SharedFrame::Release() {
-    if (data != nullptr) munmap(data, bytes);
-    data = nullptr;
-    bytes = 0;
-    fd = UniqueFd();
-}
-
 void ImagePreparation::Start(const std::string& path, int width, int height) {
     path_ = path;
     width_ = width;
@@ -42,17 +26,16 @@ void ImagePreparation::Start(const std::string& path, int width, int height) {
     loaded_ = false;
     orientation_ = Orientation::Normal;
     colours_.reset();
+    colourMemory_ = UniqueFd();
     source_.Release();
     link_.Cancel();
     // The frame taken last may still be on screen: the other one is made.
-    SharedFrame& target = frames_[target_];
+    decoding::SharedFrame& target = frames_[target_];
     if (!target.Ensure(decoding::FrameBytes(width, height))) {
         Black();
         return;
     }
-    frame_ = Bitmap();
-    if (target.data != nullptr) frame_.Borrow(target.data, target.bytes);
-    frame_.Allocate(width, height, kFrameBits, Bitmap::Init::Uninitialised);
+    target.Show(frame_, width, height);
     // The file is opened here, so only a regular file, as it is now, ever
     // reaches the decoder; no file larger than the largest bitmap can be a
     // picture we show.
@@ -98,11 +81,12 @@ void ImagePreparation::Answered(DecoderLink::Answer& answer) {
     loaded_ = true;
     ready_ = true;
     orientation_ = r.orientation >= 1 && r.orientation <= 8 ? Orientation(r.orientation) : Orientation::Normal;
+    if (r.tableSent != 0) colourMemory_ = std::move(answer.table);
     if (!keep_) return;
     // The whole picture, in memory the decoder made and handed over. When
     // it cannot be had, the frame still shows; only turning has nothing to turn.
-    if (!decoding::MapPicture(r, answer.whole.get(), source_) || r.tableSent == 0) return;
-    const std::vector<uint8_t> bytes = decoding::ReadShared(answer.table.get(), size_t(16) << 20);
+    if (!decoding::MapPicture(r, answer.whole.get(), source_) || !colourMemory_.ok()) return;
+    const std::vector<uint8_t> bytes = decoding::ReadShared(colourMemory_.get(), size_t(16) << 20);
     auto colours = std::make_shared<ColourTable>();
     if (colours->Deserialise(bytes.data(), bytes.size())) colours_ = std::move(colours);
 }
@@ -124,6 +108,7 @@ void ImagePreparation::TakeInto(Bitmap& source, Bitmap& frame) {
     std::swap(frame, frame_);
     source_.Release();
     colours_.reset();
+    colourMemory_ = UniqueFd();
     frame_ = Bitmap();
     // The frame just taken is shown now; the next one goes into the other.
     if (frame.Borrowed()) target_ = 1 - target_;
@@ -141,7 +126,7 @@ void ImagePreparation::Release() {
     Cancel();
     source_.Release();
     frame_ = Bitmap();
-    for (SharedFrame& f : frames_) f.Release();
+    for (decoding::SharedFrame& f : frames_) f.Release();
     // An idle decoder stays for the next show (starting one costs tens of
     // milliseconds); one still at work on a picture nobody wants is ended.
     if (link_.Busy()) link_.Stop();

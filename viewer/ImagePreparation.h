@@ -58,6 +58,9 @@ public:
     // What turns the kept picture's colours into the screen's as the frame
     // shows them; none when they stay. Meaningful once Ready, until TakeInto.
     std::shared_ptr<const ColourTable> PictureColours() const { return colours_; }
+    // The same table's bytes in shared memory, to hand to another process;
+    // invalid when colours stay. Meaningful once Ready, until TakeInto.
+    UniqueFd TakeColourMemory() { return std::move(colourMemory_); }
     // Takes the finished work: the decoded image (empty unless kept) and
     // the frame, which shows the shared memory it was made in until the
     // next frame is taken. Aims at nothing afterwards.
@@ -78,14 +81,6 @@ public:
     const DecoderLink& Link() const { return link_; }
 
 private:
-    // Shared memory for one frame, mapped here and in the decoder process.
-    struct SharedFrame {
-        UniqueFd fd;
-        uint8_t* data = nullptr;
-        size_t bytes = 0;
-        bool Ensure(size_t size);
-        void Release();
-    };
     void Answered(DecoderLink::Answer& answer);
     void Black();
 
@@ -104,9 +99,10 @@ private:
     FileStamp stamp_;
     Orientation orientation_ = Orientation::Normal;
     std::shared_ptr<const ColourTable> colours_;
+    UniqueFd colourMemory_;
     DecoderLink link_;
     // Two frames: the one taken last (shown) and the one being made.
-    SharedFrame frames_[2];
+    decoding::SharedFrame frames_[2];
     int target_ = 0;
     Bitmap source_, frame_;
 };

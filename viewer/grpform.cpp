@@ -13,6 +13,7 @@
 #include "platform/NativeWindow.h"
 #include "platform/ScreenSaver.h"
 #include "decoder/Protocol.h"
+#include "image/Formats.h"
 #include "viewer/BitmapUtils.h"
 #include "viewer/InfoOverlay.h"
 #include "viewer/StretchDraw.h"
@@ -66,6 +67,9 @@ TfrmGrpView::TfrmGrpView(QWidget* parent)
     // looks at the clock, for a decode that has taken too long.
     prepareTimer_.setInterval(50);
     connect(&prepareTimer_, &QTimer::timeout, this, [this] { Guarded([this] { PrepareNextStep(); }); });
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&frameTimer_, &QTimer::timeout, this, [this] { Guarded([this] { FrameStep(); }); });
     repeatTimer_.setInterval(0);
     repeatTimer_.setSingleShot(true);
     connect(&repeatTimer_, &QTimer::timeout, this, [this] { Guarded([this] { RunPendingRepeat(); }); });
@@ -122,6 +126,7 @@ void TfrmGrpView::FormShow() {
     InfoVisible_ = false;
     DropPreparation();
     next_.NewShow();
+    frames_.NewShow();
     // Asked once a show: a colour manager changes it seldom.
     if (Config_.ColourManagement) next_.ScreenProfile(ScreenColourProfile(this, decoding::kMaxProfileBytes));
     sequence_.Start();
@@ -139,6 +144,7 @@ void TfrmGrpView::ShowCurrentImage() {
     const int w = view.width(), h = view.height();
     const std::string& path = sequence_.Current();
     ++decodeCount_;
+    StopFrames();
     // What plays after this is decided once it is on screen: a next pass
     // drawn meanwhile would take the decoder from the picture waited for.
     nextOrderWanted_ = false;
@@ -162,10 +168,53 @@ void TfrmGrpView::CompleteChange() {
     if (pendingRepeat_ != 0) repeatTimer_.start();
     SourceOrientation_ = next_.PictureOrientation();
     SourceColours_ = next_.PictureColours();
+    const bool loaded = next_.Loaded();
+    const UniqueFd colours = next_.TakeColourMemory();
+    const std::string path = next_.Path();
     next_.TakeInto(SourceBitmap_, BackBuffer_);
     const QSize view = ViewSize();
     AimPreparation(view.width(), view.height());
     RefreshView();
+    // The frames after the first, when the picture moves.
+    if (loaded && Config_.MoreFormats && MayMove(path)) {
+        const FramePlayer::Picture picture{path, BackBuffer_.Width(), BackBuffer_.Height(), SourceOrientation_,
+                                           colours.get(), Config_.RightClickMode == RightClick::RotateClockwise};
+        frames_.Start(picture, FramePlayer::Clock::now());
+        WatchFrames();
+    }
+}
+
+void TfrmGrpView::WatchFrames() {
+    const int fd = frames_.Socket();
+    if (fd < 0 || !frames_.Playing()) frameNotifier_.reset();
+    else if (frameNotifier_ == nullptr || frameNotifier_->socket() != fd) {
+        frameNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        connect(frameNotifier_.get(), &QSocketNotifier::activated, this, [this] { Guarded([this] { FrameStep(); }); });
+    }
+    const std::optional<FramePlayer::Clock::time_point> due = frames_.Due();
+    if (!due) {
+        frameTimer_.stop();
+        return;
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - FramePlayer::Clock::now());
+    frameTimer_.start(int(std::clamp<int64_t>(wait.count(), 0, 24 * 3600 * 1000)));
+}
+
+void TfrmGrpView::FrameStep() {
+    if (!isVisible()) return;
+    const std::optional<FramePlayer::Clock::time_point> due = frames_.Due();
+    if (frames_.Step(FramePlayer::Clock::now(), BackBuffer_)) {
+        repaint();
+        ++framesShown_;
+        if (due && FramePlayer::Clock::now() > *due + kFrameLateness) ++framesLate_;
+    }
+    WatchFrames();
+}
+
+void TfrmGrpView::StopFrames() {
+    frames_.Stop();
+    frameTimer_.stop();
+    frameNotifier_.reset();
 }
 
 void TfrmGrpView::AimPreparation(int w, int h) {
@@ -279,6 +328,14 @@ void TfrmGrpView::FormMouseDown(Qt::MouseButton button) {
 }
 
 void TfrmGrpView::RotateCurrentImage() {
+    // A moving picture stops, and the frame on screen is what turns.
+    Bitmap canvas;
+    Orientation turn = Orientation::Normal;
+    if (frames_.TakeCanvas(canvas, turn, std::chrono::milliseconds(1000))) {
+        SourceBitmap_ = std::move(canvas);
+        SourceOrientation_ = turn;
+    }
+    StopFrames();
     ConvertToBit32(SourceBitmap_);
     // The picture is kept as stored; the first turn makes it upright for
     // good, so the turns go round the picture as it is seen.
@@ -341,11 +398,14 @@ void TfrmGrpView::done(int result) {
     repeatTimer_.stop();
     DropPreparation();
     decoderNotifier_.reset();
-    // The frame on screen lives in the preparation's memory: let go of it first.
+    StopFrames();
+    // The frame on screen lives in the preparation's or the player's
+    // memory: let go of it first.
     BackBuffer_.Release();
     SourceBitmap_.Release();
     SourceColours_.reset();
     next_.Release();
+    frames_.Release();
     InfoBitmap_ = QImage();
     InfoVisible_ = false;
     QDialog::done(result);

@@ -13,6 +13,7 @@
 #include "platform/Timer.h"
 #include "settings/ViewerConfig.h"
 #include "viewer/ColourTable.h"
+#include "viewer/FramePlayer.h"
 #include "viewer/ImagePreparation.h"
 #include "viewer/PlaySequence.h"
 
@@ -62,6 +63,14 @@ public:
     const ImagePreparation& Preparation() const { return next_; }
     // One image back; from the first to the last.
     void ShowPreviousImage();
+    // The frames of the moving picture on screen: shown when due.
+    void FrameStep();
+    const FramePlayer& Frames() const { return frames_; }
+    // Frames of moving pictures shown since start, and how many of them
+    // went on screen more than kFrameLateness after their time.
+    static constexpr std::chrono::milliseconds kFrameLateness{10};
+    int FramesShown() const { return framesShown_; }
+    int FramesLate() const { return framesLate_; }
 
     const std::vector<std::string>& PlayList() const { return sequence_.List(); }
     int CurrentIndex() const { return sequence_.Index(); }
@@ -101,6 +110,11 @@ private:
     // Watches the decoder's socket for answers, and the clock for one that
     // takes too long.
     void WatchDecoder();
+    // Plays the picture just shown when it may move.
+    void StartFrames(const std::string& path);
+    // Watches the frames' decoder and the next frame's time.
+    void WatchFrames();
+    void StopFrames();
 
     Timer tmrImgInfo_;
     Timer tmrAutoSlide_;
@@ -118,6 +132,11 @@ private:
     QTimer prepareTimer_;
     std::unique_ptr<QSocketNotifier> decoderNotifier_;
     bool changePending_ = false;
+    // The moving picture on screen.
+    FramePlayer frames_;
+    QTimer frameTimer_;
+    std::unique_ptr<QSocketNotifier> frameNotifier_;
+    int framesShown_ = 0, framesLate_ = 0;
     bool waitForEachImage_ = false;
     // A held key's repeats that came in while a picture was being made,
     // merged into one press run when the queue is empty.

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "ViewerFixture.h"
+#include "tests/unit/GifFixture.h"
 #include "viewer/DecoderLink.h"
 #include "viewer/PlayOrder.h"
 
@@ -140,4 +141,30 @@ TEST_F(DecoderProcess, AClickAtTheEndOfAPassShowsThePictureItAskedFor) {
         }
         view.hide();
     }
+}
+
+// A moving picture plays while it is on screen; a right click in turning
+// mode turns the frame on screen, and the frames stop there.
+TEST_F(DecoderProcess, AMovingPictureTurnsTheFrameOnScreenAndStops) {
+    constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00;
+    testutil::AnimationArt art{40, 30, 0, {}, {}};
+    art.frames.push_back({0, 0, 40, 30, std::vector<uint32_t>(40 * 30, kRed), 40, testutil::FrameArt::Keep});
+    // The second: green on the left, long enough to be clicked on.
+    art.frames.push_back({0, 0, 20, 30, std::vector<uint32_t>(20 * 30, kGreen), 60000, testutil::FrameArt::Keep});
+    const std::vector<uint8_t> gif = testutil::BuildGifAnimation(art);
+    const std::string path = dir.filePath("moving.gif").toStdString();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(gif.data()), std::streamsize(gif.size()));
+    TViewerConfig config;
+    config.MoreFormats = true;
+    config.RightClickMode = RightClick::RotateClockwise;
+    Show({path}, config);
+    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.FramesShown() == 1; }, 10000));
+    EXPECT_TRUE(Near(FramePixel(view.BackBuffer(), 500, 384), 0x00FF00));
+    EXPECT_TRUE(Near(FramePixel(view.BackBuffer(), 525, 384), 0xFF0000));
+    Click(&view, Qt::RightButton);
+    EXPECT_FALSE(view.Frames().Playing());
+    // Turned, 30 x 40 in the middle: the green half on top.
+    EXPECT_TRUE(Near(FramePixel(view.BackBuffer(), 512, 370), 0x00FF00));
+    EXPECT_TRUE(Near(FramePixel(view.BackBuffer(), 512, 398), 0xFF0000));
 }

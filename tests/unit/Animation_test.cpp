@@ -3,14 +3,21 @@
 // loop count, ending after the last and starting over on Rewind.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "image/Animation.h"
+#include "viewer/FramePlayer.h"
 #include "tests/unit/GifFixture.h"
 #include "tests/unit/JxlFixture.h"
 #include "tests/unit/PngFixture.h"
+#include "tests/unit/TempDir.h"
 #include "tests/unit/WebpFixture.h"
 
 namespace pelumir {
@@ -107,6 +114,62 @@ TEST(Animation, FramesOfEachFormat) {
             EXPECT_FALSE(source->Next(canvas, delay));
             ASSERT_TRUE(source->Rewind());
         }
+    }
+}
+
+// The frames as the viewer plays them, through their own decoder process,
+// against a clock of the test's: each shows at its time and not before,
+// every loop the file asks for, and the last stays once they end.
+TEST(Animation, PlayedInTimeByTheirOwnProcess) {
+    std::vector<uint8_t> cut = testutil::BuildGifAnimation(Drawing(3));
+    cut.resize(cut.size() - 3);
+    const struct {
+        std::string name, file;
+        std::vector<uint8_t> bytes;
+        std::vector<size_t> shown;  // after the first, which is on screen already
+    } rows[] = {
+        {"GIF", "a.gif", testutil::BuildGifAnimation(Drawing(4)), {1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3}},
+        {"WebP", "a.webp", testutil::BuildWebpAnimation(Drawing(4)), {1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3}},
+        {"APNG", "a.png", testutil::BuildApng(Drawing(4)), {1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3}},
+        {"JPEG XL", "a.jxl", testutil::BuildJxlAnimation(Drawing(4)), {1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3}},
+        {"GIF broken in its third frame", "cut.gif", cut, {1, 0, 1, 0, 1}},
+        {"still GIF", "still.gif", testutil::BuildGif({}), {}},
+        {"still WebP", "still.webp", testutil::BuildWebp({}), {}},
+        {"still PNG", "still.png", testutil::BuildPng({}), {}},
+    };
+    testutil::TempDir dir;
+    FramePlayer player;
+    const FramePlayer::Clock::time_point start{};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = dir.Touch(row.file, {row.bytes.begin(), row.bytes.end()});
+        player.Start({path, 60, 40}, start);
+        FramePlayer::Clock::time_point due = start + std::chrono::milliseconds(kSteps[0].shownMs);
+        Bitmap shown;
+        size_t before = 0;
+        for (size_t i : row.shown) {
+            // Answers are taken in while the frame is not yet due.
+            for (int tries = 0; !player.Due() && player.Playing() && tries < 10000; ++tries) {
+                EXPECT_FALSE(player.Step(start, shown));
+                usleep(1000);
+            }
+            ASSERT_EQ(player.Due(), std::optional(due));
+            EXPECT_FALSE(player.Step(due - std::chrono::milliseconds(1), shown));
+            ASSERT_TRUE(player.Step(due, shown));
+            // Shown at its own size, in the middle.
+            Bitmap canvas;
+            canvas.Allocate(6, 4, 32);
+            for (int y = 0; y < 4; ++y)
+                std::memcpy(canvas.Row(y), shown.Row(18 + y) + 27 * 4, 6 * 4);
+            EXPECT_EQ(Shown(canvas), kSteps[i].shown) << "after frame " << before + 1;
+            due += std::chrono::milliseconds(kSteps[i].shownMs);
+            before = i;
+        }
+        for (int tries = 0; player.Playing() && tries < 10000; ++tries) {
+            EXPECT_FALSE(player.Step(due + std::chrono::hours(1), shown));
+            usleep(1000);
+        }
+        EXPECT_FALSE(player.Playing());
     }
 }
 
