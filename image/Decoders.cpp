@@ -32,7 +32,7 @@ constexpr FormatDecoder kDecoders[] = {
     {"BMP", DecodeBmpFile, false},
     {"PNG", DecodePng, false},
     {"WebP", DecodeWebp, false},
-    {"GIF", DecodeGif, false},
+    {"GIF", DecodeGif, true},
     {"TIFF", DecodeTiff, false},
     {"JPEG XL", DecodeJxl, false},
     {"HEIF", DecodeHeif, false},

@@ -18,6 +18,7 @@ struct GifContext {
     std::span<const uint8_t> file;
     size_t read = 0;
     RowSink* out = nullptr;
+    FileInput* in = nullptr;
     GifFileType* gif = nullptr;
     int width = 0, height = 0;              // the canvas
     int left = 0, top = 0, fw = 0, fh = 0;  // the first picture on it
@@ -41,9 +42,17 @@ using Ctx = GifContext;
 
 int ReadBytes(GifFileType* gif, GifByteType* to, int n) {
     Ctx& c = *static_cast<Ctx*>(gif->UserData);
-    const size_t count = std::min(size_t(n < 0 ? 0 : n), c.file.size() - c.read);
+    const size_t wanted = size_t(n < 0 ? 0 : n);
+    size_t count = std::min(wanted, c.file.size() - c.read);
     if (count != 0) std::memcpy(to, c.file.data() + c.read, count);
     c.read += count;
+    // Past what was read of the file: on from the file itself, so a long
+    // animation's first picture costs its own bytes, not the file's.
+    while (count < wanted && c.in->ReadsOn()) {
+        const ptrdiff_t more = c.in->ReadOn(to + count, wanted - count);
+        if (more <= 0) break;
+        count += size_t(more);
+    }
     return int(count);
 }
 
@@ -134,6 +143,7 @@ size_t StoredLine(const Ctx& c, int n) {
 std::optional<Decoded> DecodeGif(FileInput& in, RowSink& out) {
     GifContext c;
     c.file = in.Bytes();
+    c.in = &in;
     c.out = &out;
     int error = 0;
     c.gif = DGifOpen(&c, ReadBytes, &error);

@@ -18,11 +18,13 @@ Read Ended(const FileReader& reader) { return reader.Result() == ReadResult::Ok 
 
 // Reads the file whole or, for a JPEG, until the segments before its image
 // data are in: it is decoded as the rest is read, and its EXIF data is
-// among them.
+// among them. Any other file stops at its first piece: a decoder that
+// reads on (GIF's) takes the rest as it goes, the others read it whole.
 Read ReadStart(FileReader& reader, const FileBytes& bytes, RowSink& out, size_t pieceBytes) {
     for (;;) {
         if (reader.ReadSome(pieceBytes == 0 ? SIZE_MAX : pieceBytes)) return Ended(reader);
-        if (JpegHeaderIn(bytes)) return Read::Head;
+        const bool jpeg = bytes.size() < 2 || (bytes[0] == 0xFF && bytes[1] == 0xD8);
+        if (jpeg ? JpegHeaderIn(bytes) : bytes.size() >= kSniffBytes) return Read::Head;
         if (!out.Wanted()) return Read::Dropped;
     }
 }
