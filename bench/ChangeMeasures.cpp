@@ -95,6 +95,10 @@ ProbeRun RunProbeCommand(const std::string& command) {
         std::sscanf(line, "stall_cpu_ms %lf", &run.stallCpuMs);
         std::sscanf(line, "program_peak_kib %ld", &run.programPeakKiB);
         std::sscanf(line, "decoder_peak_kib %ld", &run.decoderPeakKiB);
+        std::sscanf(line, "frames_decoder_peak_kib %ld", &run.framesPeakKiB);
+        std::sscanf(line, "frames_shown %d", &run.framesShown);
+        std::sscanf(line, "frames_late %d", &run.framesLate);
+        std::sscanf(line, "played_ms %lf", &run.playedMs);
         std::sscanf(line, "frame %dx%d", &run.frameWidth, &run.frameHeight);
     }
     // A probe that failed gives nothing, not what it printed before.
@@ -106,9 +110,11 @@ double PrintPeaks(const std::string& name, const ProbeRun& run) {
         std::printf("%s: the viewer probe failed\n", name.c_str());
         return NAN;
     }
-    const double total = double(run.programPeakKiB + run.decoderPeakKiB) / 1024.0;
+    const long frames = std::max(run.framesPeakKiB, 0L);
+    const double total = double(run.programPeakKiB + run.decoderPeakKiB + frames) / 1024.0;
     Print(name + "_program_mib", double(run.programPeakKiB) / 1024.0);
     Print(name + "_decoder_mib", double(run.decoderPeakKiB) / 1024.0);
+    if (frames > 0) Print(name + "_frames_decoder_mib", double(frames) / 1024.0);
     Print(name + "_mib", total);
     return total;
 }

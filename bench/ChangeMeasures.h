@@ -38,7 +38,9 @@ struct ProbeRun {
     std::vector<double> bareMs, inARowMs, afterLookMs;
     std::vector<double> bareCpuMs, inARowCpuMs;
     double stallMs = NAN, stallCpuMs = NAN;
-    long programPeakKiB = -1, decoderPeakKiB = -1;
+    long programPeakKiB = -1, decoderPeakKiB = -1, framesPeakKiB = -1;
+    int framesShown = 0, framesLate = 0;
+    double playedMs = NAN;
     int frameWidth = 0, frameHeight = 0;
 };
 
@@ -50,8 +52,9 @@ ProbeRun RunViewerProbe(const std::string& options, const std::vector<std::strin
 // The same for a command line of its own.
 ProbeRun RunProbeCommand(const std::string& command);
 
-// Prints the program's and the decoder's peak memory and their sum (the
-// frames they share count in both), in MiB; returns the sum.
+// Prints the program's and the decoder's peak memory (and the frames'
+// decoder's, when one ran) and their sum (the frames they share count in
+// each), in MiB; returns the sum.
 double PrintPeaks(const std::string& name, const ProbeRun& run);
 
 }  // namespace bench

@@ -2,9 +2,6 @@
 // share of frames on screen within 10 ms of their time (at least 98 %),
 // and the peak memory of the program and both decoder processes together
 // (at most 80 MiB).
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <gif_lib.h>
 
 #include <cstdio>
@@ -12,14 +9,9 @@
 #include <vector>
 
 #include "bench/Bench.h"
-#include "bench/ProcessStatus.h"
-#include "tests/unit/PeakMemory.h"
-#include "viewer/grpform.h"
+#include "bench/ChangeMeasures.h"
 
 namespace {
-
-using testutil::ResetPeak;
-using testutil::StatusKiB;
 
 constexpr int kWidth = 1920, kHeight = 1080, kFrames = 50;
 
@@ -56,31 +48,13 @@ std::string WriteGif() {
 }
 
 void Run() {
-    const std::string path = WriteGif();
-    pelumir::TfrmGrpView view;
-    pelumir::TViewerConfig config;
-    config.MoreFormats = true;
-    view.SourceImages = {path};
-    view.ApplySettings(config);
-    view.resize(kWidth, kHeight);
-    ResetPeak();
-    view.show();
-    QEventLoop loop;
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
-    const int shown = view.FramesShown(), late = view.FramesLate();
-    const long program = StatusKiB("VmHWM:");
-    const long decoder = bench::StatusKiBOf(view.Preparation().Link().Process(), "VmHWM:");
-    const long frames = bench::StatusKiBOf(view.Frames().Link().Process(), "VmHWM:");
-    view.hide();
-    bench::Print("moving.view_width", view.ViewWidth());
-    bench::Print("moving.frames_shown", shown);
-    bench::Print("moving.frames_due", 10000.0 / 40);
-    bench::Print("moving.on_time_percent", shown == 0 ? 0 : 100.0 * (shown - late) / shown);
-    bench::Print("moving.peak_program_mib", program / 1024.0);
-    bench::Print("moving.peak_decoder_mib", decoder / 1024.0);
-    bench::Print("moving.peak_frames_decoder_mib", frames / 1024.0);
-    bench::Print("moving.peak_together_mib", (program + decoder + frames) / 1024.0);
+    // The real viewer window, in a process linked as the program is.
+    const bench::ProbeRun run = bench::RunViewerProbe("--play 10000 ", {WriteGif()});
+    bench::Print("moving.frames_shown", run.framesShown);
+    bench::Print("moving.frames_due", run.playedMs / 40);
+    bench::Print("moving.on_time_percent",
+                 run.framesShown == 0 ? 0 : 100.0 * (run.framesShown - run.framesLate) / run.framesShown);
+    bench::PrintPeaks("moving.peak", run);
 }
 
 const bench::Register kMoving("moving", Run);

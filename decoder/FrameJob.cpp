@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -51,29 +53,43 @@ Reply FrameJob::Next(const Request& request, uint8_t* frame, size_t frameBytes) 
     const int W = request.frameWidth, H = request.frameHeight;
     if (source_ == nullptr || frame == nullptr || W < 0 || H < 0 || FrameBytes(W, H) > frameBytes) return reply;
     try {
-        // Turning needs the frame on screen whole while the next is made.
-        Bitmap& canvas = canvases_[keep_ ? 1 - current_ : 0];
         int delay = 0;
-        if (!source_->Next(canvas, delay)) {
+        const Bitmap* canvas = source_->Next(delay);
+        if (canvas == nullptr) {
             // The end of a loop, or a frame that cannot be read: the frames
             // before it play again while loops are left.
             ++loopsDone_;
             const int loops = source_->Loops();
             if (framesThisLoop_ < 2 || (loops != 0 && loopsDone_ >= loops) || !source_->Rewind() ||
-                !source_->Next(canvas, delay))
+                (canvas = source_->Next(delay)) == nullptr)
                 return reply;
             framesThisLoop_ = 0;
         }
         ++framesThisLoop_;
-        if (keep_) current_ = 1 - current_;
-        canvasIds_[keep_ ? current_ : 0] = request.id;
+        if (keep_) {
+            // Turning needs the frame on screen whole while the next is made.
+            current_ = 1 - current_;
+            Bitmap& kept = canvases_[current_];
+            kept.Allocate(canvas->Width(), canvas->Height(), 32, Bitmap::Init::Uninitialised);
+            std::memcpy(kept.Bits(), canvas->Bits(), canvas->ByteSize());
+            canvasIds_[current_] = request.id;
+        }
         frame_.Borrow(frame, frameBytes);
         frame_.Allocate(W, H, kFrameBits, Bitmap::Init::Uninitialised);
-        if (!DrawFitted(canvas, frame_, W, H, orientation_)) return reply;
-        if (coloured_) {
-            const FitRect area = FittedArea(canvas.Width(), canvas.Height(), orientation_, W, H);
-            colours_.Apply(frame_, int(area.left), int(area.top), int(area.right), int(area.bottom));
-        }
+        // A band at a time, let go once made: the frame, read by the program
+        // from the shared memory, never counts here whole.
+        const FitRect area = FittedArea(canvas->Width(), canvas->Height(), orientation_, W, H);
+        const auto bandDone = [&](int top, int rows) {
+            const int end = top + rows;
+            if (coloured_ && top < area.bottom && end > area.top)
+                colours_.Apply(frame_, int(area.left), std::max(top, int(area.top)), int(area.right),
+                               std::min(end, int(area.bottom)));
+            // Whole pages: one shared with the band before only goes a second time.
+            const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+            const uintptr_t from = uintptr_t(frame_.Row(top)) & ~(page - 1);
+            LetPagesGo(reinterpret_cast<const uint8_t*>(from), uintptr_t(frame_.Row(end - 1)) + frame_.Stride() - from);
+        };
+        if (!DrawFittedInBands(*canvas, frame_, W, H, orientation_, bandDone)) return reply;
         reply.kind = Reply::Kind::Done;
         reply.delayMs = uint32_t(delay);
         reply.orientation = uint8_t(orientation_);
@@ -92,7 +108,7 @@ JobResult FrameJob::Canvas(const Request& request) {
     result.reply.kind = Reply::Kind::Failed;
     for (int i = 0; i < 2; ++i) {
         const Bitmap& c = canvases_[i];
-        if (!keep_ || request.frameId == 0 || canvasIds_[i] != request.frameId || c.Empty()) continue;
+        if (request.frameId == 0 || canvasIds_[i] != request.frameId || c.Empty()) continue;
         result.whole = SharedCopy("pelumir-picture", {c.Bits(), c.ByteSize()});
         if (!result.whole.ok()) return result;
         Reply& r = result.reply;

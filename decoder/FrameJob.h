@@ -45,7 +45,8 @@ private:
     Orientation orientation_ = Orientation::Normal;
     bool keep_ = false;
     int loopsDone_ = 0, framesThisLoop_ = 0;
-    // The last two frames composed, and which NextFrame each answered.
+    // While turning may be asked for: the last two frames composed, and
+    // which NextFrame each answered.
     Bitmap canvases_[2];
     uint32_t canvasIds_[2] = {};
     int current_ = 0;

@@ -53,6 +53,10 @@ void SharedFrame::Show(Bitmap& frame, int width, int height) const {
     frame.Allocate(width, height, kFrameBits, Bitmap::Init::Uninitialised);
 }
 
+void LetPagesGo(const uint8_t* data, size_t bytes) {
+    if (data != nullptr && bytes != 0) madvise(const_cast<uint8_t*>(data), bytes, MADV_DONTNEED);
+}
+
 UniqueFd SharedCopy(const char* name, std::span<const uint8_t> bytes) {
     UniqueFd fd;
     uint8_t* p = bytes.empty() ? nullptr : NewSharedMemory(name, bytes.size(), fd);

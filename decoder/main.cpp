@@ -98,6 +98,7 @@ int main() {
             CloseAll(m);
             const Reply reply = frames.Next(m.request, memory, bytes);
             if (!SendMessage(sock, &reply, sizeof reply)) return 0;
+            LetPagesGo(memory, bytes);
             continue;
         }
         // Any word from the program while a picture is decoded drops it:
@@ -119,5 +120,6 @@ int main() {
         for (const UniqueFd* fd : {&result.whole, &result.table})
             if (fd->ok()) fds[sent++] = fd->get();
         if (!SendMessage(sock, &result.reply, sizeof result.reply, std::span<const int>(fds, sent))) return 0;
+        LetPagesGo(memory, bytes);
     }
 }

@@ -13,12 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto source = pelumir::OpenAnimation({data, size}, extension);
         if (source == nullptr) continue;
         size_t frames[2] = {};
-        pelumir::Bitmap canvas;
         int delay = 0;
         for (size_t& count : frames) {
-            for (; source->Next(canvas, delay); ++count) {
-                FUZZ_CHECK(canvas.Width() == source->Width() && canvas.Height() == source->Height());
-                FUZZ_CHECK(canvas.BitsPerPixel() == 32 && delay >= 20);
+            for (const pelumir::Bitmap* canvas; (canvas = source->Next(delay)) != nullptr; ++count) {
+                FUZZ_CHECK(canvas->Width() == source->Width() && canvas->Height() == source->Height());
+                FUZZ_CHECK(canvas->BitsPerPixel() == 32 && delay >= 20);
                 FUZZ_CHECK(count < size);
             }
             if (!source->Rewind()) return 0;

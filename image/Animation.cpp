@@ -10,13 +10,18 @@
 
 namespace pelumir {
 
-bool FrameSource::Next(Bitmap& canvas, int& delayMs) {
+const Bitmap* FrameSource::Next(int& delayMs) {
     // A frame too large for memory ends the frames like an unreadable one.
     try {
-        return ReadFrame(canvas, delayMs);
+        return ReadFrame(canvas_, delayMs) ? &canvas_ : nullptr;
     } catch (const std::exception&) {
-        return false;
+        return nullptr;
     }
+}
+
+bool FrameSource::Rewind() {
+    canvas_.Clear();
+    return Restart();
 }
 
 int ShownDelay(double ms) {

@@ -21,24 +21,28 @@ public:
     // How often the whole animation is played; 0: forever.
     int Loops() const { return loops_; }
     // The next frame, composed by its disposal and blend rules onto the
-    // frames before, into `canvas` (32 bits, Width() x Height(), 0x00RRGGBB,
-    // transparent parts composed onto black as the still decoders do), and
-    // how long it shows in milliseconds (under 20 ms counts as 100 ms, as
-    // browsers do). False at the end of the frames, or when a frame cannot
-    // be read or memory runs out: the frames before it stay playable, from
-    // Rewind().
-    bool Next(Bitmap& canvas, int& delayMs);
+    // frames before, in a bitmap of the source's own (32 bits, Width() x
+    // Height(), 0x00RRGGBB, transparent parts composed onto black as the
+    // still decoders do) that stays until the next call, with how long it
+    // shows in milliseconds (under 20 ms counts as 100 ms, as browsers do).
+    // Null at the end of the frames, or when a frame cannot be read or
+    // memory runs out: the frames before it stay playable, from Rewind().
+    const Bitmap* Next(int& delayMs);
     // Back to the first frame, for the next loop; false when the file can
     // no longer be read from its start.
-    virtual bool Rewind() = 0;
+    bool Rewind();
 
 protected:
     FrameSource(int width, int height, int loops) : width_(width), height_(height), loops_(loops) {}
-    // Next's work; may throw for memory.
+    // Next's work, into `canvas`: the same bitmap every time, as the frame
+    // before left it, and empty after a rewind. May throw for memory.
     virtual bool ReadFrame(Bitmap& canvas, int& delayMs) = 0;
+    // Rewind's work.
+    virtual bool Restart() = 0;
 
 private:
     int width_, height_, loops_;
+    Bitmap canvas_;
 };
 
 // A frame source when the file is a moving picture of GIF, WebP, PNG

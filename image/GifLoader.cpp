@@ -249,18 +249,17 @@ void Scan(GifFileType* gif, GifScan& s) {
 class GifFrames final : public FrameSource {
 public:
     GifFrames(std::span<const uint8_t> file, const GifScan& s)
-        : FrameSource(s.width, s.height, s.loops), in_{file},
-          canvas_(size_t(s.width) * size_t(s.height)) {}
+        : FrameSource(s.width, s.height, s.loops), in_{file} {}
     ~GifFrames() override { Close(); }
     GifFrames(const GifFrames&) = delete;
     GifFrames& operator=(const GifFrames&) = delete;
 
-    bool Rewind() override {
+    bool Restart() override {
         Close();
         in_.read = 0;
         int error = 0;
         gif_ = DGifOpen(&in_, ReadGifInput, &error);
-        std::fill(canvas_.begin(), canvas_.end(), 0);
+        rect_ = {};
         dispose_ = DISPOSAL_UNSPECIFIED;
         return gif_ != nullptr;
     }
@@ -277,12 +276,14 @@ protected:
         }
         if (DGifGetImageDesc(gif_) == GIF_ERROR) return false;
         ForgetPictures(gif_);
+        // Composed where it is shown from: the frames before are there.
+        if (canvas.Empty()) {
+            canvas.Allocate(Width(), Height(), 32);
+            canvas.SetMasks({});
+        }
+        canvas_ = &canvas;
         Dispose();
         if (!Draw(gcb)) return false;
-        canvas.Allocate(Width(), Height(), 32, Bitmap::Init::Uninitialised);
-        canvas.SetMasks({});
-        for (int y = 0; y < Height(); ++y)
-            std::memcpy(canvas.Row(y), &canvas_[size_t(y) * size_t(Width())], size_t(Width()) * 4);
         delayMs = ShownDelay(gcb.DelayTime * 10.0);
         return true;
     }
@@ -292,7 +293,7 @@ private:
         int x = 0, y = 0, w = 0, h = 0;
     };
 
-    uint32_t* At(int x, int y) { return &canvas_[size_t(y) * size_t(Width()) + size_t(x)]; }
+    uint32_t* At(int x, int y) { return reinterpret_cast<uint32_t*>(canvas_->Row(y)) + x; }
 
     void Close() {
         if (gif_ != nullptr) DGifCloseFile(gif_, nullptr);
@@ -348,7 +349,7 @@ private:
 
     GifInput in_;
     GifFileType* gif_ = nullptr;
-    std::vector<uint32_t> canvas_;  // 0x00RRGGBB: what the frames so far made, transparent parts black
+    Bitmap* canvas_ = nullptr;     // 0x00RRGGBB: what the frames so far made, transparent parts black
     std::vector<uint32_t> saved_;   // the rectangle a frame disposed of as "previous" gives back
     std::vector<GifPixelType> line_;
     Rect rect_;    // the last frame's, clipped

@@ -397,7 +397,7 @@ public:
 
     // The events asked for again: libjxl 0.7 ends at once after a rewind
     // otherwise, whatever its documentation says.
-    bool Rewind() override {
+    bool Restart() override {
         const int events = JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME | JXL_DEC_FULL_IMAGE;
         dec_->JxlDecoderRewind(dec_.get());
         if (dec_->JxlDecoderSubscribeEvents(dec_.get(), events) != JXL_DEC_SUCCESS) return false;

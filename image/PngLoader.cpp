@@ -329,7 +329,7 @@ public:
         Rewind();
     }
 
-    bool Rewind() override {
+    bool Restart() override {
         pos_ = scan_.first;
         index_ = 0;
         std::fill(state_.begin(), state_.end(), 0);

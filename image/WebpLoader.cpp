@@ -144,7 +144,7 @@ public:
     WebpFrames(const WebpFrames&) = delete;
     WebpFrames& operator=(const WebpFrames&) = delete;
 
-    bool Rewind() override {
+    bool Restart() override {
         WebPAnimDecoderReset(anim_);
         shownUntil_ = 0;
         return true;

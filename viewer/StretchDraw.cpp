@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "platform/Exception.h"
@@ -252,9 +253,9 @@ private:
 
 // Clears the area, and the padding of rows it spans whole, so frames are
 // reproducible byte for byte.
-void FillBlack(Bitmap& canvas, int W, int H) {
+void FillBlack(Bitmap& canvas, int W, int H, int top = 0) {
     const size_t bytes = W == canvas.Width() ? canvas.Stride() : size_t(W) * size_t(canvas.BitsPerPixel() / 8);
-    for (int y = 0; y < H; ++y) std::memset(canvas.Row(y), 0, bytes);
+    for (int y = top; y < H; ++y) std::memset(canvas.Row(y), 0, bytes);
 }
 
 // Whether a canvas can take the W x H area.
@@ -279,6 +280,35 @@ bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H, Orientation
     for (int64_t j = 0; j < plan.lines; ++j) {
         sampler.Sample(picture.Row(int(plan.StoredRow(j))), out.Target(j), plan.across.data(), plan.along);
         out.Done(j);
+    }
+    return true;
+}
+
+bool DrawFittedInBands(const Bitmap& picture, Bitmap& canvas, int W, int H, Orientation orientation,
+                       const std::function<void(int top, int rows)>& bandDone) {
+    if (picture.Empty() || SwapsSides(orientation)) {
+        // A turned picture's lines are frame columns: every band at once.
+        const bool shown = DrawFitted(picture, canvas, W, H, orientation);
+        if (H > 0) bandDone(0, H);
+        return shown;
+    }
+    if (!FitsCanvas(canvas, W, H)) throw EInvalidGraphic();
+    const LinePlan plan(picture.Width(), picture.Height(), orientation, W, H);
+    const RowSampler sampler(picture);
+    LineWriter out(plan, canvas);
+    constexpr int kBandRows = 64;
+    for (int top = 0; top < H; top += kBandRows) {
+        const int end = std::min(H, top + kBandRows);
+        FillBlack(canvas, W, end, top);
+        // The frame lines in the band, whichever way up the picture is.
+        const int64_t first = std::max<int64_t>(top - plan.rect.top, 0);
+        const int64_t last = plan.Empty() ? 0 : std::min<int64_t>(end - plan.rect.top, plan.lines);
+        for (int64_t line = first; line < last; ++line) {
+            const int64_t j = plan.reversed ? plan.lines - 1 - line : line;
+            sampler.Sample(picture.Row(int(plan.StoredRow(j))), out.Target(j), plan.across.data(), plan.along);
+            out.Done(j);
+        }
+        bandDone(top, end - top);
     }
     return true;
 }

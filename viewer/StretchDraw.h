@@ -2,6 +2,7 @@
 // Fitting a picture into an area: shrunk to fit with its aspect ratio kept,
 // never enlarged, centred on black.
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "image/Decoder.h"
@@ -37,6 +38,11 @@ inline constexpr int kFrameBits = 32;
 // The picture is shown as `orientation` turns it: fitted by its turned
 // size, each frame pixel sampled from the stored one it shows.
 bool DrawFitted(const Bitmap& picture, Bitmap& canvas, int W, int H, Orientation orientation = Orientation::Normal);
+// The same, byte for byte, a band of frame rows at a time: each band is
+// finished when `bandDone` hears of it, and nothing above it is touched
+// again (a turned picture comes as one band).
+bool DrawFittedInBands(const Bitmap& picture, Bitmap& canvas, int W, int H, Orientation orientation,
+                       const std::function<void(int top, int rows)>& bandDone);
 
 // Fits a picture while it is decoded: each row, as it arrives, is
 // point-sampled into the frame rows that show it, so no full-size bitmap

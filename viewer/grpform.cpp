@@ -22,6 +22,12 @@ namespace pelumir {
 
 namespace {
 
+// A frame in shared memory about to be replaced on screen: its pages are
+// let go, so only the frame shown counts in the program's memory.
+void LetFrameGo(const Bitmap& frame) {
+    if (frame.Borrowed()) decoding::LetPagesGo(frame.Bits(), frame.ByteSize());
+}
+
 // Seconds to milliseconds in 64 bits, kept modulo 2^32 as the timer takes it.
 uint32_t PeriodMs(int seconds) { return uint32_t(int64_t(seconds) * 1000); }
 
@@ -171,6 +177,7 @@ void TfrmGrpView::CompleteChange() {
     const bool loaded = next_.Loaded();
     const UniqueFd colours = next_.TakeColourMemory();
     const std::string path = next_.Path();
+    LetFrameGo(BackBuffer_);
     next_.TakeInto(SourceBitmap_, BackBuffer_);
     const QSize view = ViewSize();
     AimPreparation(view.width(), view.height());
@@ -203,7 +210,10 @@ void TfrmGrpView::WatchFrames() {
 void TfrmGrpView::FrameStep() {
     if (!isVisible()) return;
     const std::optional<FramePlayer::Clock::time_point> due = frames_.Due();
-    if (frames_.Step(FramePlayer::Clock::now(), BackBuffer_)) {
+    Bitmap shown;
+    if (frames_.Step(FramePlayer::Clock::now(), shown)) {
+        LetFrameGo(BackBuffer_);
+        BackBuffer_ = std::move(shown);
         repaint();
         ++framesShown_;
         if (due && FramePlayer::Clock::now() > *due + kFrameLateness) ++framesLate_;

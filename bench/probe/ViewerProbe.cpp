@@ -16,6 +16,11 @@
 //                 longest ("stall_cpu_ms").
 //   --rotate      the right click turns pictures (the whole picture is kept).
 //   --more-formats  the other formats are shown too.
+//   --play MS     the other formats on, the first picture on screen for MS
+//                 while its frames play; then "frames_shown" and
+//                 "frames_late" (more than 10 ms after their time), how long
+//                 it played ("played_ms") and the
+//                 peaks, with "frames_decoder_peak_kib" (the frames' process).
 // Ends with "program_peak_kib" and "decoder_peak_kib" (each VmHWM). The bare
 // decode is djpeg's for JPEG; other files are decoded by their format's own
 // library, which takes pelumir-viewer-probe-formats, this probe with them.
@@ -117,9 +122,10 @@ void Print(const char* name, Timing t) { std::printf("%s %.3f %.3f\n", name, t.w
 // The decoder's peak, read while it still runs: closing the viewer ends it.
 class ProbeView : public TfrmGrpView {
 public:
-    long decoderPeakKiB = -1;
+    long decoderPeakKiB = -1, framesPeakKiB = -1;
     void ReadDecoderPeak() {
         decoderPeakKiB = std::max(decoderPeakKiB, bench::StatusKiBOf(Preparation().Link().Process(), "VmHWM:"));
+        framesPeakKiB = std::max(framesPeakKiB, bench::StatusKiBOf(Frames().Link().Process(), "VmHWM:"));
     }
 
 protected:
@@ -132,6 +138,7 @@ protected:
 void PrintPeaks(ProbeView& view) {
     view.ReadDecoderPeak();
     std::printf("program_peak_kib %ld\ndecoder_peak_kib %ld\n", testutil::StatusKiB("VmHWM:"), view.decoderPeakKiB);
+    if (view.framesPeakKiB > 0) std::printf("frames_decoder_peak_kib %ld\n", view.framesPeakKiB);
 }
 
 // Notes whether the first input taken, a key, a click or an exposure, came
@@ -179,7 +186,7 @@ int main(int argc, char** argv) {
     pelumir::TViewerConfig config;
     config.ImageSortType = 0;
     int inARow = 0, looked = 0;
-    double lookMs = 0;
+    double lookMs = 0, playMs = 0;
     bool show = false, outside = false;
     for (; argc > 1 && std::string(argv[1]).rfind("--", 0) == 0; ++argv, --argc) {
         const std::string option = argv[1];
@@ -187,8 +194,8 @@ int main(int argc, char** argv) {
         outside = outside || option == "--outside";
         if (option == "--rotate") config.RightClickMode = pelumir::RightClick::RotateClockwise;
         if (option == "--more-formats") config.MoreFormats = true;
-        if (argc > 2 && option == "--look") {
-            lookMs = std::atof(argv[2]);
+        if (argc > 2 && (option == "--look" || option == "--play")) {
+            (option == "--look" ? lookMs : playMs) = std::atof(argv[2]);
             ++argv, --argc;
         } else if (argc > 2 && (option == "--in-a-row" || option == "--looked")) {
             (option == "--in-a-row" ? inARow : looked) = std::atoi(argv[2]);
@@ -208,10 +215,21 @@ int main(int argc, char** argv) {
         return 0;
     }
     config.LoopMode = true;
+    config.MoreFormats = config.MoreFormats || playMs > 0;
     view.ApplySettings(config);
     view.resize(1920, 1080);
     view.show();
     WaitWhile([&] { return view.ChangePending(); });
+    if (playMs > 0) {
+        QEventLoop loop;
+        QTimer::singleShot(int(playMs), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        const double start = NowMs();
+        loop.exec();
+        std::printf("frames_shown %d\nframes_late %d\nplayed_ms %.1f\n", view.FramesShown(), view.FramesLate(),
+                    NowMs() - start);
+        PrintPeaks(view);
+        return 0;
+    }
     Stall settle;
     Look(300, settle);  // mapped and first painted
     // The window's part on the screen: a smaller screen cuts the frame.

@@ -102,16 +102,16 @@ TEST(Animation, FramesOfEachFormat) {
         EXPECT_EQ(source->Height(), 4);
         EXPECT_EQ(source->Loops(), 3);
         for (int loop = 0; loop < 2; ++loop) {
-            Bitmap canvas;
             int delay = 0;
             for (size_t i = 0; i < row.frames; ++i) {
                 SCOPED_TRACE("frame " + std::to_string(i + 1));
-                ASSERT_TRUE(source->Next(canvas, delay));
-                EXPECT_EQ(canvas.BitsPerPixel(), 32);
-                EXPECT_EQ(Shown(canvas), kSteps[i].shown);
+                const Bitmap* canvas = source->Next(delay);
+                ASSERT_NE(canvas, nullptr);
+                EXPECT_EQ(canvas->BitsPerPixel(), 32);
+                EXPECT_EQ(Shown(*canvas), kSteps[i].shown);
                 EXPECT_EQ(delay, kSteps[i].shownMs);
             }
-            EXPECT_FALSE(source->Next(canvas, delay));
+            EXPECT_EQ(source->Next(delay), nullptr);
             ASSERT_TRUE(source->Rewind());
         }
     }

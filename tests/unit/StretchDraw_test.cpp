@@ -120,6 +120,27 @@ TEST(StretchDraw, SamplesEveryLayoutLikeTheReference) {
     EXPECT_EQ(CanvasPixel(one, 0, 0), 0x00FFFFFFu);
 }
 
+// In bands, each told once finished and not touched after: the frame
+// DrawFitted makes, for every orientation and a picture fitted or not.
+TEST(StretchDraw, InBandsByteForByte) {
+    for (const Bitmap& picture : {NoiseBitmap(333, 211, 24), NoiseBitmap(37, 13, 8), NoiseBitmap(90, 400, 32)})
+        for (int tag = 1; tag <= 8; ++tag) {
+            SCOPED_TRACE(std::to_string(picture.Width()) + " orientation " + std::to_string(tag));
+            Bitmap want = Canvas(200, 150), got = Canvas(200, 150);
+            DrawFitted(picture, want, 200, 150, Orientation(tag));
+            int next = 0;
+            DrawFittedInBands(picture, got, 200, 150, Orientation(tag), [&](int top, int rows) {
+                EXPECT_EQ(top, next);
+                // What is done stays done: spoilt, it would show below.
+                for (int y = top; y < top + rows; ++y)
+                    EXPECT_EQ(std::memcmp(got.Row(y), want.Row(y), got.Stride()), 0) << y;
+                next = top + rows;
+            });
+            EXPECT_EQ(next, 150);
+            EXPECT_EQ(std::memcmp(got.Bits(), want.Bits(), got.ByteSize()), 0);
+        }
+}
+
 TEST(StretchDraw, ThinPicturesAndOnePixelAreas) {
     Bitmap canvas = Canvas(1024, 768);
     for (const Bitmap& thin : {NoiseBitmap(1, 10000, 32), NoiseBitmap(10000, 1, 24), NoiseBitmap(3, 5000, 8)}) {
