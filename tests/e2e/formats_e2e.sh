@@ -4,8 +4,8 @@
 # a PNG named ".jpg", a WebP, a GIF, a TIFF stored standing whose
 # Orientation tag lays it down, a JPEG XL made from a photo tagged to be
 # turned (the turn goes into the picture, shown turned once, whatever its
-# Exif box still says), a HEIC with a transparent half and an AVIF; the
-# text file is not collected. Switched off, the same folder plays its
+# Exif box still says), a HEIC with a transparent half, an AVIF and a
+# moving GIF, which plays; the text file is not collected. Switched off, the same folder plays its
 # ".jpg" files alone, and the PNG named ".jpg" is the black frame.
 set -euo pipefail
 PROGRAM=$1
@@ -32,6 +32,7 @@ convert -size 400x200 xc:'#20c060' -alpha set -region 200x200+200+0 -alpha trans
 heif-enc -q 90 "$E2E_TMP/i.png" -o "$E2E_TMP/mixed/i.heic" >/dev/null
 convert -size 150x300 xc:'#8040ff' PNG24:"$E2E_TMP/j.png"
 heif-enc -q 90 -A "$E2E_TMP/j.png" -o "$E2E_TMP/mixed/j.avif" >/dev/null
+convert -delay 60 -size 300x200 xc:'#ffff00' xc:'#00ffff' -loop 0 "$E2E_TMP/mixed/k.gif"
 
 APPDIR=$E2E_TMP/app
 mkdir -p "$APPDIR"
@@ -70,6 +71,12 @@ expect_colour 400 490 0 0 0
 xdotool click 1
 wait_screen 30 512 500 128 64 255
 expect_colour 430 500 0 0 0
+xdotool click 1
+# 300 x 200 at (362, 284), moving: yellow, cyan, and yellow again.
+wait_screen 30 512 384 255 255 0
+wait_screen 30 512 384 0 255 255
+wait_screen 30 512 384 255 255 0
+expect_colour 350 384 0 0 0
 leave_show
 
 rm -f "$APPDIR/plm.ini"
