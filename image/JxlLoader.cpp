@@ -268,36 +268,34 @@ bool BeyondSrgb(const JxlColorEncoding& e) {
 // linear light the library picks when the file names another profile;
 // its own encoding only when sRGB would clip it. Any other comes in its
 // own encoding whatever is asked.
-void ChooseColour(Ctx& c) {
+ColourSource ChooseColour(DecoderHandle& dec) {
     JxlBasicInfo info;
-    if (c.dec->JxlDecoderGetBasicInfo(c.dec.get(), &info) != JXL_DEC_SUCCESS) return;
+    if (dec->JxlDecoderGetBasicInfo(dec.get(), &info) != JXL_DEC_SUCCESS) return {};
     JxlColorEncoding encoding{};
     if (!info.uses_original_profile) {
-        if (c.dec->JxlDecoderGetColorAsEncodedProfile(c.dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL,
+        if (dec->JxlDecoderGetColorAsEncodedProfile(dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL,
                                                       &encoding) == JXL_DEC_SUCCESS &&
             BeyondSrgb(encoding) &&
-            c.dec->JxlDecoderSetPreferredColorProfile(c.dec.get(), &encoding) == JXL_DEC_SUCCESS) {
-            c.colour = Describe(encoding);
-            return;
+            dec->JxlDecoderSetPreferredColorProfile(dec.get(), &encoding) == JXL_DEC_SUCCESS) {
+            return Describe(encoding);
         }
         const JxlColorEncoding srgb = SrgbEncoding(info.num_color_channels == 1);
-        (void)c.dec->JxlDecoderSetPreferredColorProfile(c.dec.get(), &srgb);
-        return;
+        (void)dec->JxlDecoderSetPreferredColorProfile(dec.get(), &srgb);
+        return {};
     }
-    if (c.dec->JxlDecoderGetColorAsEncodedProfile(c.dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &encoding) ==
-        JXL_DEC_SUCCESS) {
-        c.colour = Describe(encoding);
-        return;
-    }
+    if (dec->JxlDecoderGetColorAsEncodedProfile(dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &encoding) ==
+        JXL_DEC_SUCCESS)
+        return Describe(encoding);
     size_t size = 0;
-    if (c.dec->JxlDecoderGetICCProfileSize(c.dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) !=
+    if (dec->JxlDecoderGetICCProfileSize(dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) !=
             JXL_DEC_SUCCESS ||
         !IccSizeUsable(size))
-        return;
+        return {};
     std::vector<uint8_t> profile(size);
-    if (c.dec->JxlDecoderGetColorAsICCProfile(c.dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, profile.data(),
+    if (dec->JxlDecoderGetColorAsICCProfile(dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, profile.data(),
                                               size) == JXL_DEC_SUCCESS)
-        c.colour = IccColour(profile);
+        return IccColour(profile);
+    return {};
 }
 
 bool Output(Ctx& c) {
@@ -330,7 +328,7 @@ std::optional<Decoded> DecodeJxl(FileInput& in, RowSink& out) {
         } else if (status == JXL_DEC_BASIC_INFO) {
             if (!Begin(c)) return std::nullopt;
         } else if (status == JXL_DEC_COLOR_ENCODING) {
-            ChooseColour(c);
+            c.colour = ChooseColour(c.dec);
         } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
             if (!Output(c)) return std::nullopt;
         } else if (status == JXL_DEC_FULL_IMAGE && c.handed == c.height) {
@@ -347,7 +345,7 @@ namespace {
 struct JxlScan {
     int width = 0, height = 0, loops = 0;
     double tickMs = 0;  // a tick of the frames' durations
-    bool premultiplied = false, xyb = false, grey = false;
+    bool premultiplied = false;
 };
 
 // The whole file at once: a frame source holds it in memory anyway.
@@ -380,8 +378,6 @@ bool ScanJxl(std::span<const uint8_t> file, JxlScan& s) {
         if (info.animation.tps_numerator != 0)
             s.tickMs = 1000.0 * info.animation.tps_denominator / info.animation.tps_numerator;
         s.premultiplied = info.alpha_bits != 0 && info.alpha_premultiplied;
-        s.xyb = !info.uses_original_profile;
-        s.grey = info.num_color_channels == 1;
     }
 }
 
@@ -412,10 +408,9 @@ protected:
             const JxlDecoderStatus status = dec_->JxlDecoderProcessInput(dec_.get());
             if (status == JXL_DEC_BASIC_INFO) continue;
             if (status == JXL_DEC_COLOR_ENCODING) {
-                // A picture coded in XYB comes in sRGB, as the still decoder
-                // asks for when sRGB holds it.
-                const JxlColorEncoding srgb = SrgbEncoding(scan_.grey);
-                if (scan_.xyb) (void)dec_->JxlDecoderSetPreferredColorProfile(dec_.get(), &srgb);
+                // In the encoding the still decoder asks for, so the table
+                // its picture was turned by turns the frames alike.
+                (void)ChooseColour(dec_);
             } else if (status == JXL_DEC_FRAME) {
                 JxlFrameHeader header;
                 if (dec_->JxlDecoderGetFrameHeader(dec_.get(), &header) != JXL_DEC_SUCCESS) return false;
