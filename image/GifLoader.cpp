@@ -220,7 +220,7 @@ bool ReadExtension(GifFileType* gif, GraphicsControlBlock& gcb, int* loops) {
 // What opening learns by passing over the records up to the second picture.
 struct GifScan {
     int width = 0, height = 0;
-    int loops = 1;  // no loop extension: played once
+    int loops = 0;  // no loop extension: the file says nothing, so forever
     int pictures = 0;
 };
 
