@@ -199,6 +199,9 @@ void TfrmGrpView::WatchFrames() {
         connect(frameNotifier_.get(), &QSocketNotifier::activated, this, [this] { Guarded([this] { FrameStep(); }); });
     }
     const std::optional<FramePlayer::Clock::time_point> due = frames_.Due();
+    // Only an answer awaited is read: a process ending meanwhile would keep
+    // the socket readable until the frame ahead is shown.
+    if (frameNotifier_ != nullptr) frameNotifier_->setEnabled(!due);
     if (!due) {
         frameTimer_.stop();
         return;
