@@ -95,6 +95,7 @@ bool DecoderLink::Start() {
     problem_.clear();
     unanswered_.clear();
     screenOnProcess_ = screen_.empty();  // a new process starts with sRGB
+    toldOnProcess_ = !told_;
     return true;
 }
 
@@ -141,6 +142,10 @@ bool DecoderLink::Send(Wanted& w) {
             return false;
         screenOnProcess_ = true;
     }
+    if (!toldOnProcess_) {
+        if (!SendWith(socket_.get(), told_->request, told_->first.get(), told_->second.get())) return false;
+        toldOnProcess_ = true;
+    }
     if (!SendWith(socket_.get(), w.request, w.file.get(), w.frame)) return false;
     w.onProcess = true;
     w.sent = Clock::now();
@@ -154,10 +159,15 @@ bool DecoderLink::Decode(Request request, UniqueFd file, int frame) {
 }
 
 bool DecoderLink::Tell(const Request& request, int first, int second) {
+    auto copy = [](int fd) { return UniqueFd(fd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, 0)); };
+    told_ = Told{request, copy(first), copy(second)};
+    toldOnProcess_ = false;
     if (!socket_.ok() && !Start()) return false;
-    if (SendWith(socket_.get(), request, first, second)) return true;
-    Died(true);
-    return Start() && SendWith(socket_.get(), request, first, second);
+    // A process gone since its last answer: the next request starts
+    // another, which hears it first.
+    if (SendWith(socket_.get(), request, told_->first.get(), told_->second.get())) toldOnProcess_ = true;
+    else Died(true);
+    return true;
 }
 
 bool DecoderLink::Ask(Request request, UniqueFd file, int frame) {

@@ -53,8 +53,9 @@ public:
     // Asks as Decode does, for a request of any answered kind, with up to
     // two descriptors (-1: none).
     bool Ask(decoding::Request request, UniqueFd first, int second);
-    // Says what needs no answer, with up to two descriptors; false when no
-    // process can run. What was said is lost with a process that dies.
+    // Says what needs no answer, with up to two descriptors (-1: none),
+    // to this process and again to any that replaces it before the next
+    // request; false when no process can run.
     bool Tell(const decoding::Request& request, int first, int second);
     // The screen's colour profile (empty: sRGB) for the decodes asked from here on.
     void SetScreenProfile(std::vector<uint8_t> profile);
@@ -108,6 +109,13 @@ private:
     std::string problem_;
     std::vector<uint8_t> screen_;
     bool screenOnProcess_ = true;  // the process running now has screen_
+    // What was said last, with its own copies of the descriptors.
+    struct Told {
+        decoding::Request request;
+        UniqueFd first, second;
+    };
+    std::optional<Told> told_;
+    bool toldOnProcess_ = true;  // the process running now has heard it
 };
 
 }  // namespace pelumir
