@@ -44,6 +44,9 @@ void FrameJob::Begin(const Request& request, int fd, int tableFd) {
     fileBytes_ = size_t(st.st_size);
     const std::string extension(request.extension, strnlen(request.extension, sizeof request.extension));
     source_ = OpenAnimation({file_, fileBytes_}, extension);
+    // A still picture holds nothing here; a moving one reads its pages again as it plays.
+    if (source_ == nullptr) End();
+    else madvise(file_, fileBytes_, MADV_DONTNEED);
 }
 
 Reply FrameJob::Next(const Request& request, uint8_t* frame, size_t frameBytes) {

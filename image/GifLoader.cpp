@@ -19,6 +19,8 @@ struct GifContext {
     size_t read = 0;
     RowSink* out = nullptr;
     FileInput* in = nullptr;
+    std::vector<uint8_t> piece;  // read on from the file, used up to pieceEnd
+    size_t pieceAt = 0, pieceEnd = 0;
     GifFileType* gif = nullptr;
     int width = 0, height = 0;              // the canvas
     int left = 0, top = 0, fw = 0, fh = 0;  // the first picture on it
@@ -46,12 +48,21 @@ int ReadBytes(GifFileType* gif, GifByteType* to, int n) {
     size_t count = std::min(wanted, c.file.size() - c.read);
     if (count != 0) std::memcpy(to, c.file.data() + c.read, count);
     c.read += count;
-    // Past what was read of the file: on from the file itself, so a long
+    // Past what was read of the file: on from the file itself a piece at a
+    // time (giflib asks for a block of at most 255 bytes), so a long
     // animation's first picture costs its own bytes, not the file's.
     while (count < wanted && c.in->ReadsOn()) {
-        const ptrdiff_t more = c.in->ReadOn(to + count, wanted - count);
-        if (more <= 0) break;
-        count += size_t(more);
+        if (c.pieceAt == c.pieceEnd) {
+            c.piece.resize(std::max<size_t>(c.in->PieceBytes(), 4096));
+            const ptrdiff_t more = c.in->ReadOn(c.piece.data(), c.piece.size());
+            if (more <= 0) break;
+            c.pieceAt = 0;
+            c.pieceEnd = size_t(more);
+        }
+        const size_t n = std::min(wanted - count, c.pieceEnd - c.pieceAt);
+        std::memcpy(to + count, c.piece.data() + c.pieceAt, n);
+        c.pieceAt += n;
+        count += n;
     }
     return int(count);
 }

@@ -310,6 +310,9 @@ bool ScanPng(std::span<const uint8_t> file, PngScan& s) {
     bool pastHeader = false;  // the image data has begun
     for (size_t pos = s.first; controls < 2 && ChunkAt(file, pos, c) && c.type != kIend; pos += c.size) {
         controls += c.type == kFctl;
+        // No animation control before the image data: a still picture,
+        // whose data is not walked through.
+        if (c.type == kIdat && s.frames < 2) return false;
         pastHeader = pastHeader || c.type == kIdat;
         if (pastHeader) continue;
         if (c.type == kActl && c.data.size() == 8) {

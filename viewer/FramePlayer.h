@@ -47,6 +47,10 @@ public:
     // it is one of this player's (frames are kept whole only when asked),
     // waiting for the decoder at most `wait`.
     bool TakeCanvas(Bitmap& canvas, Orientation& orientation, std::chrono::milliseconds wait);
+    // Whether `frame` shows this player's memory.
+    bool Holds(const Bitmap& frame) const {
+        return frame.Borrowed() && (frame.Bits() == frames_[0].data || frame.Bits() == frames_[1].data);
+    }
     // The socket the decoder answers on, -1 when none runs.
     int Socket() const { return link_.Socket(); }
     void NewShow() { link_.NewShow(); }

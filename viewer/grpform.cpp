@@ -23,7 +23,8 @@ namespace pelumir {
 namespace {
 
 // A frame in shared memory about to be replaced on screen: its pages are
-// let go, so only the frame shown counts in the program's memory.
+// let go, so a moving picture's frames count in the program's memory only
+// while shown.
 void LetFrameGo(const Bitmap& frame) {
     if (frame.Borrowed()) decoding::LetPagesGo(frame.Bits(), frame.ByteSize());
 }
@@ -177,7 +178,9 @@ void TfrmGrpView::CompleteChange() {
     const bool loaded = next_.Loaded();
     const UniqueFd colours = next_.TakeColourMemory();
     const std::string path = next_.Path();
-    LetFrameGo(BackBuffer_);
+    // A moving picture's last frame is let go; a still picture's frame is
+    // kept mapped, as its memory shows the picture after next at once.
+    if (frames_.Holds(BackBuffer_)) LetFrameGo(BackBuffer_);
     next_.TakeInto(SourceBitmap_, BackBuffer_);
     const QSize view = ViewSize();
     AimPreparation(view.width(), view.height());
