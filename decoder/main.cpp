@@ -16,6 +16,7 @@
 #include "decoder/FrameJob.h"
 #include "decoder/Protocol.h"
 #include "decoder/Sandbox.h"
+#include "image/Formats.h"
 #include "image/LateLibrary.h"
 
 namespace {
@@ -120,6 +121,10 @@ int main() {
         for (const UniqueFd* fd : {&result.whole, &result.table})
             if (fd->ok()) fds[sent++] = fd->get();
         if (!SendMessage(sock, &result.reply, sizeof result.reply, std::span<const int>(fds, sent))) return 0;
-        LetPagesGo(memory, bytes);
+        // A picture that may move goes on in the frame process, which then
+        // holds frames of its own: this one is let go here. Any other stays
+        // mapped, so the next picture written there costs no page faults.
+        if (MayMove(std::string_view(m.request.extension, strnlen(m.request.extension, sizeof m.request.extension))))
+            LetPagesGo(memory, bytes);
     }
 }

@@ -5,7 +5,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -36,11 +39,25 @@ uint32_t PeriodMs(int seconds) { return uint32_t(int64_t(seconds) * 1000); }
 // writable buffer keeps QImage from detaching when its ratio is set); a
 // 24-bit one goes out in bands turned to 32 bits here, as Qt turns BGR rows
 // three times slower than it copies 32-bit ones.
-void PaintFrame(QPainter& p, Bitmap& frame, qreal dpr) {
+// A moving picture's frame (`letGo`) goes out in bands, each let go once
+// drawn: read once, it never counts whole in the program's memory.
+void PaintFrame(QPainter& p, Bitmap& frame, qreal dpr, bool letGo) {
     if (frame.BitsPerPixel() != 24) {
         QImage image(frame.Bits(), frame.Width(), frame.Height(), qsizetype(frame.Stride()), QImage::Format_RGB32);
         image.setDevicePixelRatio(dpr);
-        p.drawImage(0, 0, image);
+        if (!letGo) {
+            p.drawImage(0, 0, image);
+            return;
+        }
+        constexpr int kBand = 64;
+        const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+        for (int top = 0; top < frame.Height(); top += kBand) {
+            const int rows = std::min(kBand, frame.Height() - top);
+            p.drawImage(QPointF(0, top / dpr), image, QRectF(0, top, frame.Width(), rows));
+            const uintptr_t from = uintptr_t(frame.Row(top)) & ~(page - 1);
+            decoding::LetPagesGo(reinterpret_cast<const uint8_t*>(from),
+                                 uintptr_t(frame.Row(top + rows - 1)) + frame.Stride() - from);
+        }
         return;
     }
     constexpr int kBand = 16;
@@ -446,7 +463,7 @@ void TfrmGrpView::paintEvent(QPaintEvent*) {
     const QSize view = ViewSize();
     if (BackBuffer_.Width() < view.width() || BackBuffer_.Height() < view.height())
         p.fillRect(rect(), Qt::black);
-    if (!BackBuffer_.Empty()) PaintFrame(p, BackBuffer_, dpr);
+    if (!BackBuffer_.Empty()) PaintFrame(p, BackBuffer_, dpr, frames_.Holds(BackBuffer_));
     if (InfoVisible_ && !InfoBitmap_.isNull()) p.drawImage(0, 0, InfoBitmap_);
 }
 
