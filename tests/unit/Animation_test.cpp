@@ -3,6 +3,9 @@
 // loop count, ending after the last and starting over on Rewind.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -192,6 +195,41 @@ TEST(Animation, PlayedInTimeByTheirOwnProcess) {
         }
         EXPECT_FALSE(player.Playing());
     }
+}
+
+}  // namespace
+}  // namespace pelumir
+
+namespace pelumir {
+namespace {
+
+// Frames begun on a process that ends before they are asked for go on in
+// the process that replaces it: what was told is told again.
+TEST(Animation, FramesBegunOnAnEndedProcessGoOn) {
+    testutil::TempDir dir;
+    const std::vector<uint8_t> bytes = testutil::BuildGifAnimation(Drawing(4));
+    const std::string path = dir.Touch("a.gif", {bytes.begin(), bytes.end()});
+    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    DecoderLink link;
+    decoding::Request begin;
+    begin.kind = decoding::Request::Kind::Frames;
+    decoding::ExtensionField(path, begin.extension);
+    ASSERT_TRUE(link.Tell(begin, file.get(), -1));
+    kill(link.Process(), SIGKILL);
+    pollfd ended{link.Socket(), POLLIN, 0};
+    ASSERT_EQ(poll(&ended, 1, 10000), 1);
+    decoding::SharedFrame frame;
+    ASSERT_TRUE(frame.Ensure(decoding::FrameBytes(60, 40)));
+    decoding::Request next;
+    next.kind = decoding::Request::Kind::NextFrame;
+    next.frameWidth = 60;
+    next.frameHeight = 40;
+    ASSERT_TRUE(link.Ask(next, UniqueFd(), frame.fd.get()));
+    std::optional<DecoderLink::Answer> answer;
+    for (int tries = 0; !answer && tries < 10; ++tries) answer = link.Poll(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->reply.kind, decoding::Reply::Kind::Done);
+    EXPECT_EQ(answer->reply.delayMs, uint32_t(kSteps[0].shownMs));
 }
 
 }  // namespace
