@@ -87,10 +87,8 @@ Reply FrameJob::Next(const Request& request, uint8_t* frame, size_t frameBytes) 
             if (coloured_ && top < area.bottom && end > area.top)
                 colours_.Apply(frame_, int(area.left), std::max(top, int(area.top)), int(area.right),
                                std::min(end, int(area.bottom)));
-            // Whole pages: one shared with the band before only goes a second time.
-            const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
-            const uintptr_t from = uintptr_t(frame_.Row(top)) & ~(page - 1);
-            LetPagesGo(reinterpret_cast<const uint8_t*>(from), uintptr_t(frame_.Row(end - 1)) + frame_.Stride() - from);
+            // A page shared with the band before only goes a second time.
+            LetPagesGo(frame_.Row(top), size_t(rows) * frame_.Stride());
         };
         if (!DrawFittedInBands(*canvas, frame_, W, H, orientation_, bandDone)) return reply;
         reply.kind = Reply::Kind::Done;

@@ -54,7 +54,10 @@ void SharedFrame::Show(Bitmap& frame, int width, int height) const {
 }
 
 void LetPagesGo(const uint8_t* data, size_t bytes) {
-    if (data != nullptr && bytes != 0) madvise(const_cast<uint8_t*>(data), bytes, MADV_DONTNEED);
+    if (data == nullptr || bytes == 0) return;
+    static const uintptr_t kPage = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t from = uintptr_t(data) & ~(kPage - 1);
+    madvise(reinterpret_cast<void*>(from), uintptr_t(data) + bytes - from, MADV_DONTNEED);
 }
 
 UniqueFd SharedCopy(const char* name, std::span<const uint8_t> bytes) {

@@ -101,9 +101,10 @@ struct SharedFrame {
     void Show(Bitmap& frame, int width, int height) const;
 };
 
-// Lets go of this process's hold on the pages of shared memory mapped at
-// `data` (page aligned, as mapped): what they hold stays there, read in
-// again when next touched. A frame done with costs neither process memory.
+// Lets go of this process's hold on the pages of shared memory that
+// `bytes` from `data` touch (the first one from its page's start): what they
+// hold stays there, read in again when next touched. A frame done with
+// costs neither process memory.
 void LetPagesGo(const uint8_t* data, size_t bytes);
 
 // The largest screen profile taken.

@@ -99,7 +99,6 @@ int main() {
             CloseAll(m);
             const Reply reply = frames.Next(m.request, memory, bytes);
             if (!SendMessage(sock, &reply, sizeof reply)) return 0;
-            LetPagesGo(memory, bytes);
             continue;
         }
         // Any word from the program while a picture is decoded drops it:

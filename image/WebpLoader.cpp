@@ -47,14 +47,20 @@ bool HandOn(Ctx& c, const uint8_t* bgra, int stride, int last) {
     return true;
 }
 
-// The first frame of an animation over the whole canvas, at once.
-bool FirstFrame(Ctx& c) {
-    WebPData data{c.file.data(), c.file.size()};
+// libwebp's composer of an animation's frames, B G R A, on this thread;
+// null when the file cannot be one.
+WebPAnimDecoder* NewAnimDecoder(std::span<const uint8_t> file) {
+    const WebPData data{file.data(), file.size()};
     WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options)) return false;
+    if (!WebPAnimDecoderOptionsInit(&options)) return nullptr;
     options.color_mode = MODE_BGRA;
     options.use_threads = 0;
-    WebPAnimDecoder* anim = WebPAnimDecoderNew(&data, &options);
+    return WebPAnimDecoderNew(&data, &options);
+}
+
+// The first frame of an animation over the whole canvas, at once.
+bool FirstFrame(Ctx& c) {
+    WebPAnimDecoder* anim = NewAnimDecoder(c.file);
     if (anim == nullptr) return false;
     uint8_t* canvas = nullptr;
     int timestamp = 0;
@@ -174,12 +180,7 @@ std::unique_ptr<FrameSource> OpenWebpAnimation(std::span<const uint8_t> file) {
     if (WebPGetFeatures(file.data(), file.size(), &features) != VP8_STATUS_OK || !features.has_animation)
         return nullptr;
     Bitmap::CheckSize(features.width, features.height, 32);
-    const WebPData data{file.data(), file.size()};
-    WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options)) return nullptr;
-    options.color_mode = MODE_BGRA;
-    options.use_threads = 0;
-    WebPAnimDecoder* anim = WebPAnimDecoderNew(&data, &options);
+    WebPAnimDecoder* anim = NewAnimDecoder(file);
     if (anim == nullptr) return nullptr;
     WebPAnimInfo info;
     if (!WebPAnimDecoderGetInfo(anim, &info) || info.frame_count < 2 || int(info.canvas_width) != features.width ||

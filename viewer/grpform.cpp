@@ -5,10 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -50,13 +47,10 @@ void PaintFrame(QPainter& p, Bitmap& frame, qreal dpr, bool letGo) {
             return;
         }
         constexpr int kBand = 64;
-        const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
         for (int top = 0; top < frame.Height(); top += kBand) {
             const int rows = std::min(kBand, frame.Height() - top);
             p.drawImage(QPointF(0, top / dpr), image, QRectF(0, top, frame.Width(), rows));
-            const uintptr_t from = uintptr_t(frame.Row(top)) & ~(page - 1);
-            decoding::LetPagesGo(reinterpret_cast<const uint8_t*>(from),
-                                 uintptr_t(frame.Row(top + rows - 1)) + frame.Stride() - from);
+            decoding::LetPagesGo(frame.Row(top), size_t(rows) * frame.Stride());
         }
         return;
     }
